@@ -1,0 +1,46 @@
+// The run's one random generator: PCG32 (XSH-RR output, 64-bit state), reduced to the
+// top 15 bits of each output so that every draw is uniform in 0..32767. The sequence is
+// the same on every platform, so a run with a known seed is reproducible bit for bit.
+#pragma once
+
+#include <cstdint>
+
+namespace conesim {
+
+class RandomGenerator {
+public:
+    static constexpr std::int32_t kMax = 32767;  //!< largest value a draw can give
+
+    RandomGenerator() { seed(0); }
+    explicit RandomGenerator(std::uint64_t seedValue) { seed(seedValue); }
+
+    void seed(std::uint64_t seedValue) {
+        state_ = 0;
+        step();
+        state_ += seedValue;
+        step();
+    }
+
+    // One draw in 0..32767.
+    std::int32_t next() { return static_cast<std::int32_t>(nextOutput() >> 17); }
+
+    std::uint64_t state() const { return state_; }
+
+private:
+    static constexpr std::uint64_t kMultiplier = 6364136223846793005ULL;
+    static constexpr std::uint64_t kIncrement = 1442695040888963407ULL;
+
+    void step() { state_ = state_ * kMultiplier + kIncrement; }
+
+    std::uint32_t nextOutput() {
+        std::uint64_t old = state_;
+        step();
+        auto xorshifted = static_cast<std::uint32_t>(((old >> 18U) ^ old) >> 27U);
+        auto rot = static_cast<std::uint32_t>(old >> 59U);
+        return (xorshifted >> rot) | (xorshifted << ((-rot) & 31U));
+    }
+
+    std::uint64_t state_ = 0;
+};
+
+}  // namespace conesim

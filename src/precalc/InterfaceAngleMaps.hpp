@@ -1,0 +1,26 @@
+// The interface angle maps "Z_iLR-PRE" and "Z_iUD-PRE": how steeply the material boundary
+// entered at each voxel is tilted against the plane across the beam.
+#pragma once
+
+#include <ostream>
+
+#include "input/SampleVolume.hpp"
+#include "output/Console.hpp"
+#include "precalc/MapNames.hpp"
+
+namespace conesim {
+
+struct VoxelSizes {
+    float x;  //!< sampleScaleX (length units per voxel)
+    float y;  //!< sampleScaleY
+    float z;  //!< sampleScaleZ
+};
+
+// Two passes over the sample file (LR, then UD) through a rolling window of
+// 2 * edgeSearchDepth + 1 slices. Sets mapNames[1] and mapNames[2].
+// Returns kPrecalcOk, or kMapWriteFailed when a map could not be written in full.
+int buildInterfaceAngleMaps(const SampleVolume& sample, MapNames& mapNames, Console& console,
+                            std::ostream& log, VoxelSizes voxelSizes, int edgeSearchAcross,
+                            int edgeSearchDepth, int runMode);
+
+}  // namespace conesim

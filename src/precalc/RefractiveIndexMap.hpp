@@ -1,0 +1,23 @@
+// The refractive index map "Z_ref-PRE": n - 1 of every voxel at one photon energy.
+#pragma once
+
+#include <ostream>
+
+#include "input/SampleVolume.hpp"
+#include "output/Console.hpp"
+#include "precalc/MapNames.hpp"
+
+namespace conesim {
+
+// Mass attenuation coefficient of water (cm^2/g) at energyKeV, from a polynomial fit.
+double referenceAttenuation(double energyKeV);
+// Refractive index n of a scaled voxel value a at energyKeV; exactly 1 for a == 0.
+double refractiveIndex(double value, double energyKeV);
+
+// Streams the sample file slice by slice into "Z_ref-PRE" and sets mapNames[0].
+// Returns kPrecalcOk, or kMapWriteFailed when the map could not be written in full.
+int buildRefractiveIndexMap(const SampleVolume& sample, MapNames& mapNames, Console& console,
+                            std::ostream& log, float sampleValueScale, int runMode,
+                            double sampleEnergy);
+
+}  // namespace conesim
