@@ -1,3 +1,5 @@
 #include "driver/Driver.hpp"
 
-int main(int argc, char** argv) { return conesim::runProgram(argc, argv); }
+int main(int argc, char** argv) {
+    return conesim::runProgram(argc, argv);
+}

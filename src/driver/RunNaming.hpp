@@ -7,6 +7,8 @@
 namespace conesim {
 
 // No leading zeros, no separators, a minus sign for negatives.
-inline std::string makeRunNumberString(std::int32_t value) { return std::to_string(value); }
+inline std::string makeRunNumberString(std::int32_t value) {
+    return std::to_string(value);
+}
 
 }  // namespace conesim

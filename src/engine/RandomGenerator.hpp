@@ -8,7 +8,7 @@
 namespace conesim {
 
 class RandomGenerator {
-public:
+  public:
     static constexpr std::int32_t kMax = 32767;  //!< largest value a draw can give
 
     RandomGenerator() { seed(0); }
@@ -26,7 +26,7 @@ public:
 
     std::uint64_t state() const { return state_; }
 
-private:
+  private:
     static constexpr std::uint64_t kMultiplier = 6364136223846793005ULL;
     static constexpr std::uint64_t kIncrement = 1442695040888963407ULL;
 

@@ -20,6 +20,8 @@ struct RunContext {
     std::function<bool()> checkInterrupt = [] { return false; };
     // Set (non-zero) by a signal handler to end the photon loop after the photon in flight.
     const volatile std::sig_atomic_t* stopSignal = nullptr;
+    // Set by the run when an output file (a progress image) could not be written in full.
+    bool outputIncomplete = false;
 };
 
 }  // namespace conesim

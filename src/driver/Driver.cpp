@@ -1,0 +1,134 @@
+#include "driver/Driver.hpp"
+
+#include <fstream>
+#include <iostream>
+#include <new>
+
+#include "driver/Banner.hpp"
+#include "driver/InterruptFile.hpp"
+#include "driver/RunLog.hpp"
+#include "driver/RunNaming.hpp"
+#include "engine/MonteCarloRun.hpp"
+#include "engine/RandomGenerator.hpp"
+#include "input/MaskImage.hpp"
+#include "input/SampleVolume.hpp"
+#include "output/ImageWriters.hpp"
+#include "params/SimulationParameters.hpp"
+
+namespace conesim {
+namespace {
+
+std::int64_t squared(std::uint32_t size) {
+    return std::int64_t{size} * std::int64_t{size};
+}
+
+// Everything after the parameter checks; split out so that allocation failures of the
+// run-wide buffers end the run with a message instead of a crash.
+int runSimulation(const std::vector<std::string>& args, DriverEnvironment& environment,
+                  SimulationParameters& p) {
+    Console& console = environment.console;
+    if (args.size() == 3) {
+        p.finalPrefix = args[2];
+    }
+    const std::string logPath = p.outputFolder + "/" + p.logFileName;
+    const std::string imageBase = p.outputFolder + "/" + p.finalPrefix;
+
+    std::vector<std::uint8_t> preMask(static_cast<std::size_t>(squared(p.preMaskSize)), 0);
+    std::vector<std::uint8_t> postMask(static_cast<std::size_t>(squared(p.postMaskSize)), 0);
+
+    writeLine(console.out, "\nStarting Sample loading.");
+    readMaskImage(p.preMaskImageFile, preMask, squared(p.preMaskSize), p.preMaskActive);
+    if (p.sampleValueScale == 0.0F) {
+        p.sampleValueScale = static_cast<float>(10.0 / static_cast<double>(p.sampleScaleX));
+    }
+    const SampleVolume sample = loadSampleVolume(p.sampleFile, p.sampleDimX, p.sampleDimY,
+                                                 p.sampleDimZ, p.sampleValueScale, p.runMode);
+    if (!sample.loaded) {
+        writeLine(console.out, "ERROR: Sample size is wrong or sample file is missing.");
+        writeLine(console.out, "Sample name stated as " + p.sampleFile + ".");
+        writeLine(console.out, "Dimensions stated as " + std::to_string(p.sampleDimX) + "x" +
+                                   std::to_string(p.sampleDimY) + "x" +
+                                   std::to_string(p.sampleDimZ) + ".");
+        return kExitSampleFile;
+    }
+    writeLine(console.out, "Sample loaded/size-verified-as okay.");
+    readMaskImage(p.postMaskImageFile, postMask, squared(p.postMaskSize), p.postMaskActive);
+
+    const std::time_t start = environment.clock();
+    RandomGenerator random(static_cast<std::uint32_t>(start));
+    const std::int32_t runNumber = random.next() % 10000000;
+    const std::string runName = args.size() == 3 ? "1" : makeRunNumberString(runNumber);
+
+    writeLine(console.out, "\nLog file located at " + logPath);
+    writeLine(console.out, "\nRun number " + runName);
+    writeLine(console.out, "Running for " + std::to_string(p.photonsToRun) +
+                               " runs.\nImages produced every " + std::to_string(p.splashEvery) +
+                               " runs.");
+    writeLine(console.out, "\nUsing sample file " + p.sampleFile);
+    writeLine(console.out, "Writing output to folder " + p.outputFolder + "\n");
+
+    std::ofstream log(logPath, std::ios::app);
+    if (!log.is_open()) {
+        writeLine(console.out, "ERROR: Cannot open run log " + logPath + ".");
+        return kExitRunLogUnavailable;
+    }
+    writeRunLogHeader(log, args, runName, start);
+    writeLine(log, p.summary());
+
+    const std::int64_t pixelCount = std::int64_t{p.detectorWidth} * p.detectorHeight;
+    std::vector<std::uint32_t> detectorImage(static_cast<std::size_t>(pixelCount));
+
+    RunContext context{console, log, random};
+    context.checkInterrupt = [&console] { return checkInterruptFile(console); };
+    context.stopSignal = environment.stopSignal;
+    const int status = runMonteCarlo(sample, detectorImage, context, runName, p, preMask, postMask);
+    if (status != 0) {
+        return status;
+    }
+    writeLine(console.out, "Run complete.");
+    bool complete = !context.outputIncomplete;
+    complete &= writeDetectorPgm(imageBase + "." + runName + ".pgm", p.detectorWidth,
+                                 detectorImage.data(), pixelCount, console);
+    complete &= writeDetectorRaw(imageBase + "." + runName + ".dat", pixelCount,
+                                 detectorImage.data(), console);
+    writeLine(log, "Final image wrote.\n");
+    detectorImage = {};
+    writeLine(console.out, "Run number " + runName + " finished.");
+    writeRunLogTrailer(log, runName, environment.clock());
+    log.close();
+    if (log.fail()) {
+        writeLine(console.out, "ERROR: Cannot write run log " + logPath + ".");
+        complete = false;
+    }
+    return complete ? kExitOk : kExitOutputIncomplete;
+}
+
+}  // namespace
+
+int runProgram(const std::vector<std::string>& args, DriverEnvironment& environment) {
+    Console& console = environment.console;
+    SimulationParameters parameters;
+    if (args.size() != 2 && args.size() != 3) {
+        writeBannerAndUsage(console);
+        return kExitUsageOrFault;
+    }
+    parameters.readFile(args[1], console);
+    if (!parameters.parameterFileLoaded) {
+        writeLine(console.out, "ERROR: Loading parameter file.");
+        return kExitParameterFileNotLoaded;
+    }
+    const int fault = parameters.faultCode();
+    if (fault != 0) {
+        writeLine(console.out, "ERROR: Parameter file not sensible.\nFault code (See README): " +
+                                   std::to_string(fault));
+        return kExitUsageOrFault;
+    }
+    try {
+        return runSimulation(args, environment, parameters);
+    } catch (const std::bad_alloc&) {
+        writeLine(console.out, "ERROR: Not enough memory for the run's buffers.");
+        return kExitOutputIncomplete;
+    }
+}
+
+}  // namespace conesim

@@ -1,0 +1,56 @@
+// Bilinear look-up in a row-major plane, shared by the masks and the sample planes.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+#include "engine/NumericHelpers.hpp"
+
+namespace conesim {
+
+// The two neighbouring grid lines of one coordinate and the weight of the upper one.
+struct BilinearAxis {
+    std::int64_t low;   //!< index of the lower grid line (the coordinate truncated)
+    std::int64_t high;  //!< index of the upper grid line
+    float fraction;     //!< weight of the upper line; 1 when the coordinate is on a line
+};
+
+// u must be >= 0. A coordinate within 1e-6 above a grid line puts all weight on it.
+inline BilinearAxis bilinearAxis(float u) {
+    float t = std::trunc(u);
+    float fraction = u - t;
+    bool onLine = static_cast<double>(fraction) <= kPixelTolerance;
+    float low = onLine ? u : t;
+    float high = onLine ? u : t + 1.0F;
+    // Corner indices are formed exactly in integers: the coordinates lie far below 2^24 per
+    // axis, so truncating each coordinate gives the same pixel as truncating the sum.
+    return {static_cast<std::int64_t>(low), static_cast<std::int64_t>(high),
+            onLine ? 1.0F : fraction};
+}
+
+// Interpolated value at (column axis u, row axis v). A corner at or beyond count adds 0;
+// there is no clamping across columns, so a corner past the last column reads the next row.
+template <typename Value, typename Plane>
+inline Value sampleBilinear(const Plane& plane, std::int64_t width, std::int64_t count,
+                            const BilinearAxis& u, const BilinearAxis& v) {
+    auto at = [&](std::int64_t column, std::int64_t row) -> Value {
+        std::int64_t index = width * row + column;
+        return index < count ? static_cast<Value>(plane[index]) : Value{0};
+    };
+    float fu = u.fraction;
+    float fv = v.fraction;
+    Value sum{0};
+    sum += static_cast<Value>((1.0F - fu) * fv) * at(u.low, v.high);
+    sum += static_cast<Value>(fu * fv) * at(u.high, v.high);
+    sum += static_cast<Value>((1.0F - fu) * (1.0F - fv)) * at(u.low, v.low);
+    sum += static_cast<Value>(fu * (1.0F - fv)) * at(u.high, v.low);
+    return sum;
+}
+
+template <typename Value, typename Plane>
+inline Value sampleBilinear(const Plane& plane, std::int64_t width, std::int64_t count, float u,
+                            float v) {
+    return sampleBilinear<Value>(plane, width, count, bilinearAxis(u), bilinearAxis(v));
+}
+
+}  // namespace conesim

@@ -1,0 +1,49 @@
+// The probabilistic mask test: the photon's path is projected onto the mask plane, the
+// opacity (1000 opaque, 0 clear) is interpolated bilinearly and compared with a draw.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/Bilinear.hpp"
+#include "engine/PhotonPath.hpp"
+#include "engine/RandomGenerator.hpp"
+#include "input/PhotonSource.hpp"
+
+namespace conesim {
+
+struct MaskGeometry {
+    const std::uint8_t* pixels = nullptr;  //!< size * size bytes, non-zero = opaque
+    std::int64_t size = 0;                 //!< edge length in pixels
+    float position = 0.0F;                 //!< distance of the mask plane from the source
+    float scale = 1.0F;                    //!< mask pixels per length unit
+};
+
+// Opacity of one mask pixel for interpolation.
+struct MaskOpacity {
+    const std::uint8_t* pixels;
+    float operator[](std::int64_t index) const { return pixels[index] != 0 ? 1000.0F : 0.0F; }
+};
+
+// Mask coordinate of a path: (tan * position + offset) * scale + size / 2, stored in float.
+inline float maskCoordinate(double tangent, double offset, const MaskGeometry& mask) {
+    return static_cast<float>((tangent * static_cast<double>(mask.position) + offset) *
+                                  static_cast<double>(mask.scale) +
+                              static_cast<double>(mask.size / 2));
+}
+
+// True when the mask stops the photon. One draw only when the photon falls inside the mask.
+inline bool maskBlocks(const PhotonSource& source, const PathTangents& tangents,
+                       const MaskGeometry& mask, RandomGenerator& random) {
+    float u = maskCoordinate(tangents.x, source.offsetX, mask);
+    float v = maskCoordinate(tangents.y, source.offsetY, mask);
+    auto size = static_cast<float>(mask.size);
+    if (u < 0.0F || v < 0.0F || u >= size || v >= size) {
+        return false;
+    }
+    float opacity =
+        sampleBilinear<float>(MaskOpacity{mask.pixels}, mask.size, mask.size * mask.size, u, v);
+    auto r = static_cast<float>(random.next() % 1000);
+    return opacity > r;
+}
+
+}  // namespace conesim

@@ -1,0 +1,32 @@
+// The Monte Carlo run: spectrum, sample planes by run mode, the photon loop and its status.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/RunContext.hpp"
+#include "input/SampleVolume.hpp"
+#include "params/SimulationParameters.hpp"
+
+namespace conesim {
+
+inline constexpr int kRunOk = 0;
+inline constexpr int kRunSpectrumFailed = 978;
+inline constexpr int kRunPlaneFilesMissing = 971;
+inline constexpr int kRunMapFilesMissing = 972;
+inline constexpr int kRunNoDetectorHits = 977;
+
+// With countHitsOnly, this many photons in a row that miss the detector's sensitive area
+// end the run: such a set-up would otherwise never finish.
+inline constexpr std::int64_t kMaxDrawsWithoutDetectorHit = 100'000'000;
+
+// Runs the whole simulation into detectorImage (detectorWidth * detectorHeight counters).
+// Returns 0, or the status of the step that failed. A progress image that could not be
+// written sets context.outputIncomplete.
+int runMonteCarlo(const SampleVolume& sample, std::vector<std::uint32_t>& detectorImage,
+                  RunContext& context, const std::string& runName, SimulationParameters& parameters,
+                  const std::vector<std::uint8_t>& preMask,
+                  const std::vector<std::uint8_t>& postMask);
+
+}  // namespace conesim

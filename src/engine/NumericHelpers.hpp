@@ -1,0 +1,35 @@
+// Rounding helpers shared by the photon loop, the masks and the sample transport.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+
+namespace conesim {
+
+inline constexpr double kPixelTolerance = 0.000001;
+
+// The floor of v, except that a value at most 1e-6 above its truncation (and every negative
+// value) comes back unchanged.
+inline float floorWithTolerance(float v) {
+    float t = std::trunc(v);
+    return (static_cast<double>(v - t) <= kPixelTolerance) ? v : t;
+}
+
+// The ceiling of v, with the same tolerance: v itself when at most 1e-6 above its truncation.
+inline float ceilWithTolerance(float v) {
+    float t = std::trunc(v);
+    return (static_cast<double>(v - t) <= kPixelTolerance) ? v : t + 1.0F;
+}
+
+// Rounds half away from zero: 2.5 -> 3, -2.5 -> -3, 2.4999 -> 2.
+inline std::int32_t roundHalfAway(float v) {
+    float a = std::fabs(v);
+    float n = std::trunc(a);
+    if (a - n >= 0.5F) {
+        n = std::trunc(a + 1.0F);
+    }
+    auto result = static_cast<std::int32_t>(n);
+    return v < 0 ? -result : result;
+}
+
+}  // namespace conesim

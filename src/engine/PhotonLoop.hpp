@@ -1,0 +1,39 @@
+// The photon loop: emission, pre-sample mask, coded-aperture window, sample plane,
+// post-sample mask, sensitive-area window, rounding, dithering, quantum efficiency, bounds.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/RunContext.hpp"
+#include "engine/SampleTransport.hpp"
+#include "input/PhotonSource.hpp"
+#include "params/SimulationParameters.hpp"
+
+namespace conesim {
+
+struct PhotonLoopInputs {
+    const SimulationParameters& parameters;
+    const SampleGeometry& sample;
+    const SamplePlanes& planes;
+    const std::vector<std::uint8_t>& preMask;
+    const std::vector<std::uint8_t>& postMask;
+    const std::string& runName;
+};
+
+struct PhotonLoopResult {
+    std::uint32_t hitCount = 0;  //!< photons scored on the detector
+    bool stalled = false;        //!< countHitsOnly and no photon reaches the sensitive area
+};
+
+// Runs the photons into detectorImage (already all 0).
+PhotonLoopResult runPhotonLoop(const PhotonLoopInputs& inputs, PhotonSource& source,
+                               std::vector<std::uint32_t>& detectorImage, RunContext& context);
+
+// Pixel fraction of a detector coordinate: u - floorWithTolerance(u as float).
+double pixelFraction(double u);
+// The window test of one coordinate: 0 <= frac - offset <= pif.
+bool insideWindow(double coordinate, float pif, float offset);
+
+}  // namespace conesim

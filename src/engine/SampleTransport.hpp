@@ -1,0 +1,37 @@
+// Transport of a photon through the sample mid-plane: absorption, rare undeflected
+// passage, otherwise deflection by the collapsed planes and a sideways shift of the path.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/PhotonPath.hpp"
+#include "engine/RandomGenerator.hpp"
+#include "input/PhotonSource.hpp"
+
+namespace conesim {
+
+struct SamplePlanes {
+    std::vector<double> attenuation;  //!< per column, the sum of raw sample values
+    std::vector<float> lr;            //!< per column, LR deflection (radians)
+    std::vector<float> ud;            //!< per column, UD deflection (radians)
+};
+
+struct SampleGeometry {
+    std::int64_t dimX = 0;  //!< plane width (voxels along X)
+    std::int64_t dimY = 0;  //!< plane height (voxels along Y)
+    float zMid = 0.0F;      //!< (dimZ / 2) * sampleScaleZ + sampleStart
+    float scaleX = 1.0F;    //!< sampleScaleX
+    float scaleY = 1.0F;    //!< sampleScaleY
+};
+
+SampleGeometry makeSampleGeometry(std::int32_t dimX, std::int32_t dimY, std::int32_t dimZ,
+                                  float scaleX, float scaleY, float scaleZ, float sampleStart);
+
+// True when the photon is removed. May change the source's angles and offsets; the
+// tangents are kept in step with the angles.
+bool transportThroughSample(PhotonSource& source, PathTangents& tangents,
+                            const SampleGeometry& geometry, const SamplePlanes& planes,
+                            RandomGenerator& random);
+
+}  // namespace conesim
