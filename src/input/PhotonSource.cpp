@@ -1,0 +1,122 @@
+#include "input/PhotonSource.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <system_error>
+
+namespace conesim {
+
+namespace {
+
+constexpr float kLowestEnergy = 0.0F;     // accepted energies lie strictly above this
+constexpr float kHighestEnergy = 500.0F;  // ... and strictly below this (keV)
+
+// The distance is kept as a whole number, truncated toward zero; values beyond the
+// 32-bit range (or not a number) are pinned instead of being undefined.
+std::int32_t truncateDistance(double distance) {
+    if (std::isnan(distance)) {
+        return 0;
+    }
+    constexpr double kLow = std::numeric_limits<std::int32_t>::min();
+    constexpr double kHigh = std::numeric_limits<std::int32_t>::max();
+    if (distance <= kLow) {
+        return std::numeric_limits<std::int32_t>::min();
+    }
+    if (distance >= kHigh) {
+        return std::numeric_limits<std::int32_t>::max();
+    }
+    return static_cast<std::int32_t>(distance);
+}
+
+enum class TokenKind { number, outOfRange, notANumber };
+
+// Reads one whitespace-free token as a single-precision float, correctly rounded. A leading
+// "+" is allowed, as formatted stream input allows it. The whole token must be the number.
+TokenKind parseEnergy(const std::string& token, float& value) {
+    const char* first = token.data();
+    const char* last = token.data() + token.size();
+    if (first != last && *first == '+') {
+        ++first;
+        if (first != last && *first == '-') {
+            return TokenKind::notANumber;
+        }
+    }
+    const auto [end, error] = std::from_chars(first, last, value, std::chars_format::general);
+    if (error == std::errc::result_out_of_range && end == last) {
+        return TokenKind::outOfRange;
+    }
+    if (error != std::errc() || end != last || first == last) {
+        return TokenKind::notANumber;
+    }
+    return TokenKind::number;
+}
+
+}  // namespace
+
+PhotonSource loadSpectrum(const std::string& path, float detectorExtentX, float detectorExtentY,
+                          double detectorDistance, Console& console) {
+    PhotonSource source;
+    source.detectorExtentX = detectorExtentX;
+    source.detectorExtentY = detectorExtentY;
+    source.detectorDistance = truncateDistance(detectorDistance);
+    source.energyCount = 0;
+    source.showAll = true;
+    // The cone's half-angles are formed from the stored (truncated) distance, in double
+    // precision; a distance of 0 gives a right angle.
+    const double distance = static_cast<double>(source.detectorDistance);
+    source.halfAngleX = std::atan(0.5 * static_cast<double>(detectorExtentX) / distance);
+    source.halfAngleY = std::atan(0.5 * static_cast<double>(detectorExtentY) / distance);
+
+    std::ifstream file(path);
+    if (!file.is_open()) {
+        writeLine(console.out, "\nSpectra file missing!");
+        return source;
+    }
+    // The mean is that of a single-precision sum, as the energies themselves are floats.
+    float sum = 0.0F;
+    std::string token;
+    while (file >> token) {
+        float value = 0.0F;
+        const TokenKind kind = parseEnergy(token, value);
+        if (kind == TokenKind::notANumber) {
+            writeLine(console.out, "WARNING: Spectrum file " + path + " holds \"" + token +
+                                       "\", which is not a number; it is skipped.");
+            continue;
+        }
+        // Values too large or too small for a float lie outside the accepted range.
+        if (kind == TokenKind::number && value > kLowestEnergy && value < kHighestEnergy) {
+            source.energies.push_back(value);
+            sum += value;
+        }
+    }
+    source.energyCount = static_cast<std::int32_t>(source.energies.size());
+    if (source.energyCount > 0) {
+        source.meanEnergy = sum / static_cast<float>(source.energyCount);
+    }
+    return source;
+}
+
+int drawPhoton(PhotonSource& source, RandomGenerator& random, Console& console) {
+    if (source.energyCount < 1) {
+        writeLine(console.out, "\nSpectra file corrupt or empty! Aborting run.");
+        return 1;
+    }
+    source.angleX = 0.0;
+    source.angleY = 0.0;
+    source.offsetX = 0.0;
+    source.offsetY = 0.0;
+    constexpr double kDrawMax = RandomGenerator::kMax;
+    source.angleX = (random.next() / kDrawMax) * source.halfAngleX;
+    if (random.next() % 2 == 1) {
+        source.angleX = -source.angleX;
+    }
+    source.angleY = (random.next() / kDrawMax) * source.halfAngleY;
+    if (random.next() % 2 == 1) {
+        source.angleY = -source.angleY;
+    }
+    return 0;
+}
+
+}  // namespace conesim
