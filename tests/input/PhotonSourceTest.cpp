@@ -1,0 +1,222 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "TestSupport.hpp"
+#include "engine/RandomGenerator.hpp"
+#include "input/PhotonSource.hpp"
+
+namespace conesim {
+namespace {
+
+using testing::ScratchDir;
+
+struct ConsoleCapture {
+    std::ostringstream out;
+    std::istringstream in;
+    Console console{out, in};
+};
+
+PhotonSource loadText(const std::string& text, ConsoleCapture& capture, ScratchDir& dir) {
+    const std::string path = dir.file("Spectrum");
+    testing::writeText(path, text);
+    return loadSpectrum(path, 400.0F, 400.0F, 150.0, capture.console);
+}
+
+TEST(SpectrumTest, MeanOfThreeEnergiesInAnyLayout) {
+    for (const std::string text : {"50 60 70\n", "50\n60\n70\n", "\t50\t\t60  \n\n 70"}) {
+        ScratchDir dir;
+        ConsoleCapture capture;
+        const PhotonSource source = loadText(text, capture, dir);
+        EXPECT_EQ(source.energyCount, 3) << text;
+        EXPECT_EQ(source.energies, (std::vector<float>{50.0F, 60.0F, 70.0F})) << text;
+        EXPECT_EQ(source.meanEnergy, 60.0F) << text;
+        EXPECT_EQ(capture.out.str(), "") << text;
+    }
+}
+
+TEST(SpectrumTest, OnlyEnergiesStrictlyBetweenZeroAndFiveHundredAreKept) {
+    ScratchDir dir;
+    ConsoleCapture capture;
+    const PhotonSource source = loadText("0 100 500 600 -5", capture, dir);
+    EXPECT_EQ(source.energyCount, 1);
+    EXPECT_EQ(source.energies, (std::vector<float>{100.0F}));
+    EXPECT_EQ(source.meanEnergy, 100.0F);
+    EXPECT_EQ(capture.out.str(), "");
+}
+
+TEST(SpectrumTest, DecimalFormsAreReadAsCorrectlyRoundedFloats) {
+    ScratchDir dir;
+    ConsoleCapture capture;
+    const PhotonSource source =
+        loadText("60 60.5 6.05e1 +7 499.99997 0.1 1e-50 1e50", capture, dir);
+    EXPECT_EQ(source.energies, (std::vector<float>{60.0F, 60.5F, 60.5F, 7.0F, 499.99997F, 0.1F}));
+    EXPECT_EQ(capture.out.str(), "");
+    // Energies listed several times weigh that many times; the sum is single precision.
+    float sum = 0.0F;
+    for (float e : source.energies) {
+        sum += e;
+    }
+    EXPECT_EQ(source.meanEnergy, sum / 6.0F);
+}
+
+TEST(SpectrumTest, TokenThatIsNotANumberIsReportedAndSkipped) {
+    ScratchDir dir;
+    ConsoleCapture capture;
+    const std::string path = dir.file("Spectrum");
+    testing::writeText(path, "50 keV 70\n60x 80\n");
+    const PhotonSource source = loadSpectrum(path, 10.0F, 10.0F, 100.0, capture.console);
+    EXPECT_EQ(source.energies, (std::vector<float>{50.0F, 70.0F, 80.0F}));
+    EXPECT_EQ(source.energyCount, 3);
+    EXPECT_EQ(capture.out.str(), "WARNING: Spectrum file " + path +
+                                     " holds \"keV\", which is not a number; it is skipped.\n"
+                                     "WARNING: Spectrum file " +
+                                     path +
+                                     " holds \"60x\", which is not a number; it is skipped.\n");
+}
+
+TEST(SpectrumTest, MissingFileGivesNoEnergiesAndTheDrawRefuses) {
+    ScratchDir dir;
+    ConsoleCapture capture;
+    PhotonSource source = loadSpectrum(dir.file("none"), 400.0F, 300.0F, 150.7, capture.console);
+    EXPECT_EQ(capture.out.str(), "\nSpectra file missing!\n");
+    EXPECT_EQ(source.energyCount, 0);
+    EXPECT_TRUE(source.energies.empty());
+    EXPECT_TRUE(source.showAll);
+    EXPECT_EQ(source.detectorExtentX, 400.0F);
+    EXPECT_EQ(source.detectorExtentY, 300.0F);
+    EXPECT_EQ(source.detectorDistance, 150);
+
+    RandomGenerator random(42);
+    const std::uint64_t before = random.state();
+    EXPECT_EQ(drawPhoton(source, random, capture.console), 1);
+    EXPECT_EQ(capture.out.str(),
+              "\nSpectra file missing!\n\nSpectra file corrupt or empty! Aborting run.\n");
+    EXPECT_EQ(random.state(), before);  // nothing drawn
+}
+
+TEST(SpectrumTest, EmptyOrOutOfRangeFileRefusesTheDraw) {
+    for (const std::string text : {"", "   \n", "0 500 -1 1000"}) {
+        ScratchDir dir;
+        ConsoleCapture capture;
+        PhotonSource source = loadText(text, capture, dir);
+        EXPECT_EQ(source.energyCount, 0);
+        EXPECT_EQ(source.meanEnergy, 0.0F);
+        RandomGenerator random(1);
+        EXPECT_EQ(drawPhoton(source, random, capture.console), 1);
+        EXPECT_EQ(capture.out.str(), "\nSpectra file corrupt or empty! Aborting run.\n");
+    }
+}
+
+TEST(SpectrumTest, DistanceIsTruncatedAndGivesTheHalfAngles) {
+    ScratchDir dir;
+    ConsoleCapture capture;
+    const std::string path = dir.file("Spectrum");
+    testing::writeText(path, "60\n");
+    const PhotonSource source = loadSpectrum(path, 400.0F, 100.0F, 150.9, capture.console);
+    EXPECT_EQ(source.detectorDistance, 150);
+    EXPECT_EQ(source.halfAngleX, std::atan(0.5 * 400.0 / 150.0));
+    EXPECT_EQ(source.halfAngleY, std::atan(0.5 * 100.0 / 150.0));
+    EXPECT_NEAR(source.halfAngleX, 0.9273, 1e-4);
+
+    const PhotonSource zero = loadSpectrum(path, 400.0F, 100.0F, 0.0, capture.console);
+    EXPECT_EQ(zero.detectorDistance, 0);
+    EXPECT_EQ(zero.halfAngleX,
+              std::atan(std::numeric_limits<double>::infinity()));  // a right angle, no guard
+
+    const PhotonSource negative = loadSpectrum(path, 400.0F, 100.0F, -20.7, capture.console);
+    EXPECT_EQ(negative.detectorDistance, -20);
+}
+
+// The first draws of RandomGenerator(42), on which the expectations below rest.
+constexpr std::int32_t kDraws[] = {24954, 13699, 14683, 8720};
+
+TEST(DrawPhotonTest, FourDrawsInOrderGiveMagnitudesAndSigns) {
+    RandomGenerator check(42);
+    for (std::int32_t draw : kDraws) {
+        ASSERT_EQ(check.next(), draw);
+    }
+
+    ScratchDir dir;
+    ConsoleCapture capture;
+    PhotonSource source = loadText("60\n", capture, dir);
+    source.offsetX = 3.0;
+    source.offsetY = -2.0;
+    source.angleX = 1.0;
+    source.angleY = 1.0;
+    RandomGenerator random(42);
+    ASSERT_EQ(drawPhoton(source, random, capture.console), 0);
+    const double half = std::atan(0.5 * 400.0 / 150.0);
+    EXPECT_EQ(source.angleX, -(24954 / 32767.0) * half);  // 13699 is odd: negative
+    EXPECT_EQ(source.angleY, (14683 / 32767.0) * half);   // 8720 is even: positive
+    EXPECT_EQ(source.offsetX, 0.0);
+    EXPECT_EQ(source.offsetY, 0.0);
+    EXPECT_EQ(capture.out.str(), "");
+
+    // Exactly four draws were used: the generator continues with the fifth.
+    RandomGenerator after(42);
+    for (int i = 0; i < 4; ++i) {
+        after.next();
+    }
+    EXPECT_EQ(random.state(), after.state());
+}
+
+TEST(DrawPhotonTest, AnglesStayInsideTheConeAndReachItsEdge) {
+    ScratchDir dir;
+    ConsoleCapture capture;
+    PhotonSource source = loadText("60\n", capture, dir);
+    const double half = std::atan(200.0 / 150.0);
+    RandomGenerator random(7);
+    bool negativeX = false;
+    bool positiveX = false;
+    for (int i = 0; i < 2000; ++i) {
+        ASSERT_EQ(drawPhoton(source, random, capture.console), 0);
+        ASSERT_LE(std::fabs(source.angleX), half);
+        ASSERT_LE(std::fabs(source.angleY), half);
+        negativeX |= source.angleX < 0.0;
+        positiveX |= source.angleX > 0.0;
+    }
+    EXPECT_TRUE(negativeX);
+    EXPECT_TRUE(positiveX);
+}
+
+std::vector<std::int32_t> firstFourDraws(std::uint64_t seed) {
+    RandomGenerator random(seed);
+    std::vector<std::int32_t> draws;
+    for (int i = 0; i < 4; ++i) {
+        draws.push_back(random.next());
+    }
+    return draws;
+}
+
+TEST(DrawPhotonTest, LargestDrawGivesExactlyTheHalfAngleAndZeroGivesZero) {
+    ScratchDir dir;
+    ConsoleCapture capture;
+    const std::string path = dir.file("Spectrum");
+    testing::writeText(path, "60\n");
+    PhotonSource source = loadSpectrum(path, 400.0F, 100.0F, 150.0, capture.console);
+
+    ASSERT_EQ(firstFourDraws(79061), (std::vector<std::int32_t>{32767, 20897, 17614, 28940}));
+    RandomGenerator edgeX(79061);
+    ASSERT_EQ(drawPhoton(source, edgeX, capture.console), 0);
+    EXPECT_EQ(source.angleX, -source.halfAngleX);
+    EXPECT_EQ(source.angleY, (17614 / 32767.0) * source.halfAngleY);
+
+    ASSERT_EQ(firstFourDraws(20093), (std::vector<std::int32_t>{29340, 24015, 32767, 1601}));
+    RandomGenerator edgeY(20093);
+    ASSERT_EQ(drawPhoton(source, edgeY, capture.console), 0);
+    EXPECT_EQ(source.angleY, -source.halfAngleY);
+
+    ASSERT_EQ(firstFourDraws(50673), (std::vector<std::int32_t>{0, 16802, 14722, 18236}));
+    RandomGenerator zeroX(50673);
+    ASSERT_EQ(drawPhoton(source, zeroX, capture.console), 0);
+    EXPECT_EQ(source.angleX, 0.0);
+    EXPECT_EQ(source.angleY, (14722 / 32767.0) * source.halfAngleY);
+}
+
+}  // namespace
+}  // namespace conesim
