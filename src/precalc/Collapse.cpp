@@ -1,0 +1,132 @@
+#include "precalc/Collapse.hpp"
+
+#include <fstream>
+#include <new>
+
+#include "precalc/MapArray.hpp"
+#include "precalc/MapFileErrors.hpp"
+#include "precalc/SliceIo.hpp"
+#include "precalc/SnellDeflection.hpp"
+
+namespace conesim {
+namespace {
+
+// Adds the deflections at the boundary between two consecutive slices to the accumulator.
+void accumulateBoundary(const float* angles, const float* indexBefore, const float* indexAfter,
+                        double* accumulator, std::int64_t count) {
+    for (std::int64_t j = 0; j < count; ++j) {
+        const double nBefore = static_cast<double>(indexBefore[j]) + 1.0;
+        const double nAfter = static_cast<double>(indexAfter[j]) + 1.0;
+        if (nBefore != nAfter) {
+            const double theta = angles[j];
+            if (interfaceRefracts(theta)) {
+                accumulator[j] += snellDeflection(theta, nBefore, nAfter);
+            }
+        }
+    }
+}
+
+int collapseWithArrays(Console& console, std::ostream& log, const std::string& angleMapName,
+                       const std::string& indexMapName, int dimX, int dimY, int dimZ,
+                       std::vector<float>& plane) {
+    const std::int64_t sliceSize = std::int64_t{dimX} * dimY;
+    MapArray accumulator = MapArray::createDoubleMap(angleMapName, dimX, dimY, 1);
+    MapArray angles = MapArray::openFloatMap(angleMapName, dimX, dimY, 1);
+    MapArray indices = MapArray::openFloatMap(indexMapName, dimX, dimY, 2);
+    if (!angles.isOpen() || !indices.isOpen()) {
+        report(console, log,
+               "ERROR: Could not open files: Z_ref-PRE or Z_iLR-PRE or Z_iUD-PRE check main "
+               "directory.");
+        return kCollapseFailed;
+    }
+    for (int i = 1; i < dimZ; ++i) {
+        if (i % 10 == 0) {
+            writeLine(log, "Phase processing slice " + std::to_string(i));
+        }
+        // A read that falls short would leave values of an earlier slice in the buffer, so
+        // anything less than the full request ends the collapse.
+        if (angles.readRange(std::int64_t{i} * sliceSize, sliceSize) != sliceSize) {
+            writeLine(log, "Error reading angles from |" + angleMapName + "| .");
+            return kCollapseFailed;
+        }
+        if (indices.readRange(std::int64_t{i - 1} * sliceSize, 2 * sliceSize) != 2 * sliceSize) {
+            writeLine(log, "Error reading values from  |" + indexMapName + "| .");
+            return kCollapseFailed;
+        }
+        const float* index = indices.floatData().data();
+        accumulateBoundary(angles.floatData().data(), index, index + sliceSize,
+                           accumulator.doubleData().data(), sliceSize);
+    }
+    angles.close();
+    indices.close();
+
+    const bool previewWritten = accumulator.writeMapPgm(console, log);
+    const bool planeWritten = accumulator.writeBinary(console, log) == accumulator.count();
+    angles.release();
+    indices.release();
+    plane = accumulator.takeAsFloat();
+    return previewWritten && planeWritten ? kPrecalcOk : kMapWriteFailed;
+}
+
+}  // namespace
+
+int collapseInterfaceMap(Console& console, std::ostream& log, const std::string& angleMapName,
+                         const std::string& indexMapName, int dimX, int dimY, int dimZ,
+                         std::vector<float>& plane) {
+    try {
+        return collapseWithArrays(console, log, angleMapName, indexMapName, dimX, dimY, dimZ,
+                                  plane);
+    } catch (const std::bad_alloc&) {
+        writeLine(log, "Error reading values from  |" + indexMapName + "| .");
+        return kCollapseFailed;
+    }
+}
+
+int collapseAttenuation(Console& console, std::ostream& log, const SampleVolume& sample,
+                        const std::string& indexMapName, int runMode, std::vector<double>& plane) {
+    if (runMode < 3) {
+        return kCollapseFailed;
+    }
+    std::ifstream in(sample.path, std::ios::binary);
+    if (!in.is_open()) {
+        report(console, log, sample.path + " failed to load. Check main directory.");
+        return kCollapseFailed;
+    }
+    const std::int64_t sliceSize = sample.sliceSize();
+    std::vector<double> sums;
+    std::vector<float> slice;
+    try {
+        sums.assign(static_cast<std::size_t>(sliceSize), 0.0);
+        slice.resize(static_cast<std::size_t>(sliceSize));
+    } catch (const std::bad_alloc&) {
+        report(console, log, sample.path + " failed to load. Check main directory.");
+        return kCollapseFailed;
+    }
+    report(console, log, "Collapsing array to one slice for attenuation.");
+    for (std::int32_t z = 0; z < sample.dimZ; ++z) {
+        readSliceOrZeros(in, slice.data(), sliceSize);
+        for (std::int64_t j = 0; j < sliceSize; ++j) {
+            sums[static_cast<std::size_t>(j)] += slice[static_cast<std::size_t>(j)];
+        }
+    }
+    in.close();
+    slice = std::vector<float>();
+
+    const std::string name = indexMapName + ".pca";
+    std::ofstream out(name, std::ios::binary | std::ios::trunc);
+    const bool opened = out.is_open();
+    if (opened && sliceSize > 0) {
+        out.write(reinterpret_cast<const char*>(sums.data()),
+                  static_cast<std::streamsize>(sliceSize * std::int64_t{sizeof(double)}));
+    }
+    out.close();
+    const bool written = opened && !out.fail();
+    plane = std::move(sums);
+    if (!written) {
+        reportWriteFailure(console, log, name);
+        return kMapWriteFailed;
+    }
+    return kPrecalcOk;
+}
+
+}  // namespace conesim

@@ -1,0 +1,69 @@
+// The greyscale preview of a double map: its slices summed into one plane, rescaled to
+// 0..255, as an ASCII image.
+#include <algorithm>
+#include <fstream>
+#include <sstream>
+
+#include "precalc/MapArray.hpp"
+#include "precalc/MapFileErrors.hpp"
+
+namespace conesim {
+
+bool MapArray::writeMapPgm(Console& console, std::ostream& report) {
+    const std::string name = fileName_ + ".pgm";
+    if (!hasDoubleData_) {
+        writeLine(console.out, "No result data found. ");
+        return false;
+    }
+    const std::int64_t n = std::int64_t{dimX_} * dimY_;
+    std::vector<double> plane(static_cast<std::size_t>(std::max<std::int64_t>(n, 0)), 0.0);
+    for (std::int64_t i = 0; i < n; ++i) {
+        double sum = 0.0;
+        for (std::int64_t at = i; at < count_; at += n) {
+            sum += doubleData_[static_cast<std::size_t>(at)];
+        }
+        plane[static_cast<std::size_t>(i)] = sum;
+    }
+    writeLine(report, "Writing PGM file ( " + name + " )");
+
+    std::ofstream out(name, std::ios::trunc);
+    const bool opened = out.is_open();
+
+    double min = plane.empty() ? 0.0 : plane[0];
+    double max = min;
+    for (double value : plane) {
+        if (value < min) min = value;
+        if (value > max) max = value;
+    }
+    const double scale = (max - min) != 0.0 ? 255.0 / (max - min) : 1.0;
+    for (double& value : plane) {
+        value = (value - min) * scale;
+    }
+    // The numbers in the stream's default format (six significant digits), whatever
+    // precision the report stream was left with.
+    std::ostringstream numbers;
+    numbers << "Min: " << min << "\nMax: " << max << "\nRange: " << scale
+            << "\nRescaled as 0 to 255\n\n";
+    report << numbers.str();
+
+    if (opened) {
+        out << "P2\n"
+            << dimX_ << " " << dimY_ << "\n"
+            << "255" << std::endl;
+        std::string values;
+        values.reserve(plane.size() * 4);
+        for (double value : plane) {
+            values += std::to_string(static_cast<long long>(value));
+            values += ' ';
+        }
+        out << values << std::endl;
+        out.close();
+    }
+    if (!opened || out.fail()) {
+        reportWriteFailure(console, report, name);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace conesim

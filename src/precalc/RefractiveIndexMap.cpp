@@ -1,0 +1,65 @@
+#include "precalc/RefractiveIndexMap.hpp"
+
+#include <fstream>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "precalc/MapFileErrors.hpp"
+#include "precalc/RefractiveIndexModel.hpp"
+#include "precalc/SliceIo.hpp"
+
+namespace conesim {
+
+int buildRefractiveIndexMap(const SampleVolume& sample, MapNames& mapNames, Console& console,
+                            std::ostream& log, float sampleValueScale, int /*runMode*/,
+                            double sampleEnergy) {
+    const std::string mapName = kRefractiveIndexMapName;
+    writeLine(console.out, "Making Refractive index map called " + mapName);
+    std::ifstream in(sample.path, std::ios::binary);
+    std::ofstream out(mapName, std::ios::binary | std::ios::trunc);
+    mapNames[0] = mapName;
+    if (!in.is_open()) {
+        // The existence check before the collapse stops the run on the missing map.
+        writeLine(console.out, sample.path + " failed to load.");
+        return kPrecalcOk;
+    }
+    if (!out.is_open()) {
+        writeLine(console.out, "Cannot create file: " + mapName);
+        reportWriteFailure(console, log, mapName);
+        return kMapWriteFailed;
+    }
+
+    const std::int64_t sliceSize = sample.sliceSize();
+    std::vector<float> slice;
+    try {
+        slice.resize(static_cast<std::size_t>(sliceSize));
+    } catch (const std::bad_alloc&) {
+        reportWriteFailure(console, log, mapName);
+        return kMapWriteFailed;
+    }
+    console.out.precision(15);
+
+    const RefractiveIndexModel model(sampleEnergy);
+    for (std::int32_t z = 0; z < sample.dimZ; ++z) {
+        const std::string progress = "Calculating refraction for slice " + std::to_string(z);
+        report(console, log, progress);
+        readSliceOrZeros(in, slice.data(), sliceSize);
+        // Converted in place: the buffer holds the raw slice, then its map values.
+        for (float& value : slice) {
+            value = model.storedValue(value, sampleValueScale);
+        }
+        if (!writeSlice(out, slice.data(), sliceSize)) {
+            reportWriteFailure(console, log, mapName);
+            return kMapWriteFailed;
+        }
+    }
+    out.close();
+    if (out.fail()) {
+        reportWriteFailure(console, log, mapName);
+        return kMapWriteFailed;
+    }
+    return kPrecalcOk;
+}
+
+}  // namespace conesim
