@@ -1,0 +1,58 @@
+#include "params/TextConversion.hpp"
+
+#include <limits>
+#include <locale>
+#include <sstream>
+
+namespace conesim {
+
+bool textContains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+namespace {
+
+// Formatted extraction in the classic locale. A failed extraction leaves 0 when no number
+// stood at the start and the extreme of the type when the number was out of its range.
+template <typename Number>
+NumberReading readNumber(const std::string& text, Number& value) {
+    std::istringstream stream(text);
+    stream.imbue(std::locale::classic());
+    Number read{};
+    stream >> read;
+    if (!stream.fail()) {
+        value = read;
+        return NumberReading::kOk;
+    }
+    const bool extreme =
+        read == std::numeric_limits<Number>::max() || read == std::numeric_limits<Number>::lowest();
+    return extreme ? NumberReading::kOutOfRange : NumberReading::kNotANumber;
+}
+
+}  // namespace
+
+NumberReading readInt(const std::string& text, std::int32_t& value) {
+    return readNumber(text, value);
+}
+
+NumberReading readFloat(const std::string& text, float& value) {
+    return readNumber(text, value);
+}
+
+std::optional<std::int32_t> textToInt(const std::string& text) {
+    std::int32_t value = 0;
+    if (readInt(text, value) != NumberReading::kOk) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<float> textToFloat(const std::string& text) {
+    float value = 0.0F;
+    if (readFloat(text, value) != NumberReading::kOk) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+}  // namespace conesim
