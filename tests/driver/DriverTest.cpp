@@ -1,0 +1,294 @@
+#include <gtest/gtest.h>
+
+#include <ctime>
+#include <filesystem>
+
+#include "RunSetup.hpp"
+#include "driver/InterruptFile.hpp"
+
+namespace conesim {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::readBytes;
+using testing::readText;
+using testing::RunResult;
+using testing::RunSetup;
+
+std::uint64_t sumOfCounts(const std::string& datPath) {
+    std::uint64_t sum = 0;
+    for (std::uint32_t count : testing::readValues<std::uint32_t>(datPath)) {
+        sum += count;
+    }
+    return sum;
+}
+
+std::string asctimeOf(std::time_t t) {
+    std::tm local{};
+    localtime_r(&t, &local);
+    char text[64];
+    asctime_r(&local, text);
+    return text;
+}
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+TEST(Driver, WrongArgumentCountShowsBannerAndUsage) {
+    RunSetup setup;
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{"conesim"}, {"conesim", "a", "b", "c"}}) {
+        RunResult result = setup.run(args);
+        EXPECT_EQ(result.exitCode, 12);
+        EXPECT_EQ(result.console.rfind("\nProgram to simulate cone beam projections through "
+                                       "data volumes.\n",
+                                       0),
+                  0U);
+        EXPECT_TRUE(contains(result.console,
+                             "\n\nSee Parameters file \"*.par\" for further options. Usage:\n"
+                             "[ProgName] [Para_file]\nor for debugging\n[ProgName] [Para_file] "
+                             "[OutputName].\n\n"));
+    }
+    EXPECT_FALSE(fs::exists("OUT/Logger.txt"));
+}
+
+TEST(Driver, ParameterProblemsStopBeforeAnyFile) {
+    RunSetup setup;
+    RunResult missing = setup.run({"conesim", "absent.txt"});
+    EXPECT_EQ(missing.exitCode, 11);
+    EXPECT_EQ(missing.console,
+              "Cannot access paramter file: absent.txt\nERROR: Loading parameter file.\n");
+    setup.setParameters({{33, "many"}});
+    EXPECT_EQ(setup.run().exitCode, 11);
+    setup.setParameters({{32, "2"}});
+    RunResult fault = setup.run();
+    EXPECT_EQ(fault.exitCode, 12);
+    EXPECT_EQ(fault.console,
+              "Parameter file loaded okay.\nERROR: Parameter file not sensible.\nFault code (See "
+              "README): 24\n");
+    EXPECT_FALSE(fs::exists("OUT/Logger.txt"));
+}
+
+TEST(Driver, WrongSampleSizeEndsWith32) {
+    RunSetup setup;
+    testing::writeValues("Sample.bin", std::vector<float>(20 * 20 * 4 - 1, 0.0F));
+    RunResult result = setup.run();
+    EXPECT_EQ(result.exitCode, 32);
+    EXPECT_EQ(result.console,
+              "Parameter file loaded okay.\n\nStarting Sample loading.\n"
+              "ERROR: Sample size is wrong or sample file is missing.\n"
+              "Sample name stated as Sample.bin.\nDimensions stated as 20x20x4.\n");
+    EXPECT_FALSE(fs::exists("OUT/Logger.txt"));
+}
+
+TEST(Driver, MissingOutputFolderEndsWith13BeforeAnyWork) {
+    RunSetup setup;
+    setup.setParameters({{32, "3"}, {44, "NOWHERE"}});
+    RunResult result = setup.run();
+    EXPECT_EQ(result.exitCode, 13);
+    EXPECT_TRUE(contains(result.console, "ERROR: Cannot open run log NOWHERE/Logger.txt.\n"));
+    EXPECT_FALSE(fs::exists("Z_ref-PRE"));
+    EXPECT_FALSE(contains(result.console, "Starting Monte-Carlo sim."));
+}
+
+TEST(Driver, CompleteRunWritesImagesAndItsLogRecord) {
+    RunSetup setup;
+    RunResult result = setup.run();
+    ASSERT_EQ(result.exitCode, 0) << result.console;
+    const std::string run = RunSetup::runNameAt();
+    const std::string expectedConsole =
+        "Parameter file loaded okay.\n\nStarting Sample loading.\n"
+        "Sample loaded/size-verified-as okay.\n\nLog file located at OUT/Logger.txt\n\n"
+        "Run number " +
+        run +
+        "\nRunning for 10000 runs.\nImages produced every 550000 runs.\n\n"
+        "Using sample file Sample.bin\nWriting output to folder OUT\n\n";
+    EXPECT_EQ(result.console.substr(0, expectedConsole.size()), expectedConsole);
+    EXPECT_TRUE(contains(result.console,
+                         "Refractive index map and values stored ready to start "
+                         "Monte Carlo Run.\n\nStarting Monte-Carlo sim.\n"));
+    EXPECT_TRUE(contains(result.console, "Ran 1000 photons.\n"));
+    EXPECT_TRUE(contains(result.console, "Run complete.\nRun number " + run + " finished.\n"));
+
+    const std::string dat = "OUT/Final." + run + ".dat";
+    EXPECT_EQ(fs::file_size(dat), 40U * 40U * 4U);
+    const std::string pgm = readText("OUT/Final." + run + ".pgm");
+    EXPECT_EQ(pgm.rfind("P2\n", 0), 0U);
+    const std::uint64_t hits = sumOfCounts(dat);
+    EXPECT_GT(hits, 9000U);
+    EXPECT_TRUE(contains(result.console, "Detector scored " + std::to_string(hits) + " hits.\n"));
+
+    const std::string log = readText("OUT/Logger.txt");
+    const std::string rule(63, '/');
+    const std::string header = rule + "\nLogged command:\nconesim params.txt \n------------\n" +
+                               "Run number " + run + " started at:\n" +
+                               asctimeOf(RunSetup::kClock) + "Using paramter file: params.txt\n";
+    EXPECT_EQ(log.substr(0, header.size()), header);
+    EXPECT_TRUE(contains(log, "The End Checkword was: END\n------------\n\n"));
+    EXPECT_TRUE(contains(log, "\nStarting Monte-Carlo sim.\nRan 1000 photons.\n"));
+    const std::string trailer = "Final image wrote.\n\n------------\nRun number " + run +
+                                " finished at:\n" + asctimeOf(RunSetup::kClock) + rule + "\n\n";
+    ASSERT_GE(log.size(), trailer.size());
+    EXPECT_EQ(log.substr(log.size() - trailer.size()), trailer);
+
+    // A second run appends a second complete record.
+    ASSERT_EQ(setup.run().exitCode, 0);
+    const std::string twice = readText("OUT/Logger.txt");
+    EXPECT_EQ(twice.substr(0, log.size()), log);
+    EXPECT_EQ(twice.size(), 2 * log.size());
+}
+
+TEST(Driver, RunIsReproducibleFromItsStartSecond) {
+    RunSetup::writeGratingMask("pre.pgm", 4, 2);
+    std::vector<std::uint8_t> first;
+    std::vector<std::uint8_t> again;
+    std::vector<std::uint8_t> later;
+    auto runAt = [](std::time_t clock, std::vector<std::uint8_t>& image) {
+        RunSetup setup;
+        RunSetup::writeGratingMask("pre.pgm", 4, 2);
+        RunSetup::writeGratingMask("post.pgm", 5, 3);
+        ASSERT_EQ(setup.run({"conesim", "params.txt"}, clock).exitCode, 0);
+        image = readBytes("OUT/Final." + RunSetup::runNameAt(clock) + ".dat");
+    };
+    runAt(RunSetup::kClock, first);
+    runAt(RunSetup::kClock, again);
+    runAt(RunSetup::kClock + 1, later);
+    EXPECT_EQ(first, again);
+    EXPECT_NE(first, later);
+    // The image of this set-up and second, as every platform must reproduce it.
+    std::uint64_t hash = 14695981039346656037ULL;
+    for (std::uint8_t byte : first) {
+        hash = (hash ^ byte) * 1099511628211ULL;
+    }
+    EXPECT_EQ(hash, 9058855145332894638ULL);
+    fs::remove("pre.pgm");
+}
+
+TEST(Driver, OutputNameFixesTheRunName) {
+    RunSetup setup;
+    setup.setParameters({{41, "2000"}});
+    RunResult result = setup.run({"conesim", "params.txt", "test"});
+    ASSERT_EQ(result.exitCode, 0) << result.console;
+    EXPECT_TRUE(fs::exists("OUT/test.1.pgm"));
+    EXPECT_TRUE(fs::exists("OUT/test.1.dat"));
+    EXPECT_TRUE(fs::exists("OUT/Part.1.2000.pgm"));
+    EXPECT_TRUE(contains(readText("OUT/Logger.txt"),
+                         "Logged command:\nconesim params.txt test \n------------\nRun number 1 "
+                         "started at:\n"));
+    EXPECT_TRUE(contains(readText("OUT/Logger.txt"), "Final image file prefix: test\n"));
+}
+
+TEST(Driver, UnwritableImagesEndWith14) {
+    RunSetup setup;
+    const std::string run = RunSetup::runNameAt();
+    fs::create_directory("OUT/Final." + run + ".pgm");
+    RunResult result = setup.run();
+    EXPECT_EQ(result.exitCode, 14);
+    EXPECT_TRUE(contains(result.console, "ERROR: Cannot create output file.\n"));
+    EXPECT_EQ(fs::file_size("OUT/Final." + run + ".dat"), 6400U);
+    EXPECT_TRUE(contains(readText("OUT/Logger.txt"), "finished at:\n"));
+
+    // A progress image that cannot be written marks the run incomplete too.
+    RunSetup second;
+    second.setParameters({{41, "2000"}});
+    fs::create_directory("OUT/Part." + run + ".2000.pgm");
+    EXPECT_EQ(second.run().exitCode, 14);
+}
+
+TEST(Driver, ConfirmedInterruptKeepsTheImages) {
+    RunSetup setup;
+    ASSERT_EQ(setup.run().exitCode, 0);
+    const std::string run = RunSetup::runNameAt();
+    const std::uint64_t fullHits = sumOfCounts("OUT/Final." + run + ".dat");
+    testing::writeText(kInterruptFileName, "");
+    const std::string prompt =
+        "\nPresence of interupt file detected.\nEnter y to confirm interuption. Any other key "
+        "continues: \n";
+    RunResult stopped = setup.run({"conesim", "params.txt"}, RunSetup::kClock, "y\n");
+    EXPECT_EQ(stopped.exitCode, 0);
+    EXPECT_TRUE(contains(stopped.console, prompt + "Detector scored "));
+    EXPECT_TRUE(contains(stopped.console, "Run complete.\n"));
+    EXPECT_LT(sumOfCounts("OUT/Final." + run + ".dat"), 10U);
+
+    // Any other answer continues; the file asks again at every 10000th scored photon.
+    setup.setParameters({{39, "30000"}});
+    RunResult continued = setup.run({"conesim", "params.txt"}, RunSetup::kClock, "Y\nyes\nno\nn\n");
+    EXPECT_EQ(continued.exitCode, 0);
+    EXPECT_GT(sumOfCounts("OUT/Final." + run + ".dat"), 2 * fullHits);
+    // No answer at all (standard input at its end) continues as well.
+    EXPECT_EQ(setup.run({"conesim", "params.txt"}, RunSetup::kClock, "").exitCode, 0);
+}
+
+TEST(Driver, AnswersThatConfirmAnInterruption) {
+    for (const char* yes : {"y", "yy", "ay", "y1"}) {
+        EXPECT_TRUE(confirmsInterruption(yes)) << yes;
+    }
+    for (const char* no : {"Y", "yes", "n", "no", "", "xyz"}) {
+        EXPECT_FALSE(confirmsInterruption(no)) << no;
+    }
+}
+
+TEST(Driver, StopSignalEndsTheLoopAndKeepsTheImages) {
+    RunSetup setup;
+    volatile std::sig_atomic_t stop = 1;
+    RunResult result = setup.run({"conesim", "params.txt"}, RunSetup::kClock, "", &stop);
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_LE(sumOfCounts("OUT/Final." + RunSetup::runNameAt() + ".dat"), 1U);
+    EXPECT_TRUE(contains(readText("OUT/Logger.txt"), "finished at:\n"));
+}
+
+TEST(Driver, DerivedValueScaleIsListed) {
+    RunSetup setup;
+    setup.setParameters({{16, "0"}, {13, "0.5"}});
+    ASSERT_EQ(setup.run().exitCode, 0);
+    EXPECT_TRUE(contains(readText("OUT/Logger.txt"), "Samples values are rescaled by: 20\n"));
+    EXPECT_TRUE(contains(readText("OUT/Logger.txt"), "Pre-sample mask is not active.\n"));
+}
+
+TEST(Driver, RunFailuresPassTheirStatusThrough) {
+    RunSetup setup;
+    fs::remove("Spectrum");
+    RunResult noSpectrum = setup.run();
+    EXPECT_EQ(noSpectrum.exitCode, 978);
+    EXPECT_TRUE(contains(noSpectrum.console, "Spectra file missing,corrupt or empty!\n"));
+    const std::string log = readText("OUT/Logger.txt");
+    EXPECT_FALSE(contains(log, "Final image wrote."));
+
+    RunSetup other;
+    fs::remove("Z_iUD-PRE.pca");
+    RunResult noPlanes = other.run();
+    EXPECT_EQ(noPlanes.exitCode, 971);
+    EXPECT_TRUE(contains(noPlanes.console,
+                         "ERROR: Could not find files: Z_ref-PRE.pca or Z_iLR-PRE.pca or "
+                         "Z_iUD-PRE.pca check main directory\n"));
+}
+
+TEST(Driver, PlaneOfWrongSizeIsReportedAndUsed) {
+    RunSetup setup;
+    testing::writeValues("Z_iLR-PRE.pca", std::vector<double>(390, 0.0));
+    RunResult result = setup.run();
+    EXPECT_EQ(result.exitCode, 0);
+    const std::string warning = "WARNING: Z_iLR-PRE.pca holds 3120 bytes; expected 3200 bytes.\n";
+    EXPECT_TRUE(contains(result.console, warning));
+    EXPECT_TRUE(contains(readText("OUT/Logger.txt"), warning));
+}
+
+TEST(Driver, CountHitsOnlyWithoutReachableDetectorStops) {
+    RunSetup setup;
+    // An opaque pre-sample mask over the whole cone: no photon ever reaches the detector.
+    std::string opaque = "P2\n# opaque\n100 100\n255\n";
+    for (int i = 0; i < 10000; ++i) {
+        opaque += "255 ";
+    }
+    testing::writeText("pre.pgm", opaque);
+    setup.setParameters({{42, "1"}, {3, "0.1"}});
+    RunResult result = setup.run();
+    EXPECT_EQ(result.exitCode, 977);
+    EXPECT_TRUE(contains(result.console,
+                         "ERROR: No photon reached the detector's sensitive area in 100000000 "
+                         "successive photons; the run cannot count its photons and stops.\n"));
+}
+
+}  // namespace
+}  // namespace conesim
