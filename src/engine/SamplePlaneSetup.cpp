@@ -7,6 +7,7 @@
 #include "engine/MonteCarloRun.hpp"
 #include "precalc/Collapse.hpp"
 #include "precalc/InterfaceAngleMaps.hpp"
+#include "precalc/MapFileErrors.hpp"
 #include "precalc/MapNames.hpp"
 #include "precalc/RefractiveIndexMap.hpp"
 
@@ -66,18 +67,30 @@ int collapsePlanes(const SampleVolume& sample, const SimulationParameters& param
     }
     report(context.console, context.log, "Collapsing LR interface map.");
     int status = collapseInterfaceMap(context.console, context.log, names[1], names[0], sample.dimX,
-                                      sample.dimY, sample.dimZ, planes.lr);
+                                      sample.dimY, sample.dimZ, planes.lr, context.stopSignal);
     if (status != kPrecalcOk) {
         return status;
     }
     report(context.console, context.log, "Collapsing UD interface map.");
     status = collapseInterfaceMap(context.console, context.log, names[2], names[0], sample.dimX,
-                                  sample.dimY, sample.dimZ, planes.ud);
+                                  sample.dimY, sample.dimZ, planes.ud, context.stopSignal);
     if (status != kPrecalcOk) {
         return status;
     }
     return collapseAttenuation(context.console, context.log, sample, names[0], parameters.runMode,
-                               planes.attenuation);
+                               planes.attenuation, context.stopSignal);
+}
+
+// After a stopped or failed write, the planes on disk no longer form one set: some may be
+// new, some from an earlier run. All of them go, so that no later run mixes them.
+int discardPlanesAfter(int status) {
+    if (status == kPrecalcStopped || status == kMapWriteFailed) {
+        for (const char* map : {kRefractiveIndexMapName, kLrAngleMapName, kUdAngleMapName}) {
+            discardUnfinishedFile(std::string(map) + ".pca");
+            discardUnfinishedFile(std::string(map) + ".pgm");
+        }
+    }
+    return status;
 }
 
 }  // namespace
@@ -106,17 +119,18 @@ int prepareSamplePlanes(const SampleVolume& sample, const SimulationParameters& 
         report(context.console, context.log, "Calculating refractive index map.");
         int status = buildRefractiveIndexMap(sample, names, context.console, context.log,
                                              parameters.sampleValueScale, parameters.runMode,
-                                             parameters.sampleEnergy);
+                                             parameters.sampleEnergy, context.stopSignal);
         if (status != kPrecalcOk) {
-            return status;
+            return discardPlanesAfter(status);
         }
         report(context.console, context.log, "Calculating sample interface map.");
         status = buildInterfaceAngleMaps(
             sample, names, context.console, context.log,
             VoxelSizes{parameters.sampleScaleX, parameters.sampleScaleY, parameters.sampleScaleZ},
-            parameters.edgeSearchAcross, parameters.edgeSearchDepth, parameters.runMode);
+            parameters.edgeSearchAcross, parameters.edgeSearchDepth, parameters.runMode,
+            context.stopSignal);
         if (status != kPrecalcOk) {
-            return status;
+            return discardPlanesAfter(status);
         }
     } else {
         names = {kRefractiveIndexMapName, kLrAngleMapName, kUdAngleMapName};
@@ -124,7 +138,7 @@ int prepareSamplePlanes(const SampleVolume& sample, const SimulationParameters& 
     if (parameters.runMode == 5) {
         return readCollapsedPlanes(sample, context, planes);
     }
-    return collapsePlanes(sample, parameters, context, names, planes);
+    return discardPlanesAfter(collapsePlanes(sample, parameters, context, names, planes));
 }
 
 }  // namespace conesim

@@ -28,7 +28,7 @@ void accumulateBoundary(const float* angles, const float* indexBefore, const flo
 
 int collapseWithArrays(Console& console, std::ostream& log, const std::string& angleMapName,
                        const std::string& indexMapName, int dimX, int dimY, int dimZ,
-                       std::vector<float>& plane) {
+                       std::vector<float>& plane, StopFlag stop) {
     const std::int64_t sliceSize = std::int64_t{dimX} * dimY;
     MapArray accumulator = MapArray::createDoubleMap(angleMapName, dimX, dimY, 1);
     MapArray angles = MapArray::openFloatMap(angleMapName, dimX, dimY, 1);
@@ -40,6 +40,10 @@ int collapseWithArrays(Console& console, std::ostream& log, const std::string& a
         return kCollapseFailed;
     }
     for (int i = 1; i < dimZ; ++i) {
+        if (stopRequested(stop)) {
+            reportPrecalcStopped(console, log);
+            return kPrecalcStopped;
+        }
         if (i % 10 == 0) {
             writeLine(log, "Phase processing slice " + std::to_string(i));
         }
@@ -72,10 +76,10 @@ int collapseWithArrays(Console& console, std::ostream& log, const std::string& a
 
 int collapseInterfaceMap(Console& console, std::ostream& log, const std::string& angleMapName,
                          const std::string& indexMapName, int dimX, int dimY, int dimZ,
-                         std::vector<float>& plane) {
+                         std::vector<float>& plane, StopFlag stop) {
     try {
-        return collapseWithArrays(console, log, angleMapName, indexMapName, dimX, dimY, dimZ,
-                                  plane);
+        return collapseWithArrays(console, log, angleMapName, indexMapName, dimX, dimY, dimZ, plane,
+                                  stop);
     } catch (const std::bad_alloc&) {
         writeLine(log, "Error reading values from  |" + indexMapName + "| .");
         return kCollapseFailed;
@@ -83,7 +87,8 @@ int collapseInterfaceMap(Console& console, std::ostream& log, const std::string&
 }
 
 int collapseAttenuation(Console& console, std::ostream& log, const SampleVolume& sample,
-                        const std::string& indexMapName, int runMode, std::vector<double>& plane) {
+                        const std::string& indexMapName, int runMode, std::vector<double>& plane,
+                        StopFlag stop) {
     if (runMode < 3) {
         return kCollapseFailed;
     }
@@ -104,6 +109,10 @@ int collapseAttenuation(Console& console, std::ostream& log, const SampleVolume&
     }
     report(console, log, "Collapsing array to one slice for attenuation.");
     for (std::int32_t z = 0; z < sample.dimZ; ++z) {
+        if (stopRequested(stop)) {
+            reportPrecalcStopped(console, log);
+            return kPrecalcStopped;
+        }
         readSliceOrZeros(in, slice.data(), sliceSize);
         for (std::int64_t j = 0; j < sliceSize; ++j) {
             sums[static_cast<std::size_t>(j)] += slice[static_cast<std::size_t>(j)];

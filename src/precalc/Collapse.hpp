@@ -8,20 +8,23 @@
 #include "input/SampleVolume.hpp"
 #include "output/Console.hpp"
 #include "precalc/MapNames.hpp"
+#include "precalc/StopRequest.hpp"
 
 namespace conesim {
 
 // Sums Snell's-law deflections along every beam column into a dimX * dimY plane, writes it
 // to angleMapName + ".pca" (doubles) and a preview angleMapName + ".pgm".
-// Returns kPrecalcOk with plane filled, kCollapseFailed when the maps cannot be read, or
-// kMapWriteFailed when the plane file or preview could not be written in full.
+// Returns kPrecalcOk with plane filled, kCollapseFailed when the maps cannot be read,
+// kMapWriteFailed when the plane file or preview could not be written in full, or
+// kPrecalcStopped when stop was raised before the plane was written.
 int collapseInterfaceMap(Console& console, std::ostream& log, const std::string& angleMapName,
                          const std::string& indexMapName, int dimX, int dimY, int dimZ,
-                         std::vector<float>& plane);
+                         std::vector<float>& plane, StopFlag stop = nullptr);
 
 // Sums the raw sample values along every column and writes indexMapName + ".pca".
 // Same statuses as collapseInterfaceMap.
 int collapseAttenuation(Console& console, std::ostream& log, const SampleVolume& sample,
-                        const std::string& indexMapName, int runMode, std::vector<double>& plane);
+                        const std::string& indexMapName, int runMode, std::vector<double>& plane,
+                        StopFlag stop = nullptr);
 
 }  // namespace conesim

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <initializer_list>
 #include <new>
 #include <string>
 #include <vector>
@@ -23,10 +24,10 @@ struct AnglePass {
 };
 
 // One pass over the sample file: the angle of every voxel, written slice by slice.
-// Returns false when the map could not be written in full.
-bool runPass(const SampleVolume& sample, std::istream& in, SliceWindow& window,
-             std::vector<float>& angles, const AnglePass& pass, Console& console, std::ostream& log,
-             int across, int depth, float depthScale) {
+// Returns kPrecalcOk, kMapWriteFailed or kPrecalcStopped (the pass's file is then closed).
+int runPass(const SampleVolume& sample, std::istream& in, SliceWindow& window,
+            std::vector<float>& angles, const AnglePass& pass, Console& console, std::ostream& log,
+            int across, int depth, float depthScale, StopFlag stop) {
     report(console, log, pass.title);
     const int dimX = sample.dimX;
     const int dimY = sample.dimY;
@@ -36,6 +37,10 @@ bool runPass(const SampleVolume& sample, std::istream& in, SliceWindow& window,
     InterfaceAngleFit fit(across, depth, pass.lateralScale, depthScale);
 
     for (int z = 0; z < dimZ; ++z) {
+        if (stopRequested(stop)) {
+            pass.out->close();
+            return kPrecalcStopped;
+        }
         report(console, log, "Calculating slice " + std::to_string(z));
         if (z == 0) {
             window.fillAhead(in, dimZ);
@@ -62,22 +67,34 @@ bool runPass(const SampleVolume& sample, std::istream& in, SliceWindow& window,
         }
         if (!writeSlice(*pass.out, angles.data(), sliceSize)) {
             reportWriteFailure(console, log, *pass.name);
-            return false;
+            return kMapWriteFailed;
         }
     }
     pass.out->close();
     if (pass.out->fail()) {
         reportWriteFailure(console, log, *pass.name);
-        return false;
+        return kMapWriteFailed;
     }
-    return true;
+    return kPrecalcOk;
+}
+
+// A pass that did not finish leaves its own map and the later pass's map unfinished.
+int endUnfinished(int status, Console& console, std::ostream& log,
+                  std::initializer_list<const std::string*> unfinished) {
+    for (const std::string* name : unfinished) {
+        discardUnfinishedFile(*name);
+    }
+    if (status == kPrecalcStopped) {
+        reportPrecalcStopped(console, log);
+    }
+    return status;
 }
 
 }  // namespace
 
 int buildInterfaceAngleMaps(const SampleVolume& sample, MapNames& mapNames, Console& console,
                             std::ostream& log, VoxelSizes voxelSizes, int edgeSearchAcross,
-                            int edgeSearchDepth, int /*runMode*/) {
+                            int edgeSearchDepth, int /*runMode*/, StopFlag stop) {
     const std::string lrName = kLrAngleMapName;
     const std::string udName = kUdAngleMapName;
     std::ofstream lrOut(lrName, std::ios::binary | std::ios::trunc);
@@ -104,16 +121,21 @@ int buildInterfaceAngleMaps(const SampleVolume& sample, MapNames& mapNames, Cons
 
         const AnglePass lr{"Calculating interface angles in LR direction.", voxelSizes.x, false,
                            &lrOut, &lrName};
-        if (!runPass(sample, in, window, angles, lr, console, log, across, depth, voxelSizes.z)) {
-            return kMapWriteFailed;
+        int status = runPass(sample, in, window, angles, lr, console, log, across, depth,
+                             voxelSizes.z, stop);
+        if (status != kPrecalcOk) {
+            udOut.close();
+            return endUnfinished(status, console, log, {&lrName, &udName});
         }
         in.clear();
         in.seekg(0, std::ios::beg);
         const AnglePass ud{"Calculating interface angles in UD direction.", voxelSizes.y, true,
                            &udOut, &udName};
         window.zero();
-        if (!runPass(sample, in, window, angles, ud, console, log, across, depth, voxelSizes.z)) {
-            return kMapWriteFailed;
+        status = runPass(sample, in, window, angles, ud, console, log, across, depth, voxelSizes.z,
+                         stop);
+        if (status != kPrecalcOk) {
+            return endUnfinished(status, console, log, {&udName});
         }
     } catch (const std::bad_alloc&) {
         reportWriteFailure(console, log, lrName);

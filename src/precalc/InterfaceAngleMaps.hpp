@@ -7,6 +7,7 @@
 #include "input/SampleVolume.hpp"
 #include "output/Console.hpp"
 #include "precalc/MapNames.hpp"
+#include "precalc/StopRequest.hpp"
 
 namespace conesim {
 
@@ -18,9 +19,10 @@ struct VoxelSizes {
 
 // Two passes over the sample file (LR, then UD) through a rolling window of
 // 2 * edgeSearchDepth + 1 slices. Sets mapNames[1] and mapNames[2].
-// Returns kPrecalcOk, or kMapWriteFailed when a map could not be written in full.
+// Returns kPrecalcOk, kMapWriteFailed when a map could not be written in full, or
+// kPrecalcStopped when stop was raised (the unfinished maps are then removed).
 int buildInterfaceAngleMaps(const SampleVolume& sample, MapNames& mapNames, Console& console,
                             std::ostream& log, VoxelSizes voxelSizes, int edgeSearchAcross,
-                            int edgeSearchDepth, int runMode);
+                            int edgeSearchDepth, int runMode, StopFlag stop = nullptr);
 
 }  // namespace conesim

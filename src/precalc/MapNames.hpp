@@ -18,5 +18,7 @@ inline constexpr int kPrecalcOk = 0;
 inline constexpr int kMapWriteFailed = 875;
 // A collapse step could not read its maps and returned no plane.
 inline constexpr int kCollapseFailed = 876;
+// A stop signal arrived during the precalculation; unfinished map files were removed.
+inline constexpr int kPrecalcStopped = 879;
 
 }  // namespace conesim

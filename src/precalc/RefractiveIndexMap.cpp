@@ -13,7 +13,7 @@ namespace conesim {
 
 int buildRefractiveIndexMap(const SampleVolume& sample, MapNames& mapNames, Console& console,
                             std::ostream& log, float sampleValueScale, int /*runMode*/,
-                            double sampleEnergy) {
+                            double sampleEnergy, StopFlag stop) {
     const std::string mapName = kRefractiveIndexMapName;
     writeLine(console.out, "Making Refractive index map called " + mapName);
     std::ifstream in(sample.path, std::ios::binary);
@@ -42,6 +42,12 @@ int buildRefractiveIndexMap(const SampleVolume& sample, MapNames& mapNames, Cons
 
     const RefractiveIndexModel model(sampleEnergy);
     for (std::int32_t z = 0; z < sample.dimZ; ++z) {
+        if (stopRequested(stop)) {
+            out.close();
+            discardUnfinishedFile(mapName);
+            reportPrecalcStopped(console, log);
+            return kPrecalcStopped;
+        }
         const std::string progress = "Calculating refraction for slice " + std::to_string(z);
         report(console, log, progress);
         readSliceOrZeros(in, slice.data(), sliceSize);

@@ -6,6 +6,7 @@
 #include "input/SampleVolume.hpp"
 #include "output/Console.hpp"
 #include "precalc/MapNames.hpp"
+#include "precalc/StopRequest.hpp"
 
 namespace conesim {
 
@@ -15,9 +16,10 @@ double referenceAttenuation(double energyKeV);
 double refractiveIndex(double value, double energyKeV);
 
 // Streams the sample file slice by slice into "Z_ref-PRE" and sets mapNames[0].
-// Returns kPrecalcOk, or kMapWriteFailed when the map could not be written in full.
+// Returns kPrecalcOk, kMapWriteFailed when the map could not be written in full, or
+// kPrecalcStopped when stop was raised (the unfinished map is then removed).
 int buildRefractiveIndexMap(const SampleVolume& sample, MapNames& mapNames, Console& console,
                             std::ostream& log, float sampleValueScale, int runMode,
-                            double sampleEnergy);
+                            double sampleEnergy, StopFlag stop = nullptr);
 
 }  // namespace conesim
