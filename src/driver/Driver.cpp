@@ -1,8 +1,11 @@
 #include "driver/Driver.hpp"
 
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <new>
+#include <optional>
+#include <system_error>
 
 #include "driver/Banner.hpp"
 #include "driver/InterruptFile.hpp"
@@ -20,6 +23,25 @@ namespace {
 
 std::int64_t squared(std::uint32_t size) {
     return std::int64_t{size} * std::int64_t{size};
+}
+
+bool exists(const std::string& path) {
+    std::error_code error;
+    return std::filesystem::exists(path, error);
+}
+
+// Draws run numbers until neither final image of the run exists yet, so that a repeated
+// number never overwrites an earlier run's results. Nothing when no free number turns up.
+std::optional<std::string> drawFreeRunName(RandomGenerator& random, const std::string& imageBase) {
+    // Every one of the 32768 numbers is drawn long before this many draws.
+    constexpr int kMaxDraws = 1 << 22;
+    for (int draw = 0; draw < kMaxDraws; ++draw) {
+        const std::string name = makeRunNumberString(random.next() % 10000000);
+        if (!exists(imageBase + "." + name + ".pgm") && !exists(imageBase + "." + name + ".dat")) {
+            return name;
+        }
+    }
+    return std::nullopt;
 }
 
 // Everything after the parameter checks; split out so that allocation failures of the
@@ -56,8 +78,16 @@ int runSimulation(const std::vector<std::string>& args, DriverEnvironment& envir
 
     const std::time_t start = environment.clock();
     RandomGenerator random(static_cast<std::uint32_t>(start));
-    const std::int32_t runNumber = random.next() % 10000000;
-    const std::string runName = args.size() == 3 ? "1" : makeRunNumberString(runNumber);
+    std::string runName = "1";
+    if (args.size() == 3) {
+        random.next();  // the run number a debugging run does not use
+    } else if (std::optional<std::string> free = drawFreeRunName(random, imageBase)) {
+        runName = *free;
+    } else {
+        writeLine(console.out,
+                  "ERROR: Every run number is taken by final images in " + p.outputFolder + ".");
+        return kExitNoFreeRunNumber;
+    }
 
     writeLine(console.out, "\nLog file located at " + logPath);
     writeLine(console.out, "\nRun number " + runName);

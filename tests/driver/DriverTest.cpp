@@ -132,11 +132,14 @@ TEST(Driver, CompleteRunWritesImagesAndItsLogRecord) {
     ASSERT_GE(log.size(), trailer.size());
     EXPECT_EQ(log.substr(log.size() - trailer.size()), trailer);
 
-    // A second run appends a second complete record.
+    // A second run in the same second appends a second complete record; its first draw
+    // names a run that exists, so it draws again.
     ASSERT_EQ(setup.run().exitCode, 0);
     const std::string twice = readText("OUT/Logger.txt");
     EXPECT_EQ(twice.substr(0, log.size()), log);
-    EXPECT_EQ(twice.size(), 2 * log.size());
+    const std::string second = twice.substr(log.size());
+    EXPECT_EQ(second.substr(0, 64), rule + "\n");
+    EXPECT_EQ(second.substr(second.size() - 65), rule + "\n\n");
 }
 
 TEST(Driver, RunIsReproducibleFromItsStartSecond) {
@@ -181,43 +184,42 @@ TEST(Driver, OutputNameFixesTheRunName) {
 
 TEST(Driver, UnwritableImagesEndWith14) {
     RunSetup setup;
-    const std::string run = RunSetup::runNameAt();
-    fs::create_directory("OUT/Final." + run + ".pgm");
-    RunResult result = setup.run();
+    fs::create_directory("OUT/Final.1.pgm");
+    RunResult result = setup.run({"conesim", "params.txt", "Final"});
     EXPECT_EQ(result.exitCode, 14);
     EXPECT_TRUE(contains(result.console, "ERROR: Cannot create output file.\n"));
-    EXPECT_EQ(fs::file_size("OUT/Final." + run + ".dat"), 6400U);
+    EXPECT_EQ(fs::file_size("OUT/Final.1.dat"), 6400U);
     EXPECT_TRUE(contains(readText("OUT/Logger.txt"), "finished at:\n"));
 
     // A progress image that cannot be written marks the run incomplete too.
     RunSetup second;
     second.setParameters({{41, "2000"}});
-    fs::create_directory("OUT/Part." + run + ".2000.pgm");
-    EXPECT_EQ(second.run().exitCode, 14);
+    fs::create_directory("OUT/Part.1.2000.pgm");
+    EXPECT_EQ(second.run({"conesim", "params.txt", "Final"}).exitCode, 14);
 }
 
 TEST(Driver, ConfirmedInterruptKeepsTheImages) {
     RunSetup setup;
-    ASSERT_EQ(setup.run().exitCode, 0);
-    const std::string run = RunSetup::runNameAt();
-    const std::uint64_t fullHits = sumOfCounts("OUT/Final." + run + ".dat");
+    const std::vector<std::string> args{"conesim", "params.txt", "int"};
+    ASSERT_EQ(setup.run(args).exitCode, 0);
+    const std::uint64_t fullHits = sumOfCounts("OUT/int.1.dat");
     testing::writeText(kInterruptFileName, "");
     const std::string prompt =
         "\nPresence of interupt file detected.\nEnter y to confirm interuption. Any other key "
         "continues: \n";
-    RunResult stopped = setup.run({"conesim", "params.txt"}, RunSetup::kClock, "y\n");
+    RunResult stopped = setup.run(args, RunSetup::kClock, "y\n");
     EXPECT_EQ(stopped.exitCode, 0);
     EXPECT_TRUE(contains(stopped.console, prompt + "Detector scored "));
     EXPECT_TRUE(contains(stopped.console, "Run complete.\n"));
-    EXPECT_LT(sumOfCounts("OUT/Final." + run + ".dat"), 10U);
+    EXPECT_LT(sumOfCounts("OUT/int.1.dat"), 10U);
 
     // Any other answer continues; the file asks again at every 10000th scored photon.
     setup.setParameters({{39, "30000"}});
-    RunResult continued = setup.run({"conesim", "params.txt"}, RunSetup::kClock, "Y\nyes\nno\nn\n");
+    RunResult continued = setup.run(args, RunSetup::kClock, "Y\nyes\nno\nn\n");
     EXPECT_EQ(continued.exitCode, 0);
-    EXPECT_GT(sumOfCounts("OUT/Final." + run + ".dat"), 2 * fullHits);
+    EXPECT_GT(sumOfCounts("OUT/int.1.dat"), 2 * fullHits);
     // No answer at all (standard input at its end) continues as well.
-    EXPECT_EQ(setup.run({"conesim", "params.txt"}, RunSetup::kClock, "").exitCode, 0);
+    EXPECT_EQ(setup.run(args, RunSetup::kClock, "").exitCode, 0);
 }
 
 TEST(Driver, AnswersThatConfirmAnInterruption) {
@@ -288,6 +290,26 @@ TEST(Driver, CountHitsOnlyWithoutReachableDetectorStops) {
     EXPECT_TRUE(contains(result.console,
                          "ERROR: No photon reached the detector's sensitive area in 100000000 "
                          "successive photons; the run cannot count its photons and stops.\n"));
+}
+
+TEST(Driver, RunNumberOfAnEarlierRunIsDrawnAgain) {
+    RunSetup setup;
+    RandomGenerator random(static_cast<std::uint32_t>(RunSetup::kClock));
+    const std::string first = std::to_string(random.next());
+    const std::string second = std::to_string(random.next());
+    const std::string third = std::to_string(random.next());
+    testing::writeText("OUT/Final." + first + ".pgm", "earlier");
+    testing::writeText("OUT/Final." + second + ".dat", "earlier");
+    RunResult result = setup.run();
+    ASSERT_EQ(result.exitCode, 0) << result.console;
+    EXPECT_NE(result.console.find("\nRun number " + third + "\n"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists("OUT/Final." + third + ".dat"));
+    EXPECT_EQ(testing::readText("OUT/Final." + first + ".pgm"), "earlier");
+    EXPECT_EQ(testing::readText("OUT/Final." + second + ".dat"), "earlier");
+    // A debugging run is always run 1 and replaces its own files.
+    testing::writeText("OUT/dbg.1.pgm", "earlier");
+    ASSERT_EQ(setup.run({"conesim", "params.txt", "dbg"}).exitCode, 0);
+    EXPECT_NE(testing::readText("OUT/dbg.1.pgm"), "earlier");
 }
 
 }  // namespace
