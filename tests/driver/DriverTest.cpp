@@ -312,5 +312,31 @@ TEST(Driver, RunNumberOfAnEarlierRunIsDrawnAgain) {
     EXPECT_NE(testing::readText("OUT/dbg.1.pgm"), "earlier");
 }
 
+TEST(Driver, DegenerateButValidSettingsRunToTheEnd) {
+    struct Case {
+        std::map<int, std::string> values;
+        std::size_t voxels;
+        std::uintmax_t datBytes;
+    };
+    const Case cases[] = {
+        {{{25, "0"}, {26, "0"}}, 20 * 20 * 4, 0},
+        {{{25, "0"}, {26, "7"}}, 20 * 20 * 4, 0},
+        {{{1, "0"}, {21, "0"}}, 20 * 20 * 4, 6400},
+        {{{32, "3"}, {10, "1"}, {11, "1"}, {12, "1"}}, 1, 6400},
+        {{{32, "3"}, {10, "0"}, {11, "0"}, {12, "0"}}, 0, 6400},
+        {{{32, "3"}, {10, "1"}, {11, "6"}, {12, "3"}}, 18, 6400},
+        {{{32, "5"}, {10, "0"}, {11, "3"}, {12, "2"}}, 0, 6400},
+    };
+    for (const Case& c : cases) {
+        RunSetup setup;
+        testing::writeText("pre.pgm", "P2\n# empty\n0 0\n255\n");
+        testing::writeValues("Sample.bin", std::vector<float>(c.voxels, 0.5F));
+        setup.setParameters(c.values);
+        RunResult result = setup.run({"conesim", "params.txt", "edge"});
+        EXPECT_EQ(result.exitCode, 0) << result.console;
+        EXPECT_EQ(std::filesystem::file_size("OUT/edge.1.dat"), c.datBytes);
+    }
+}
+
 }  // namespace
 }  // namespace conesim
