@@ -124,11 +124,12 @@ bool writeRawBody(std::ofstream& file, const std::uint32_t* image, std::int64_t 
     return writeChunk(file, chunk);
 }
 
-}  // namespace
-
-bool writeDetectorPgm(const std::string& path, std::uint32_t width, const std::uint32_t* image,
-                      std::int64_t pixelCount, Console& console) {
-    std::ofstream file(path, std::ios::out | std::ios::trunc);
+// Creates the file, writes its body and checks every write and the close; failures are
+// reported on the console. body(file, pixelCount) returns whether everything was written.
+template <typename Body>
+bool writeImageFile(const std::string& path, std::ios::openmode mode, const std::uint32_t* image,
+                    std::int64_t pixelCount, Console& console, Body body) {
+    std::ofstream file(path, mode | std::ios::out | std::ios::trunc);
     if (!file.is_open()) {
         reportCannotCreate(console);
         return false;
@@ -138,7 +139,7 @@ bool writeDetectorPgm(const std::string& path, std::uint32_t width, const std::u
     }
     bool written = false;
     try {
-        written = writePgmBody(file, width, image, pixelCount);
+        written = body(file, pixelCount);
     } catch (const std::bad_alloc&) {
         written = false;
     }
@@ -149,27 +150,21 @@ bool writeDetectorPgm(const std::string& path, std::uint32_t width, const std::u
     return written;
 }
 
+}  // namespace
+
+bool writeDetectorPgm(const std::string& path, std::uint32_t width, const std::uint32_t* image,
+                      std::int64_t pixelCount, Console& console) {
+    return writeImageFile(path, {}, image, pixelCount, console,
+                          [&](std::ofstream& file, std::int64_t count) {
+                              return writePgmBody(file, width, image, count);
+                          });
+}
+
 bool writeDetectorRaw(const std::string& path, std::int64_t pixelCount, const std::uint32_t* image,
                       Console& console) {
-    std::ofstream file(path, std::ios::out | std::ios::binary | std::ios::trunc);
-    if (!file.is_open()) {
-        reportCannotCreate(console);
-        return false;
-    }
-    if (image == nullptr || pixelCount < 0) {
-        pixelCount = 0;
-    }
-    bool written = false;
-    try {
-        written = writeRawBody(file, image, pixelCount);
-    } catch (const std::bad_alloc&) {
-        written = false;
-    }
-    written = closeChecked(file) && written;
-    if (!written) {
-        reportCannotWrite(console, path);
-    }
-    return written;
+    return writeImageFile(
+        path, std::ios::binary, image, pixelCount, console,
+        [&](std::ofstream& file, std::int64_t count) { return writeRawBody(file, image, count); });
 }
 
 }  // namespace conesim
