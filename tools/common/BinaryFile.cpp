@@ -1,0 +1,111 @@
+#include "common/BinaryFile.hpp"
+
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace conesim::tools {
+
+namespace {
+
+// Little-endian bytes to an unsigned value, whatever this machine's byte order.
+std::uint64_t littleEndian(const std::uint8_t* bytes, int count) {
+    std::uint64_t value = 0;
+    for (int i = count - 1; i >= 0; --i) {
+        value = (value << 8U) | bytes[i];
+    }
+    return value;
+}
+
+bool readElements(const std::string& path, std::size_t elementSize,
+                  std::vector<std::uint8_t>& bytes, std::string& error) {
+    if (!readFileBytes(path, bytes, error)) {
+        return false;
+    }
+    if (bytes.size() % elementSize != 0) {
+        error = path + ": size " + std::to_string(bytes.size()) +
+                " bytes is not a whole number of " + std::to_string(elementSize) + "-byte values";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool regularFileSize(const std::string& path, std::uint64_t& size, std::string& error) {
+    std::error_code code;
+    const auto status = std::filesystem::status(path, code);
+    if (code || !std::filesystem::exists(status)) {
+        error = "cannot open " + path + ": no such file";
+        return false;
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        error = "cannot open " + path + ": not a regular file";
+        return false;
+    }
+    size = std::filesystem::file_size(path, code);
+    if (code) {
+        error = "cannot read " + path + ": " + code.message();
+        return false;
+    }
+    return true;
+}
+
+bool readFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error) {
+    std::uint64_t size = 0;
+    if (!regularFileSize(path, size, error)) {
+        return false;
+    }
+    std::ifstream file(path, std::ios::binary);
+    if (!file.is_open()) {
+        error = "cannot open " + path;
+        return false;
+    }
+    bytes.assign(static_cast<std::size_t>(size), 0);
+    if (size > 0) {
+        file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(size));
+        if (static_cast<std::uint64_t>(file.gcount()) != size) {
+            error = "cannot read " + path;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool readUint32File(const std::string& path, std::vector<std::uint32_t>& values,
+                    std::string& error) {
+    std::vector<std::uint8_t> bytes;
+    if (!readElements(path, 4, bytes, error)) {
+        return false;
+    }
+    values.resize(bytes.size() / 4);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        values[i] = static_cast<std::uint32_t>(littleEndian(&bytes[i * 4], 4));
+    }
+    return true;
+}
+
+bool readDoubleFile(const std::string& path, std::vector<double>& values, std::string& error) {
+    std::vector<std::uint8_t> bytes;
+    if (!readElements(path, 8, bytes, error)) {
+        return false;
+    }
+    values.resize(bytes.size() / 8);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const std::uint64_t bits = littleEndian(&bytes[i * 8], 8);
+        std::memcpy(&values[i], &bits, sizeof(double));
+    }
+    return true;
+}
+
+bool writeChecked(std::ofstream& file, const void* data, std::size_t size) {
+    file.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
+    return static_cast<bool>(file);
+}
+
+bool closeChecked(std::ofstream& file) {
+    file.close();
+    return !file.fail();
+}
+
+}  // namespace conesim::tools

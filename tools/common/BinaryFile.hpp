@@ -1,0 +1,27 @@
+// Whole-file reads of the program's headerless binary images and planes, and checked
+// writes: unsigned 32-bit little-endian counts (".dat") and little-endian doubles (".pca").
+#pragma once
+
+#include <cstdint>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace conesim::tools {
+
+// The size in bytes of a regular file; false (with error set) for a missing file or a folder.
+bool regularFileSize(const std::string& path, std::uint64_t& size, std::string& error);
+// All bytes of a file; false (with error set) when it cannot be opened or read in full.
+bool readFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error);
+// The file as 4-byte little-endian unsigned values; its size must be a multiple of 4.
+bool readUint32File(const std::string& path, std::vector<std::uint32_t>& values,
+                    std::string& error);
+// The file as 8-byte little-endian doubles; its size must be a multiple of 8.
+bool readDoubleFile(const std::string& path, std::vector<double>& values, std::string& error);
+
+// Writes size bytes; false once the stream has failed.
+bool writeChecked(std::ofstream& file, const void* data, std::size_t size);
+// Closes the stream; false when anything buffered could not be written.
+bool closeChecked(std::ofstream& file);
+
+}  // namespace conesim::tools

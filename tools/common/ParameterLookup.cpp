@@ -1,0 +1,32 @@
+#include "common/ParameterLookup.hpp"
+
+#include <sstream>
+
+#include "params/SimulationParameters.hpp"
+
+namespace conesim::tools {
+
+bool readParameterGeometry(const std::string& path, ParameterGeometry& geometry,
+                           std::string& error) {
+    std::ostringstream messages;
+    std::istringstream noInput;
+    Console console{messages, noInput};
+    SimulationParameters parameters;
+    parameters.readFile(path, console);
+    if (!parameters.parameterFileLoaded) {
+        std::string text = messages.str();
+        while (!text.empty() && text.back() == '\n') {
+            text.pop_back();
+        }
+        error = "cannot use parameter file " + path + (text.empty() ? "" : ": " + text);
+        return false;
+    }
+    geometry.detectorWidth = parameters.detectorWidth;
+    geometry.detectorHeight = parameters.detectorHeight;
+    geometry.sampleDimX = parameters.sampleDimX;
+    geometry.sampleDimY = parameters.sampleDimY;
+    geometry.sampleDimZ = parameters.sampleDimZ;
+    return true;
+}
+
+}  // namespace conesim::tools

@@ -1,0 +1,22 @@
+// The geometry a tool needs from a positional parameter file, read through the program's
+// own parameter reader so that a file the program refuses is refused here too.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace conesim::tools {
+
+struct ParameterGeometry {
+    std::uint32_t detectorWidth = 0;   //!< value 25
+    std::uint32_t detectorHeight = 0;  //!< value 26
+    std::uint32_t sampleDimX = 0;      //!< value 10
+    std::uint32_t sampleDimY = 0;      //!< value 11
+    std::uint32_t sampleDimZ = 0;      //!< value 12
+};
+
+// False, with the reader's own messages in error, when the file is refused.
+bool readParameterGeometry(const std::string& path, ParameterGeometry& geometry,
+                           std::string& error);
+
+}  // namespace conesim::tools

@@ -1,0 +1,21 @@
+// 8-bit greyscale PNG files through libpng: written by conesim-png, read back by its tests.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace conesim::tools {
+
+struct GreyImage {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::vector<std::uint8_t> pixels;  //!< row by row, width * height grey levels
+};
+
+// Writes image as an 8-bit greyscale PNG; false (with error set) on any failure.
+bool writeGreyPng(const std::string& path, const GreyImage& image, std::string& error);
+// Reads an 8-bit greyscale PNG; false (with error set) when the file is not one.
+bool readGreyPng(const std::string& path, GreyImage& image, std::string& error);
+
+}  // namespace conesim::tools

@@ -1,0 +1,70 @@
+// conesim-mask: writes mask images (gratings, uniform, random coded apertures).
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "common/BinaryFile.hpp"
+#include "common/PendingFile.hpp"
+#include "common/ToolExit.hpp"
+#include "mask/MaskOptions.hpp"
+
+namespace {
+
+using namespace conesim::tools;
+
+bool writeMask(const MaskOptions& options, std::string& error) {
+    PendingFile pending(options.output);
+    std::ofstream file(pending.temporaryPath(), std::ios::binary | std::ios::trunc);
+    if (!file.is_open()) {
+        error = "cannot create " + options.output;
+        return false;
+    }
+    const std::string size = std::to_string(options.size);
+    std::string text =
+        "P2\n# conesim-mask " + options.pattern.describe() + "\n" + size + " " + size + "\n255\n";
+    MaskRows rows(options.pattern, options.size);
+    std::vector<std::uint8_t> row;
+    for (std::int64_t r = 0; r < options.size; ++r) {
+        rows.next(row);
+        for (std::size_t c = 0; c < row.size(); ++c) {
+            text += row[c] != 0 ? "255" : "0";
+            text += c + 1 < row.size() ? ' ' : '\n';
+        }
+        if (!writeChecked(file, text.data(), text.size())) {
+            error = "cannot write " + options.output;
+            return false;
+        }
+        text.clear();
+    }
+    if (!closeChecked(file)) {
+        error = "cannot write " + options.output;
+        return false;
+    }
+    return pending.commit(error);
+}
+
+int runMask(int argc, char** argv) {
+    MaskOptions options;
+    const int parsed = parseMaskOptions(argc, argv, options);
+    if (parsed != kExitOk) {
+        return parsed;
+    }
+    if (options.help) {
+        std::cout << kMaskUsage;
+        return kExitOk;
+    }
+    std::string error;
+    if (!writeMask(options, error)) {
+        return failure("conesim-mask", error);
+    }
+    std::cout << "Wrote " << options.output << ": " << options.size << " x " << options.size
+              << " mask, " << options.pattern.describe() << "." << std::endl;
+    return kExitOk;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return runGuarded("conesim-mask", [&] { return runMask(argc, argv); });
+}

@@ -1,0 +1,62 @@
+#include "phantom/PhantomWriter.hpp"
+
+#include <cstring>
+#include <fstream>
+#include <vector>
+
+#include "common/BinaryFile.hpp"
+#include "common/PendingFile.hpp"
+
+namespace conesim::tools {
+
+void fillSliceBytes(const PhantomOptions& options, std::int64_t z, std::string& bytes) {
+    const GridSize& grid = options.grid;
+    std::vector<float> slice(static_cast<std::size_t>(grid.x * grid.y), options.background);
+    for (const Shape& shape : options.shapes) {
+        const VoxelBounds bounds = boundsOf(shape, grid);
+        if (z < bounds.first[2] || z > bounds.last[2]) {
+            continue;
+        }
+        for (std::int64_t y = bounds.first[1]; y <= bounds.last[1]; ++y) {
+            float* row = &slice[static_cast<std::size_t>(y * grid.x)];
+            for (std::int64_t x = bounds.first[0]; x <= bounds.last[0]; ++x) {
+                if (covers(shape, static_cast<double>(x), static_cast<double>(y),
+                           static_cast<double>(z))) {
+                    row[x] = shape.value;
+                }
+            }
+        }
+    }
+    bytes.resize(slice.size() * 4);
+    for (std::size_t i = 0; i < slice.size(); ++i) {
+        std::uint32_t bits = 0;
+        std::memcpy(&bits, &slice[i], sizeof bits);
+        for (std::size_t b = 0; b < 4; ++b) {
+            bytes[i * 4 + b] = static_cast<char>((bits >> (8U * b)) & 0xFFU);
+        }
+    }
+}
+
+bool writePhantom(const PhantomOptions& options, std::string& error) {
+    PendingFile pending(options.output);
+    std::ofstream file(pending.temporaryPath(), std::ios::binary | std::ios::trunc);
+    if (!file.is_open()) {
+        error = "cannot create " + options.output;
+        return false;
+    }
+    std::string bytes;
+    for (std::int64_t z = 0; z < options.grid.z; ++z) {
+        fillSliceBytes(options, z, bytes);
+        if (!writeChecked(file, bytes.data(), bytes.size())) {
+            error = "cannot write " + options.output + " (slice " + std::to_string(z) + ")";
+            return false;
+        }
+    }
+    if (!closeChecked(file)) {
+        error = "cannot write " + options.output;
+        return false;
+    }
+    return pending.commit(error);
+}
+
+}  // namespace conesim::tools
