@@ -51,14 +51,23 @@ bool regularFileSize(const std::string& path, std::uint64_t& size, std::string& 
     return true;
 }
 
-bool readFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error) {
-    std::uint64_t size = 0;
+bool openInput(const std::string& path, std::ifstream& file, std::uint64_t& size,
+               std::string& error) {
     if (!regularFileSize(path, size, error)) {
         return false;
     }
-    std::ifstream file(path, std::ios::binary);
+    file.open(path, std::ios::binary);
     if (!file.is_open()) {
         error = "cannot open " + path;
+        return false;
+    }
+    return true;
+}
+
+bool readFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error) {
+    std::uint64_t size = 0;
+    std::ifstream file;
+    if (!openInput(path, file, size, error)) {
         return false;
     }
     bytes.assign(static_cast<std::size_t>(size), 0);
@@ -101,11 +110,6 @@ bool readDoubleFile(const std::string& path, std::vector<double>& values, std::s
 bool writeChecked(std::ofstream& file, const void* data, std::size_t size) {
     file.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
     return static_cast<bool>(file);
-}
-
-bool closeChecked(std::ofstream& file) {
-    file.close();
-    return !file.fail();
 }
 
 }  // namespace conesim::tools

@@ -11,6 +11,10 @@ namespace conesim::tools {
 
 // The size in bytes of a regular file; false (with error set) for a missing file or a folder.
 bool regularFileSize(const std::string& path, std::uint64_t& size, std::string& error);
+// Opens a regular file for binary input and tells its size; false (with error set) for a
+// missing file, a folder or a file that cannot be opened.
+bool openInput(const std::string& path, std::ifstream& file, std::uint64_t& size,
+               std::string& error);
 // All bytes of a file; false (with error set) when it cannot be opened or read in full.
 bool readFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes, std::string& error);
 // The file as 4-byte little-endian unsigned values; its size must be a multiple of 4.
@@ -21,7 +25,5 @@ bool readDoubleFile(const std::string& path, std::vector<double>& values, std::s
 
 // Writes size bytes; false once the stream has failed.
 bool writeChecked(std::ofstream& file, const void* data, std::size_t size);
-// Closes the stream; false when anything buffered could not be written.
-bool closeChecked(std::ofstream& file);
 
 }  // namespace conesim::tools

@@ -18,6 +18,24 @@ PendingFile::~PendingFile() {
     }
 }
 
+bool PendingFile::open(std::ofstream& file, std::string& error) const {
+    file.open(temporaryPath_, std::ios::binary | std::ios::trunc);
+    if (!file.is_open()) {
+        error = "cannot create " + path_;
+        return false;
+    }
+    return true;
+}
+
+bool PendingFile::finish(std::ofstream& file, std::string& error) {
+    file.close();
+    if (file.fail()) {
+        error = "cannot write " + path_;
+        return false;
+    }
+    return commit(error);
+}
+
 bool PendingFile::commit(std::string& error) {
     std::error_code code;
     std::filesystem::rename(temporaryPath_, path_, code);

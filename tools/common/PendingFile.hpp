@@ -3,6 +3,7 @@
 // committed (a refusal or a failed write) is removed, so no partial output is ever left.
 #pragma once
 
+#include <fstream>
 #include <string>
 
 namespace conesim::tools {
@@ -19,6 +20,11 @@ class PendingFile {
     const std::string& temporaryPath() const { return temporaryPath_; }
     // Renames the temporary file to the final name; false (with error set) when that fails.
     bool commit(std::string& error);
+    // Opens the temporary file for binary output; false with "cannot create <path>".
+    bool open(std::ofstream& file, std::string& error) const;
+    // Closes file, checking that everything reached it, and commits; false (with error
+    // set) when either fails.
+    bool finish(std::ofstream& file, std::string& error);
 
   private:
     std::string path_;

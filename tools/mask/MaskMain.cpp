@@ -15,9 +15,8 @@ using namespace conesim::tools;
 
 bool writeMask(const MaskOptions& options, std::string& error) {
     PendingFile pending(options.output);
-    std::ofstream file(pending.temporaryPath(), std::ios::binary | std::ios::trunc);
-    if (!file.is_open()) {
-        error = "cannot create " + options.output;
+    std::ofstream file;
+    if (!pending.open(file, error)) {
         return false;
     }
     const std::string size = std::to_string(options.size);
@@ -37,11 +36,7 @@ bool writeMask(const MaskOptions& options, std::string& error) {
         }
         text.clear();
     }
-    if (!closeChecked(file)) {
-        error = "cannot write " + options.output;
-        return false;
-    }
-    return pending.commit(error);
+    return pending.finish(file, error);
 }
 
 int runMask(int argc, char** argv) {

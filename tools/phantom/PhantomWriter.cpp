@@ -39,9 +39,8 @@ void fillSliceBytes(const PhantomOptions& options, std::int64_t z, std::string& 
 
 bool writePhantom(const PhantomOptions& options, std::string& error) {
     PendingFile pending(options.output);
-    std::ofstream file(pending.temporaryPath(), std::ios::binary | std::ios::trunc);
-    if (!file.is_open()) {
-        error = "cannot create " + options.output;
+    std::ofstream file;
+    if (!pending.open(file, error)) {
         return false;
     }
     std::string bytes;
@@ -52,11 +51,7 @@ bool writePhantom(const PhantomOptions& options, std::string& error) {
             return false;
         }
     }
-    if (!closeChecked(file)) {
-        error = "cannot write " + options.output;
-        return false;
-    }
-    return pending.commit(error);
+    return pending.finish(file, error);
 }
 
 }  // namespace conesim::tools

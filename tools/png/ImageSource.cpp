@@ -103,12 +103,8 @@ bool readRawSource(const std::string& path, SourceKind kind, std::uint32_t width
 bool readPgmSource(const std::string& path, SourceImage& image, std::string& error) {
     image = SourceImage{};
     std::uint64_t size = 0;
-    if (!regularFileSize(path, size, error)) {
-        return false;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in.is_open()) {
-        error = "cannot open " + path;
+    std::ifstream in;
+    if (!openInput(path, in, size, error)) {
         return false;
     }
     std::string magic;
