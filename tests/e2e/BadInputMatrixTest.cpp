@@ -13,6 +13,7 @@
 #include <functional>
 #include <iomanip>
 #include <iostream>
+#include <limits>
 #include <map>
 #include <random>
 #include <regex>
@@ -912,6 +913,25 @@ std::vector<Case> planeCases() {
                          "all NaN",
                          5,
                          {},
+                         replaceText(name, std::string(kPlaneBytes, '\xFF')),
+                         0,
+                         {"Run number 1 finished.\n"}});
+        cases.push_back({input,
+                         "all +infinity",
+                         5,
+                         {},
+                         [name](const ScratchDir& dir) {
+                             testing::writeValues(
+                                 dir.file(name),
+                                 std::vector<double>(400, std::numeric_limits<double>::infinity()));
+                         },
+                         0,
+                         {"Run number 1 finished.\n"}});
+        // An odd mask width: a row index that is not a number no longer cancels out.
+        cases.push_back({input,
+                         "all NaN, 99-pixel post mask",
+                         5,
+                         {{21, "99"}},
                          replaceText(name, std::string(kPlaneBytes, '\xFF')),
                          0,
                          {"Run number 1 finished.\n"}});
