@@ -1,0 +1,262 @@
+// Output files written to a full device: each file the program writes (final images, progress
+// images, run log, volume maps, planes and previews) is made a symbolic link to /dev/full,
+// which accepts the open and refuses every byte. The run must name the file it could not
+// write and end with a non-zero status, never pass the run off as a success.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cctype>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "ParameterFileText.hpp"
+#include "TestSupport.hpp"
+
+namespace conesim {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::readText;
+using testing::ScratchDir;
+using testing::writeText;
+
+constexpr int kOutputIncomplete = 14;
+constexpr int kMapWriteFailed = 875 % 256;
+constexpr const char* kFullDevice = "/dev/full";
+
+struct ProgramRun {
+    int shellStatus = -1;  //!< -1 when the shell itself was ended by a signal
+    std::string console;
+    std::string log;
+};
+
+// Runs the program in the folder under a timeout (124 from it means the run hung), with no
+// core file; statuses 129..192 are deaths by a signal.
+ProgramRun runProgramIn(const ScratchDir& dir, const std::string& arguments) {
+    const std::string command = "cd '" + dir.path().string() +
+                                "' && ulimit -c 0 && timeout -k 5 60 '" CONESIM_BINARY "' " +
+                                arguments + " > console.txt 2>&1 < /dev/null";
+    const int raw = std::system(command.c_str());
+    ProgramRun run;
+    run.shellStatus = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.console = readText(dir.file("console.txt"));
+    std::error_code error;
+    if (fs::is_regular_file(dir.file("OUT/Logger.txt"), error)) {
+        run.log = readText(dir.file("OUT/Logger.txt"));
+    }
+    return run;
+}
+
+// A sound run's inputs: clear masks, a zero sample of dimX x dimY x dimZ, a spectrum, and in
+// mode 4 zero volume maps, in mode 5 stored planes.
+void writeInputs(const ScratchDir& dir, int mode, int dimX, int dimY, int dimZ,
+                 std::map<int, std::string> overrides) {
+    fs::create_directory(dir.path() / "OUT");
+    overrides.emplace(10, std::to_string(dimX));
+    overrides.emplace(11, std::to_string(dimY));
+    overrides.emplace(12, std::to_string(dimZ));
+    overrides.emplace(32, std::to_string(mode));
+    writeText(dir.file("params.txt"), testing::parameterFileText(overrides));
+    // Masks whose single value is clear; the pixels the file lacks are clear as well.
+    writeText(dir.file("pre.pgm"), "P2\n# clear\n1 1\n255\n0\n");
+    writeText(dir.file("post.pgm"), "P2\n# clear\n1 1\n255\n0\n");
+    const std::size_t voxels = static_cast<std::size_t>(dimX) * dimY * dimZ;
+    testing::writeValues(dir.file("Sample.bin"), std::vector<float>(voxels, 0.0F));
+    writeText(dir.file("Spectrum"), "25 35\n");
+    if (mode == 4) {
+        for (const char* map : {"Z_ref-PRE", "Z_iLR-PRE", "Z_iUD-PRE"}) {
+            testing::writeValues(dir.file(map), std::vector<float>(voxels, 0.0F));
+        }
+    }
+    if (mode == 5) {
+        const std::size_t cells = static_cast<std::size_t>(dimX) * dimY;
+        testing::writeValues(dir.file("Z_ref-PRE.pca"), std::vector<double>(cells, 0.001));
+        testing::writeValues(dir.file("Z_iLR-PRE.pca"), std::vector<double>(cells, 0.0005));
+        testing::writeValues(dir.file("Z_iUD-PRE.pca"), std::vector<double>(cells, 0.0005));
+    }
+}
+
+void linkToFullDevice(const ScratchDir& dir, const std::string& name) {
+    fs::create_symlink(kFullDevice, dir.file(name));
+}
+
+bool stillLinkedToFullDevice(const ScratchDir& dir, const std::string& name) {
+    std::error_code error;
+    return fs::is_symlink(dir.file(name), error) &&
+           fs::read_symlink(dir.file(name), error) == kFullDevice;
+}
+
+bool isRegularFile(const ScratchDir& dir, const std::string& name) {
+    std::error_code error;
+    return fs::is_regular_file(fs::symlink_status(dir.file(name), error));
+}
+
+std::uintmax_t sizeOf(const ScratchDir& dir, const std::string& name) {
+    std::error_code error;
+    const std::uintmax_t size = fs::file_size(dir.file(name), error);
+    return error ? 0 : size;
+}
+
+class WriteFailure : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!fs::exists(kFullDevice)) {
+            GTEST_SKIP() << kFullDevice << " does not exist on this system";
+        }
+    }
+};
+
+// --- Detector images and run log (mode 5, debugging run named Final, run 1) -------------
+
+TEST_F(WriteFailure, FinalPgmOnFullDevice) {
+    ScratchDir dir;
+    writeInputs(dir, 5, 20, 20, 4, {});
+    linkToFullDevice(dir, "OUT/Final.1.pgm");
+    const ProgramRun run = runProgramIn(dir, "params.txt Final");
+    EXPECT_EQ(run.shellStatus, kOutputIncomplete) << run.console;
+    EXPECT_NE(run.console.find("ERROR: Cannot write output file OUT/Final.1.pgm.\n"),
+              std::string::npos)
+        << run.console;
+    // The rest of the run finishes: the raw image is complete and the log has its trailer.
+    EXPECT_EQ(sizeOf(dir, "OUT/Final.1.dat"), 40U * 40U * 4U);
+    EXPECT_NE(run.console.find("Run number 1 finished.\n"), std::string::npos);
+    EXPECT_NE(run.log.find("Run number 1 finished at:\n"), std::string::npos);
+    EXPECT_TRUE(stillLinkedToFullDevice(dir, "OUT/Final.1.pgm"));
+}
+
+TEST_F(WriteFailure, FinalRawOnFullDevice) {
+    ScratchDir dir;
+    writeInputs(dir, 5, 20, 20, 4, {});
+    linkToFullDevice(dir, "OUT/Final.1.dat");
+    const ProgramRun run = runProgramIn(dir, "params.txt Final");
+    EXPECT_EQ(run.shellStatus, kOutputIncomplete) << run.console;
+    EXPECT_NE(run.console.find("ERROR: Cannot write output file OUT/Final.1.dat.\n"),
+              std::string::npos)
+        << run.console;
+    EXPECT_EQ(readText(dir.file("OUT/Final.1.pgm")).rfind("P2\n40 40\n255\n", 0), 0U);
+    EXPECT_TRUE(stillLinkedToFullDevice(dir, "OUT/Final.1.dat"));
+}
+
+// Images larger than one write block fail in the middle of the file, not only at its close.
+TEST_F(WriteFailure, LargeFinalImagesOnFullDevice) {
+    ScratchDir dir;
+    writeInputs(dir, 5, 20, 20, 4, {{25, "600"}, {26, "600"}});
+    linkToFullDevice(dir, "OUT/Final.1.pgm");
+    linkToFullDevice(dir, "OUT/Final.1.dat");
+    const ProgramRun run = runProgramIn(dir, "params.txt Final");
+    EXPECT_EQ(run.shellStatus, kOutputIncomplete) << run.console;
+    EXPECT_NE(run.console.find("ERROR: Cannot write output file OUT/Final.1.pgm.\n"),
+              std::string::npos)
+        << run.console;
+    EXPECT_NE(run.console.find("ERROR: Cannot write output file OUT/Final.1.dat.\n"),
+              std::string::npos)
+        << run.console;
+}
+
+// Progress images every 1000 photons. Which photon numbers are scored depends on the clock
+// seed, so every progress name is a link; most of them are written, and each must fail.
+TEST_F(WriteFailure, ProgressImagesOnFullDevice) {
+    ScratchDir dir;
+    writeInputs(dir, 5, 20, 20, 4, {{41, "1000"}});
+    for (int n = 1000; n < 10000; n += 1000) {
+        linkToFullDevice(dir, "OUT/Part.1." + std::to_string(n) + ".pgm");
+    }
+    const ProgramRun run = runProgramIn(dir, "params.txt Final");
+    EXPECT_EQ(run.shellStatus, kOutputIncomplete) << run.console;
+    int reported = 0;
+    for (int n = 1000; n < 10000; n += 1000) {
+        const std::string name = "OUT/Part.1." + std::to_string(n) + ".pgm";
+        reported += run.console.find("ERROR: Cannot write output file " + name + ".\n") !=
+                    std::string::npos;
+        EXPECT_TRUE(stillLinkedToFullDevice(dir, name)) << name;
+    }
+    EXPECT_GE(reported, 1) << run.console;
+    // The run itself completes, with final images that are whole.
+    EXPECT_NE(run.console.find("Run complete.\n"), std::string::npos);
+    EXPECT_EQ(sizeOf(dir, "OUT/Final.1.dat"), 40U * 40U * 4U);
+    EXPECT_EQ(run.console.find("ERROR: Cannot write output file OUT/Final."), std::string::npos);
+}
+
+TEST_F(WriteFailure, RunLogOnFullDevice) {
+    ScratchDir dir;
+    writeInputs(dir, 5, 20, 20, 4, {});
+    linkToFullDevice(dir, "OUT/Logger.txt");
+    const ProgramRun run = runProgramIn(dir, "params.txt Final");
+    EXPECT_EQ(run.shellStatus, kOutputIncomplete) << run.console;
+    EXPECT_NE(run.console.find("ERROR: Cannot write run log OUT/Logger.txt.\n"), std::string::npos)
+        << run.console;
+    EXPECT_EQ(sizeOf(dir, "OUT/Final.1.dat"), 40U * 40U * 4U);
+    EXPECT_TRUE(stillLinkedToFullDevice(dir, "OUT/Logger.txt"));
+}
+
+// --- Maps, planes and previews (modes 3 and 4) -------------------------------------------
+
+struct MapCase {
+    int mode;
+    const char* name;
+    int dimX;
+    int dimY;
+    int dimZ;
+};
+
+std::string caseName(const ::testing::TestParamInfo<MapCase>& info) {
+    std::string name = "Mode" + std::to_string(info.param.mode) + "_";
+    for (const char* c = info.param.name; *c != '\0'; ++c) {
+        name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+    }
+    return name + (info.param.dimX > 20 ? "_Large" : "");
+}
+
+class MapWriteFailure : public ::testing::TestWithParam<MapCase> {
+  protected:
+    void SetUp() override {
+        if (!fs::exists(kFullDevice)) {
+            GTEST_SKIP() << kFullDevice << " does not exist on this system";
+        }
+    }
+};
+
+// The file on the full device is named on the console and in the log, the run ends with 875
+// before any photon, no final image appears, the link is left alone, and no plane file of
+// the broken set is left behind for a later mode-5 run to pick up.
+TEST_P(MapWriteFailure, NamesTheFileAndFails) {
+    const MapCase& c = GetParam();
+    ScratchDir dir;
+    writeInputs(dir, c.mode, c.dimX, c.dimY, c.dimZ, {});
+    linkToFullDevice(dir, c.name);
+    const ProgramRun run = runProgramIn(dir, "params.txt Final");
+    const std::string message = std::string("ERROR: Cannot write file ") + c.name + ".\n";
+    EXPECT_EQ(run.shellStatus, kMapWriteFailed) << run.console;
+    EXPECT_NE(run.console.find(message), std::string::npos) << run.console;
+    EXPECT_NE(run.log.find(message), std::string::npos) << run.log;
+    EXPECT_EQ(run.console.find("Starting Monte-Carlo sim."), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir.file("OUT/Final.1.pgm")));
+    EXPECT_FALSE(fs::exists(dir.file("OUT/Final.1.dat")));
+    EXPECT_TRUE(stillLinkedToFullDevice(dir, c.name));
+    for (const char* plane : {"Z_ref-PRE.pca", "Z_iLR-PRE.pca", "Z_iUD-PRE.pca"}) {
+        EXPECT_FALSE(isRegularFile(dir, plane)) << plane << " left behind";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    VolumeMapsPlanesAndPreviews, MapWriteFailure,
+    ::testing::Values(
+        MapCase{3, "Z_ref-PRE", 20, 20, 4}, MapCase{3, "Z_iLR-PRE", 20, 20, 4},
+        MapCase{3, "Z_iUD-PRE", 20, 20, 4}, MapCase{3, "Z_ref-PRE.pca", 20, 20, 4},
+        MapCase{3, "Z_iLR-PRE.pca", 20, 20, 4}, MapCase{3, "Z_iUD-PRE.pca", 20, 20, 4},
+        MapCase{3, "Z_iLR-PRE.pgm", 20, 20, 4}, MapCase{3, "Z_iUD-PRE.pgm", 20, 20, 4},
+        // Slices and planes larger than a stream buffer fail inside the write loop.
+        MapCase{3, "Z_ref-PRE", 64, 64, 8}, MapCase{3, "Z_iLR-PRE", 64, 64, 8},
+        MapCase{3, "Z_iUD-PRE", 64, 64, 8}, MapCase{3, "Z_ref-PRE.pca", 64, 64, 8},
+        MapCase{3, "Z_iLR-PRE.pca", 64, 64, 8}, MapCase{3, "Z_iUD-PRE.pca", 64, 64, 8},
+        MapCase{3, "Z_iLR-PRE.pgm", 64, 64, 8}, MapCase{3, "Z_iUD-PRE.pgm", 64, 64, 8},
+        // Mode 4 writes only the planes and previews.
+        MapCase{4, "Z_ref-PRE.pca", 20, 20, 4}, MapCase{4, "Z_iLR-PRE.pca", 20, 20, 4},
+        MapCase{4, "Z_iUD-PRE.pca", 20, 20, 4}, MapCase{4, "Z_iLR-PRE.pgm", 20, 20, 4},
+        MapCase{4, "Z_iUD-PRE.pgm", 20, 20, 4}),
+    caseName);
+
+}  // namespace
+}  // namespace conesim
