@@ -42,11 +42,7 @@ int clearCount(const std::vector<std::uint8_t>& mask) {
 }
 
 TEST(MaskToolTest, HelpPrintsUsageAndSucceeds) {
-    ScratchDir dir;
-    const ToolResult result = maskTool(dir, {"--help"});
-    EXPECT_EQ(result.status, 0);
-    EXPECT_NE(result.out.find("Usage: conesim-mask --size N -o FILE PATTERN"), std::string::npos);
-    EXPECT_EQ(result.err, "");
+    testing::expectHelp(CONESIM_MASK_TOOL, "Usage: conesim-mask --size N -o FILE PATTERN");
 }
 
 TEST(MaskToolTest, FileHasTheFourHeaderLinesTheProgramSkips) {
@@ -139,11 +135,7 @@ TEST(MaskToolTest, BadArgumentsAreUsageErrors) {
         {"--size", "8", "-o", "m.pgm", "--stripes"},
         {"--size", "8", "-o", "m.pgm", "--grating"},
     };
-    for (const auto& args : bad) {
-        const ToolResult result = maskTool(dir, args);
-        EXPECT_EQ(result.status, 2) << ::testing::PrintToString(args);
-        EXPECT_NE(result.err.find("conesim-mask: "), std::string::npos);
-    }
+    testing::expectUsageErrors(CONESIM_MASK_TOOL, "conesim-mask", bad, dir.path());
     EXPECT_TRUE(testing::fileNames(dir.path()).empty());
     const ToolResult grating =
         maskTool(dir, {"--size", "8", "-o", "m.pgm", "--grating", "4,1,0,d"});

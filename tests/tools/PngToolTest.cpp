@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstdint>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -10,7 +9,6 @@
 #include "TestSupport.hpp"
 #include "ToolRunner.hpp"
 #include "common/PngIo.hpp"
-#include "output/ImageWriters.hpp"
 
 namespace conesim {
 namespace {
@@ -36,11 +34,7 @@ std::uint8_t linearGrey(double v, double low, double high) {
 }
 
 TEST(PngToolTest, HelpPrintsUsageAndSucceeds) {
-    ScratchDir dir;
-    const ToolResult result = pngTool(dir, {"--help"});
-    EXPECT_EQ(result.status, 0);
-    EXPECT_NE(result.out.find("Usage: conesim-png INPUT"), std::string::npos);
-    EXPECT_EQ(result.err, "");
+    testing::expectHelp(CONESIM_PNG_TOOL, "Usage: conesim-png INPUT");
 }
 
 TEST(PngToolTest, RawImageRowsBecomePngRowsScaledToFullRange) {
@@ -91,11 +85,7 @@ TEST(PngToolTest, RefusedParameterFileIsNamed) {
 
 TEST(PngToolTest, ProgramPgmKeepsItsSizeAndGreyLevels) {
     ScratchDir dir;
-    std::ostringstream out;
-    std::istringstream in;
-    Console console{out, in};
-    const std::vector<std::uint32_t> counts = {0, 1, 5, 10, 3, 7};
-    ASSERT_TRUE(writeDetectorPgm(dir.file("Final1.pgm"), 3, counts.data(), 6, console));
+    testing::writeText(dir.file("Final1.pgm"), testing::programPgm({0, 1, 5, 10, 3, 7}, 3));
     ASSERT_EQ(pngTool(dir, {"Final1.pgm"}).status, 0);
     const GreyImage png = readPng(dir.file("Final1.png"));
     EXPECT_EQ(png.width, 3U);
@@ -187,11 +177,7 @@ TEST(PngToolTest, BadArgumentsAreUsageErrors) {
         {"a.dat", "--width", "2", "--gamma", "2"},
         {"a.dat", "--width"},
     };
-    for (const auto& args : bad) {
-        const ToolResult result = pngTool(dir, args);
-        EXPECT_EQ(result.status, 2) << ::testing::PrintToString(args);
-        EXPECT_NE(result.err.find("conesim-png: "), std::string::npos);
-    }
+    testing::expectUsageErrors(CONESIM_PNG_TOOL, "conesim-png", bad, dir.path());
     EXPECT_FALSE(std::filesystem::exists(dir.file("a.png")));
 }
 

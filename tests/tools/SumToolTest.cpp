@@ -1,14 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "ParameterFileText.hpp"
 #include "TestSupport.hpp"
 #include "ToolRunner.hpp"
-#include "output/ImageWriters.hpp"
 
 namespace conesim {
 namespace {
@@ -22,24 +20,8 @@ ToolResult sumTool(const ScratchDir& dir, const std::vector<std::string>& args) 
     return runTool(CONESIM_SUM_TOOL, args, dir.path());
 }
 
-// The PGM the program itself writes for an image.
-std::string programPgm(const Counts& image, std::uint32_t width) {
-    ScratchDir dir;
-    std::ostringstream out;
-    std::istringstream in;
-    Console console{out, in};
-    EXPECT_TRUE(writeDetectorPgm(dir.file("x.pgm"), width, image.data(),
-                                 static_cast<std::int64_t>(image.size()), console));
-    return testing::readText(dir.file("x.pgm"));
-}
-
 TEST(SumToolTest, HelpPrintsUsageAndSucceeds) {
-    ScratchDir dir;
-    const ToolResult result = sumTool(dir, {"--help"});
-    EXPECT_EQ(result.status, 0);
-    EXPECT_NE(result.out.find("Usage: conesim-sum (--width W | --params FILE) -o OUT"),
-              std::string::npos);
-    EXPECT_EQ(result.err, "");
+    testing::expectHelp(CONESIM_SUM_TOOL, "Usage: conesim-sum (--width W | --params FILE) -o OUT");
 }
 
 TEST(SumToolTest, AddsPixelByPixelInTheProgramsLayouts) {
@@ -59,7 +41,7 @@ TEST(SumToolTest, AddsPixelByPixelInTheProgramsLayouts) {
               (std::vector<std::uint8_t>{11, 0, 0, 0, 2, 0, 0, 0}));
     EXPECT_EQ(testing::readValues<std::uint32_t>(dir.file("total.dat")), sum);
     // min 2, max 35, scale 255 / 33: exactly the program's final image.
-    EXPECT_EQ(testing::readText(dir.file("total.pgm")), programPgm(sum, 3));
+    EXPECT_EQ(testing::readText(dir.file("total.pgm")), testing::programPgm(sum, 3));
     EXPECT_EQ(testing::readText(dir.file("total.pgm")).substr(0, 11), "P2\n3 2\n255\n");
 }
 
@@ -77,7 +59,7 @@ TEST(SumToolTest, WidthComesFromTheParameterFile) {
     testing::writeText(dir.file("run.txt"), testing::parameterFileText({{25, "2"}}));
     testing::writeValues(dir.file("a.dat"), Counts{1, 2, 3, 4});
     ASSERT_EQ(sumTool(dir, {"--params", "run.txt", "-o", "s", "a.dat", "a.dat"}).status, 0);
-    EXPECT_EQ(testing::readText(dir.file("s.pgm")), programPgm(Counts{2, 4, 6, 8}, 2));
+    EXPECT_EQ(testing::readText(dir.file("s.pgm")), testing::programPgm(Counts{2, 4, 6, 8}, 2));
 }
 
 struct Refusal {
@@ -139,11 +121,7 @@ TEST(SumToolTest, BadArgumentsAreUsageErrors) {
         {"--width", "2", "-o", "s", "--average", "a.dat"},
         {"--width", "2", "a.dat", "-o"},
     };
-    for (const auto& args : bad) {
-        const ToolResult result = sumTool(dir, args);
-        EXPECT_EQ(result.status, 2) << ::testing::PrintToString(args);
-        EXPECT_NE(result.err.find("conesim-sum: "), std::string::npos);
-    }
+    testing::expectUsageErrors(CONESIM_SUM_TOOL, "conesim-sum", bad, dir.path());
     EXPECT_EQ(testing::fileNames(dir.path()), (std::vector<std::string>{"a.dat"}));
 }
 

@@ -4,7 +4,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -12,7 +11,6 @@
 #include "TestSupport.hpp"
 #include "ToolRunner.hpp"
 #include "common/PngIo.hpp"
-#include "output/ImageWriters.hpp"
 
 namespace conesim {
 namespace {
@@ -64,13 +62,7 @@ TEST(ToolWorkflowTest, PhantomAndMasksFeedRunsWhoseImagesAreAddedAndShown) {
     }
     EXPECT_GT(hits, 0U);
     EXPECT_EQ(testing::readValues<std::uint32_t>(dir.file("OUT/total.dat")), expected);
-    std::ostringstream out;
-    std::istringstream in;
-    Console console{out, in};
-    ASSERT_TRUE(writeDetectorPgm(dir.file("expected.pgm"), 40, expected.data(),
-                                 static_cast<std::int64_t>(expected.size()), console));
-    EXPECT_EQ(testing::readText(dir.file("OUT/total.pgm")),
-              testing::readText(dir.file("expected.pgm")));
+    EXPECT_EQ(testing::readText(dir.file("OUT/total.pgm")), testing::programPgm(expected, 40));
 
     step(CONESIM_PNG_TOOL, {"OUT/total.dat", "--params", "run.txt", "--log"});
     step(CONESIM_PNG_TOOL, {"Z_iLR-PRE.pca", "--params", "run.txt"});
