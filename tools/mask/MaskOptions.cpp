@@ -96,11 +96,11 @@ Patterns (exactly one):
         is less than APERTURE, and opaque otherwise (whole pixels; 0 <= APERTURE <=
         PERIOD; OFFSET default 0, may be negative). ORIENTATION v (default, vertical
         lines: u is the column, every row alike) or h (horizontal lines: u is the row).
-  --clear, --open     every pixel clear (0)
-  --opaque            every pixel opaque (255)
+  --clear, --open     every pixel clear (0): photons pass everywhere
+  --opaque            every pixel opaque (255): photons pass nowhere
   --random FRACTION[,SEED]
-        a random coded aperture with exactly round(FRACTION * N * N) clear pixels
-        (FRACTION from 0 to 1), the others opaque; the same SEED (default 1) always
+        a random coded aperture with exactly round(FRACTION * N * N) clear (open)
+        pixels (FRACTION from 0 to 1), the others opaque; the same SEED (default 1) always
         gives the same mask.
 
 Exit status: 0 done, 1 the file could not be written, 2 wrong command line.
