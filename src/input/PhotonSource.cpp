@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <system_error>
@@ -69,7 +70,12 @@ PhotonSource loadSpectrum(const std::string& path, float detectorExtentX, float 
     source.halfAngleX = std::atan(0.5 * static_cast<double>(detectorExtentX) / distance);
     source.halfAngleY = std::atan(0.5 * static_cast<double>(detectorExtentY) / distance);
 
-    std::ifstream file(path);
+    // A folder opens as a stream on this platform but holds no text: it counts as missing.
+    std::error_code error;
+    std::ifstream file;
+    if (!std::filesystem::is_directory(path, error)) {
+        file.open(path);
+    }
     if (!file.is_open()) {
         writeLine(console.out, "\nSpectra file missing!");
         return source;
