@@ -37,7 +37,8 @@ inline bool maskBlocks(const PhotonSource& source, const PathTangents& tangents,
     float u = maskCoordinate(tangents.x, source.offsetX, mask);
     float v = maskCoordinate(tangents.y, source.offsetY, mask);
     auto size = static_cast<float>(mask.size);
-    if (u < 0.0F || v < 0.0F || u >= size || v >= size) {
+    // Written so that a NaN coordinate (from a corrupt deflection plane) misses as well.
+    if (!(u >= 0.0F && v >= 0.0F && u < size && v < size)) {
         return false;
     }
     float opacity =

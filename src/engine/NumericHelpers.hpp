@@ -1,6 +1,7 @@
 // Rounding helpers shared by the photon loop, the masks and the sample transport.
 #pragma once
 
+#include <climits>
 #include <cmath>
 #include <cstdint>
 
@@ -21,9 +22,14 @@ inline float ceilWithTolerance(float v) {
     return (static_cast<double>(v - t) <= kPixelTolerance) ? v : t + 1.0F;
 }
 
-// Rounds half away from zero: 2.5 -> 3, -2.5 -> -3, 2.4999 -> 2.
+// Rounds half away from zero: 2.5 -> 3, -2.5 -> -3, 2.4999 -> 2. A value beyond the 32-bit
+// range, or NaN (a photon whose direction a corrupt plane destroyed), gives the extreme of
+// the range, which lies outside every detector.
 inline std::int32_t roundHalfAway(float v) {
     float a = std::fabs(v);
+    if (!(a < 2147483520.0F)) {
+        return v < 0 ? INT32_MIN : INT32_MAX;
+    }
     float n = std::trunc(a);
     if (a - n >= 0.5F) {
         n = std::trunc(a + 1.0F);

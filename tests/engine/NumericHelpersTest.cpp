@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cmath>
+
 #include "engine/Bilinear.hpp"
 #include "engine/NumericHelpers.hpp"
 #include "engine/PhotonLoop.hpp"
@@ -55,6 +58,11 @@ TEST(NumericHelpers, RoundHalfAwayFromZero) {
     EXPECT_EQ(roundHalfAway(3.49F), 3);
     EXPECT_EQ(roundHalfAway(-0.4F), 0);
     EXPECT_EQ(roundHalfAway(-0.6F), -1);
+    // Beyond the 32-bit range and NaN: an extreme that lies outside every detector.
+    EXPECT_EQ(roundHalfAway(1e20F), INT32_MAX);
+    EXPECT_EQ(roundHalfAway(-1e20F), INT32_MIN);
+    EXPECT_EQ(roundHalfAway(std::nanf("")), INT32_MAX);
+    EXPECT_EQ(roundHalfAway(2147483392.0F), 2147483392);
 }
 
 TEST(WindowTest, InclusiveLimitsOnThePixelFraction) {

@@ -118,6 +118,11 @@ TEST(MaskTransmission, OutsideTheMaskPassesWithoutADraw) {
     EXPECT_EQ(random.state(), RandomGenerator(9).state());
     MaskGeometry empty{pixels.data(), 0, 10.0F, 1.0F};
     EXPECT_FALSE(maskBlocks(source, PathTangents{0.0, 0.0}, empty, random));
+    // A path that a corrupt plane turned into NaN misses the mask instead of reading
+    // outside it.
+    EXPECT_FALSE(maskBlocks(source, PathTangents{std::nan(""), 0.0}, mask, random));
+    EXPECT_FALSE(maskBlocks(source, PathTangents{0.0, std::nan("")}, mask, random));
+    EXPECT_EQ(random.state(), RandomGenerator(9).state());
 }
 
 }  // namespace
