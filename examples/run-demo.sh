@@ -1,0 +1,189 @@
+#!/usr/bin/env bash
+# The conesim demo: an edge-illumination phase-contrast set-up, run twice.
+#
+#   bash examples/run-demo.sh BUILD_DIR [WORK_DIR]
+#
+# BUILD_DIR holds the built program (BUILD_DIR/conesim) and the companion tools
+# (BUILD_DIR/tools/conesim-*); `make demo` builds both and calls this script. WORK_DIR, by
+# default BUILD_DIR/demo, receives everything the demo makes; it is emptied first.
+#
+# Steps:
+#   1. conesim-phantom writes the sample (three spheres and a cylinder), conesim-mask the
+#      pre-sample grating; the parameter file and spectrum come from
+#      examples/edge-illumination/.
+#   2. Run A, mode 3: the sample planes are computed from the volume; the detector's
+#      sensitive strip covers the left half of every beamlet.
+#   3. Run B, mode 5: the planes that run A left are read back; the strip covers the right
+#      half of every beamlet, so every refraction fringe changes sign.
+#   4. conesim-sum adds A and B: together the two strips see the whole beamlet, which
+#      leaves mostly the attenuation.
+#   5. conesim-png turns the final images and the two deflection planes into PNGs.
+set -euo pipefail
+
+usage() {
+    echo "Usage: bash examples/run-demo.sh BUILD_DIR [WORK_DIR]" >&2
+    echo "  BUILD_DIR: the build folder with conesim and tools/ (for example: build)" >&2
+    echo "  WORK_DIR:  where the demo writes its files (default: BUILD_DIR/demo)" >&2
+    exit 2
+}
+
+fail() {
+    echo "run-demo: $*" >&2
+    exit 1
+}
+
+[ $# -ge 1 ] && [ $# -le 2 ] || usage
+
+script_dir=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+example_dir="$script_dir/edge-illumination"
+[ -d "$1" ] || fail "build folder '$1' does not exist; build first with: make build"
+build_dir=$(cd "$1" && pwd)
+work_dir=${2:-$build_dir/demo}
+
+conesim="$build_dir/conesim"
+phantom_tool="$build_dir/tools/conesim-phantom"
+mask_tool="$build_dir/tools/conesim-mask"
+png_tool="$build_dir/tools/conesim-png"
+sum_tool="$build_dir/tools/conesim-sum"
+for program in "$conesim" "$phantom_tool" "$mask_tool" "$png_tool" "$sum_tool"; do
+    [ -x "$program" ] || fail "$program is missing; build first with: make build"
+done
+for file in params.txt spectrum.txt; do
+    [ -f "$example_dir/$file" ] || fail "$example_dir/$file is missing"
+done
+
+# The work folder is emptied only when it is new, empty or an earlier demo's folder.
+marker=".conesim-demo"
+mkdir -p "$work_dir"
+work_dir=$(cd "$work_dir" && pwd)
+if [ -n "$(ls -A "$work_dir")" ] && [ ! -f "$work_dir/$marker" ]; then
+    fail "$work_dir is not empty and was not made by this demo; choose another WORK_DIR"
+fi
+find "$work_dir" -mindepth 1 -delete
+touch "$work_dir/$marker"
+cd "$work_dir"
+
+now() { date +%s.%N; }
+step_start=0
+begin() {
+    printf '%-58s' "$1"
+    step_start=$(now)
+}
+end() {
+    awk -v a="$step_start" -v b="$(now)" 'BEGIN { printf " %6.2f s\n", b - a }'
+}
+
+# Runs one tool step quietly; its output is kept in a log and shown when it fails.
+quiet() {
+    local log=$1 status=0
+    shift
+    "$@" >"$log" 2>&1 || status=$?
+    if [ "$status" -ne 0 ]; then
+        echo
+        cat "$log" >&2
+        fail "'$*' failed (exit status $status); its output is above and in $work_dir/$log"
+    fi
+}
+
+# Runs conesim; prints its run number. The console output goes to the log given.
+run_conesim() {
+    local params=$1 log=$2 status=0
+    "$conesim" "$params" >"$log" 2>&1 </dev/null || status=$?
+    if [ "$status" -ne 0 ]; then
+        echo >&2
+        tail -n 20 "$log" >&2
+        fail "conesim $params ended with exit status $status; see $work_dir/$log"
+    fi
+    local run
+    run=$(sed -n 's/^Run number \([0-9][0-9]*\)$/\1/p' "$log" | head -n 1)
+    [ -n "$run" ] || fail "no run number in $work_dir/$log"
+    echo "$run"
+}
+
+total_start=$(now)
+echo "conesim demo: edge-illumination phase contrast"
+echo "Work folder: $work_dir"
+echo
+
+# ---- 1. Inputs ----
+# The phantom: 128 x 128 x 64 voxels of 10 micrometres. Voxel values are attenuation per
+# voxel (the parameter file's value scale of 1000 turns them into attenuation coefficients
+# in 1/cm, from which the refractive indices follow):
+#   aluminium-like sphere, radius 22 voxels, 9.3/cm: strong attenuation, strong refraction;
+#   plastic (PMMA-like) sphere, radius 22, 0.7/cm: almost no attenuation, clear fringes;
+#   glass-like sphere, radius 14, 4/cm;
+#   a vertical cylinder (along y), radius 12, 1.5/cm, in the lower right quarter.
+begin "Writing the phantom (conesim-phantom)"
+quiet phantom.log "$phantom_tool" --dims 128x128x64 -o phantom.bin \
+    --sphere 36,40,32,22,0.0093 \
+    --sphere 92,40,32,22,0.0007 \
+    --sphere 36,96,32,14,0.004 \
+    --cylinder y,96,32,12,0.0015,72,124
+end
+
+# The pre-sample grating: 1024 x 1024 pixels; period 8 pixels, which projects onto one
+# detector column; 3 clear pixels per period starting at pixel 1 of each period, so that
+# each beamlet lands on the left half of its detector pixel.
+begin "Writing the pre-sample grating (conesim-mask)"
+quiet mask.log "$mask_tool" --size 1024 -o pre-grating.pgm --grating 8,3,1
+end
+
+cp "$example_dir/spectrum.txt" spectrum.txt
+cp "$example_dir/params.txt" params-a.txt
+# Run B: run mode 5 (read the planes run A left) and the sensitive strip moved from the
+# left quarter of each pixel (offset 0) to the second quarter (offset 0.25).
+sed -e 's/^\(Run mode *= *\)3/\15/' \
+    -e 's/^\(Detector sensitive LR offset *= *\)[0-9.]*/\10.25/' params-a.txt >params-b.txt
+grep -q '^Run mode *= *5' params-b.txt || fail "could not set the run mode in params-b.txt"
+grep -q '^Detector sensitive LR offset *= *0.25' params-b.txt ||
+    fail "could not set the sensitive-strip offset in params-b.txt"
+mkdir out
+
+# ---- 2. and 3. The two runs ----
+begin "Run A: mode 3, planes from the volume, strip offset 0"
+run_a=$(run_conesim params-a.txt run-a.log)
+end
+begin "Run B: mode 5, stored planes, strip offset 0.25"
+run_b=$(run_conesim params-b.txt run-b.log)
+end
+
+# ---- 4. Sum of the two runs ----
+begin "Adding A and B (conesim-sum)"
+quiet sum.log "$sum_tool" --params params-a.txt -o out/sum-a-b \
+    "out/Final.$run_a.dat" "out/Final.$run_b.dat"
+end
+
+# ---- 5. PNGs ----
+# The final images are shown from 0 to twice the open-beam level (an image's mean count is
+# about photonsToRun / pixel count) so that the bright fringes do not set the scale.
+photons=$(sed -n 's/^Photons to run *= *\([0-9][0-9]*\).*/\1/p' params-a.txt)
+open_level=$((photons / (128 * 128)))
+begin "Writing PNGs (conesim-png)"
+mkdir png
+quiet png.log "$png_tool" "out/Final.$run_a.dat" --params params-a.txt -o png/final-a.png \
+    --min 0 --max $((2 * open_level))
+quiet png.log "$png_tool" "out/Final.$run_b.dat" --params params-b.txt -o png/final-b.png \
+    --min 0 --max $((2 * open_level))
+quiet png.log "$png_tool" out/sum-a-b.dat --params params-a.txt -o png/sum-a-b.png \
+    --min 0 --max $((4 * open_level))
+quiet png.log "$png_tool" Z_iLR-PRE.pca --params params-a.txt -o png/deflection-lr.png
+quiet png.log "$png_tool" Z_iUD-PRE.pca --params params-a.txt -o png/deflection-ud.png
+quiet png.log "$png_tool" Z_ref-PRE.pca --params params-a.txt -o png/attenuation-plane.png
+end
+
+total=$(awk -v a="$total_start" -v b="$(now)" 'BEGIN { printf "%.2f", b - a }')
+echo
+grep -h '^Detector scored' run-a.log | sed "s/^/Run A (run number $run_a): /"
+grep -h '^Detector scored' run-b.log | sed "s/^/Run B (run number $run_b): /"
+echo
+echo "Whole demo: $total s"
+echo
+echo "Results in $work_dir:"
+echo "  out/Final.$run_a.pgm and .dat: run A (strip on the left half of each beamlet)"
+echo "  out/Final.$run_b.pgm and .dat: run B (strip on the right half: fringes reversed)"
+echo "  out/sum-a-b.pgm and .dat: A + B (mostly attenuation)"
+echo "  out/Logger.txt: the run log of both runs; run-a.log, run-b.log: their console output"
+echo "  Z_ref-PRE.pca, Z_iLR-PRE.pca, Z_iUD-PRE.pca: the collapsed planes (read by run B)"
+echo "  png/final-a.png, png/final-b.png, png/sum-a-b.png: the three detector images"
+echo "  png/deflection-lr.png, png/deflection-ud.png: the LR and UD deflection planes"
+echo "  png/attenuation-plane.png: the attenuation plane"
