@@ -657,6 +657,17 @@ std::vector<Case> sampleCases() {
                      {},
                      {},
                      fileHasSize("Z_ref-PRE.pca", kPlaneBytes)});
+    // Twelve slices, so that the interface angle search runs over garbage as well.
+    cases.push_back({"sample file",
+                     "garbage bytes, mode 3, 12 slices",
+                     3,
+                     {{12, "12"}},
+                     replaceText("Sample.bin", garbageBytes(kSampleBytes * 3, 33)),
+                     0,
+                     {"Run number 1 finished.\n"},
+                     {},
+                     {},
+                     fileHasSize("Z_iUD-PRE.pca", kPlaneBytes)});
     cases.push_back({"sample file",
                      "directory",
                      5,
