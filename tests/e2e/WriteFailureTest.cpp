@@ -8,6 +8,7 @@
 #include <cctype>
 #include <filesystem>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -200,6 +201,12 @@ struct MapCase {
     int dimY;
     int dimZ;
 };
+
+// Shown by the test runner for each parameter.
+void PrintTo(const MapCase& c, std::ostream* os) {
+    *os << "mode " << c.mode << ", " << c.name << " on the full device, sample " << c.dimX << "x"
+        << c.dimY << "x" << c.dimZ;
+}
 
 std::string caseName(const ::testing::TestParamInfo<MapCase>& info) {
     std::string name = "Mode" + std::to_string(info.param.mode) + "_";
