@@ -30,12 +30,16 @@ inline BilinearAxis bilinearAxis(float u) {
 
 // Interpolated value at (column axis u, row axis v). A corner at or beyond count adds 0;
 // there is no clamping across columns, so a corner past the last column reads the next row.
+// A negative index (callers keep coordinates >= 0; only a corrupt value gets there) adds 0
+// too: compared unsigned, it lies beyond every count.
 template <typename Value, typename Plane>
 inline Value sampleBilinear(const Plane& plane, std::int64_t width, std::int64_t count,
                             const BilinearAxis& u, const BilinearAxis& v) {
     auto at = [&](std::int64_t column, std::int64_t row) -> Value {
         std::int64_t index = width * row + column;
-        return index < count ? static_cast<Value>(plane[index]) : Value{0};
+        return static_cast<std::uint64_t>(index) < static_cast<std::uint64_t>(count)
+                   ? static_cast<Value>(plane[index])
+                   : Value{0};
     };
     float fu = u.fraction;
     float fv = v.fraction;

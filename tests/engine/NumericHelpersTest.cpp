@@ -88,6 +88,10 @@ TEST(Bilinear, CornerPastLastColumnReadsNextRowAndBeyondCountIsZero) {
     EXPECT_FLOAT_EQ(sampleBilinear<float>(plane, 3, 6, 2.5F, 0.0F), 0.5F * 3 + 0.5F * 4);
     // On the last row the corner past the end contributes 0.
     EXPECT_FLOAT_EQ(sampleBilinear<float>(plane, 3, 6, 2.5F, 1.0F), 0.5F * 6);
+    // A negative corner index, which only a corrupt coordinate can give, contributes 0.
+    const BilinearAxis before{-1, 0, 0.5F};
+    const BilinearAxis row{0, 0, 1.0F};
+    EXPECT_FLOAT_EQ(sampleBilinear<float>(plane, 3, 6, before, row), 0.5F * 1);
 }
 
 TEST(Bilinear, IndexIsExactForWidePlanes) {
