@@ -1,5 +1,7 @@
 #include "engine/SamplePlaneSetup.hpp"
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -32,6 +34,15 @@ std::vector<double> readPlaneDoubles(const std::string& name, std::int64_t count
     // A partly read last value must not survive as a half-filled double.
     for (std::int64_t i = got; i < count; ++i) {
         values[static_cast<std::size_t>(i)] = 0.0;
+    }
+    // Not-a-number or infinite values (a damaged file, or one that is not a plane at all)
+    // make every photon crossing them miss the detector; say so instead of running silently.
+    const auto notFinite =
+        std::count_if(values.begin(), values.end(), [](double v) { return !std::isfinite(v); });
+    if (notFinite > 0) {
+        report(context.console, context.log,
+               "WARNING: " + name + " holds " + std::to_string(notFinite) +
+                   " values that are not finite numbers.");
     }
     return values;
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <ctime>
 #include <filesystem>
 
@@ -272,6 +273,20 @@ TEST(Driver, PlaneOfWrongSizeIsReportedAndUsed) {
     RunResult result = setup.run();
     EXPECT_EQ(result.exitCode, 0);
     const std::string warning = "WARNING: Z_iLR-PRE.pca holds 3120 bytes; expected 3200 bytes.\n";
+    EXPECT_TRUE(contains(result.console, warning));
+    EXPECT_TRUE(contains(readText("OUT/Logger.txt"), warning));
+}
+
+TEST(Driver, PlaneWithValuesThatAreNoNumbersIsReported) {
+    RunSetup setup;
+    std::vector<double> lr(400, 0.0);
+    lr[7] = std::nan("");
+    lr[8] = HUGE_VAL;
+    testing::writeValues("Z_iLR-PRE.pca", lr);
+    RunResult result = setup.run();
+    EXPECT_EQ(result.exitCode, 0);
+    const std::string warning =
+        "WARNING: Z_iLR-PRE.pca holds 2 values that are not finite numbers.\n";
     EXPECT_TRUE(contains(result.console, warning));
     EXPECT_TRUE(contains(readText("OUT/Logger.txt"), warning));
 }
