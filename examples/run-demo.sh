@@ -123,7 +123,8 @@ end
 
 # The pre-sample grating: 1024 x 1024 pixels; period 8 pixels, which projects onto one
 # detector column; 3 clear pixels per period starting at pixel 1 of each period, so that
-# each beamlet lands on the left half of its detector pixel.
+# each beamlet lands in the right half of its detector pixel (pixel fractions 0 to 0.5
+# counted from the pixel's centre; see the parameter file).
 begin "Writing the pre-sample grating (conesim-mask)"
 quiet mask.log "$mask_tool" --size 1024 -o pre-grating.pgm --grating 8,3,1
 end

@@ -117,9 +117,9 @@ TEST(Demo, EdgeIlluminationImagesShowOppositeFringesAtTheSphereEdges) {
     ASSERT_FALSE(runA.empty());
     ASSERT_FALSE(runB.empty());
 
-    // Run A: the sensitive strip holds the left half of every beamlet. A photon refracted
-    // to the left at the sphere's left edge stays on it (brighter); one refracted to the
-    // right at the right edge leaves it (darker).
+    // Run A: the sensitive strip holds the left half of every beamlet. The sphere bends
+    // rays outwards (its refractive index is below 1): at its left edge the beamlets move
+    // left, further into the strip (brighter), at its right edge right, out of it (darker).
     const EdgeContrast a = edgeContrast(work / "out" / ("Final." + runA + ".dat"));
     EXPECT_GT(a.background, 100.0);
     EXPECT_GT(a.leftEdge, 1.15 * a.background);
