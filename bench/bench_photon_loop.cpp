@@ -1,0 +1,115 @@
+// The photon loop alone, single-threaded, in photons per second, on two set-ups:
+// A: the default detector, both masks off, a sample plane of zeros that the photons miss;
+// B: both masks active (half-opaque line gratings) and a sample whose planes cover most of
+//    the cone with non-zero attenuation and deflection.
+#include <benchmark/benchmark.h>
+
+#include <sstream>
+#include <streambuf>
+#include <string>
+#include <vector>
+
+#include "engine/PhotonLoop.hpp"
+#include "engine/RunContext.hpp"
+#include "input/PhotonSource.hpp"
+#include "params/SimulationParameters.hpp"
+
+namespace {
+
+using namespace conesim;
+
+constexpr std::int32_t kPhotons = 4000000;
+
+// Swallows the loop's messages; none are expected with the intervals used here.
+class NullBuffer : public std::streambuf {
+  protected:
+    int overflow(int c) override { return traits_type::not_eof(c); }
+    std::streamsize xsputn(const char*, std::streamsize n) override { return n; }
+};
+
+// A size x size grating of columns: two opaque, two clear.
+std::vector<std::uint8_t> grating(std::uint32_t size) {
+    std::vector<std::uint8_t> mask(std::size_t{size} * size);
+    for (std::size_t i = 0; i < mask.size(); ++i) {
+        mask[i] = (i % size) % 4 < 2 ? 1 : 0;
+    }
+    return mask;
+}
+
+struct LoopSetup {
+    SimulationParameters parameters;
+    SampleGeometry geometry;
+    SamplePlanes planes;
+    std::vector<std::uint8_t> preMask;
+    std::vector<std::uint8_t> postMask;
+    std::string runName = "1";
+
+    explicit LoopSetup(bool masksAndSample) {
+        SimulationParameters& p = parameters;
+        p.runMode = 5;
+        p.photonsToRun = kPhotons;
+        p.reportEvery = 2000000000;
+        p.splashEvery = 2000000000;
+        if (!masksAndSample) {
+            // A single voxel of 0.001 on the axis: the photons miss it.
+            p.preMaskActive = false;
+            p.postMaskActive = false;
+            geometry = makeSampleGeometry(1, 1, 1, 0.001F, 0.001F, 0.001F, 50.0F);
+            planes.attenuation.assign(1, 0.0);
+            planes.lr.assign(1, 0.0F);
+            planes.ud.assign(1, 0.0F);
+        } else {
+            // 200 x 200 columns of 0.5 around the axis from 60 on: most of the cone there.
+            geometry = makeSampleGeometry(200, 200, 20, 0.5F, 0.5F, 0.5F, 60.0F);
+            planes.attenuation.assign(200 * 200, 0.02);
+            planes.lr.resize(200 * 200);
+            planes.ud.resize(200 * 200);
+            for (std::size_t i = 0; i < planes.lr.size(); ++i) {
+                planes.lr[i] = (i % 200) < 100 ? 0.0004F : -0.0004F;
+                planes.ud[i] = (i / 200) < 100 ? -0.0002F : 0.0002F;
+            }
+            p.postMaskPosition = 100;
+        }
+        preMask = grating(p.preMaskSize);
+        postMask = grating(p.postMaskSize);
+    }
+};
+
+void runLoop(benchmark::State& state, bool masksAndSample) {
+    LoopSetup setup(masksAndSample);
+    const SimulationParameters& p = setup.parameters;
+    NullBuffer sink;
+    std::ostream out(&sink);
+    std::ostream log(&sink);
+    std::istringstream in;
+    Console console{out, in};
+    RandomGenerator random(12345);
+    RunContext context{console, log, random};
+    std::vector<std::uint32_t> image(std::size_t{p.detectorWidth} * p.detectorHeight);
+    PhotonSource source =
+        loadSpectrum("", static_cast<float>(p.detectorWidth), static_cast<float>(p.detectorHeight),
+                     static_cast<double>(p.detectorPosition), console);
+    const PhotonLoopInputs inputs{
+        p, setup.geometry, setup.planes, setup.preMask, setup.postMask, setup.runName};
+    std::uint64_t hits = 0;
+    for (auto _ : state) {
+        hits += runPhotonLoop(inputs, source, image, context).hitCount;
+    }
+    benchmark::DoNotOptimize(image.data());
+    state.counters["photons"] = benchmark::Counter(static_cast<double>(kPhotons),
+                                                   benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["scoredFraction"] =
+        static_cast<double>(hits) / (static_cast<double>(kPhotons) * state.iterations());
+}
+
+void BM_PhotonLoopA_MasksOffSampleMissed(benchmark::State& state) {
+    runLoop(state, false);
+}
+void BM_PhotonLoopB_MasksAndSample(benchmark::State& state) {
+    runLoop(state, true);
+}
+
+BENCHMARK(BM_PhotonLoopA_MasksOffSampleMissed)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PhotonLoopB_MasksAndSample)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
