@@ -31,20 +31,25 @@ inline float maskCoordinate(double tangent, double offset, const MaskGeometry& m
                               static_cast<double>(mask.size / 2));
 }
 
-// True when the mask stops the photon. One draw only when the photon falls inside the mask.
-inline bool maskBlocks(const PhotonSource& source, const PathTangents& tangents,
-                       const MaskGeometry& mask, RandomGenerator& random) {
-    float u = maskCoordinate(tangents.x, source.offsetX, mask);
-    float v = maskCoordinate(tangents.y, source.offsetY, mask);
-    auto size = static_cast<float>(mask.size);
-    // Written so that a NaN coordinate (from a corrupt deflection plane) misses as well.
-    if (!(u >= 0.0F && v >= 0.0F && u < size && v < size)) {
-        return false;
-    }
-    float opacity =
+// The draw against the interpolated opacity at mask coordinates (u, v) on the mask: true
+// when the photon is stopped.
+inline bool maskStops(const MaskGeometry& mask, float u, float v, RandomGenerator& random) {
+    const float opacity =
         sampleBilinear<float>(MaskOpacity{mask.pixels}, mask.size, mask.size * mask.size, u, v);
     auto r = static_cast<float>(random.next() % 1000);
     return opacity > r;
+}
+
+// True when the mask stops the photon. One draw only when the photon falls inside the mask.
+inline bool maskBlocks(const PhotonSource& source, const PathTangents& tangents,
+                       const MaskGeometry& mask, RandomGenerator& random) {
+    const float u = maskCoordinate(tangents.x, source.offsetX, mask);
+    const float v = maskCoordinate(tangents.y, source.offsetY, mask);
+    // A NaN coordinate (from a corrupt deflection plane) misses as well.
+    if (!onGrid(u, mask.size) || !onGrid(v, mask.size)) {
+        return false;
+    }
+    return maskStops(mask, u, v, random);
 }
 
 }  // namespace conesim

@@ -22,6 +22,12 @@ inline float ceilWithTolerance(float v) {
     return (static_cast<double>(v - t) <= kPixelTolerance) ? v : t + 1.0F;
 }
 
+// Whether a coordinate lies on a grid of size cells: 0 <= u < size, in single precision;
+// false for NaN.
+inline bool onGrid(float u, std::int64_t size) {
+    return u >= 0.0F && u < static_cast<float>(size);
+}
+
 // Rounds half away from zero: 2.5 -> 3, -2.5 -> -3, 2.4999 -> 2. A value beyond the 32-bit
 // range, or NaN (a photon whose direction a corrupt plane destroyed), gives the extreme of
 // the range, which lies outside every detector.

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "driver/RunNaming.hpp"
-#include "engine/DirectionTable.hpp"
+#include "engine/AxisTable.hpp"
 #include "engine/MaskTransmission.hpp"
 #include "engine/MonteCarloRun.hpp"
 #include "engine/NumericHelpers.hpp"
@@ -51,21 +51,56 @@ class MultipleTracker {
     std::int64_t next_ = 0;
 };
 
-// Detector coordinates of the current path, in pixels.
-struct DetectorFrame {
-    double distance;  //!< detectorPosition as float
-    double pixelSizeX;
-    double pixelSizeY;
-    double centreColumn;  //!< detectorWidth / 2 (integer division)
-    double centreRow;     //!< detectorHeight / 2
+// The geometry of one axis of the chain, as the per-axis tables and the deflected paths
+// see it.
+AxisGeometry axisGeometry(double halfAngle, const SimulationParameters& p, bool alongX,
+                          const MaskGeometry& preMask, const MaskGeometry& postMask,
+                          const SampleGeometry& sample) {
+    const std::uint32_t detectorSize = alongX ? p.detectorWidth : p.detectorHeight;
+    return AxisGeometry{halfAngle,
+                        static_cast<double>(static_cast<float>(p.detectorPosition)),
+                        static_cast<double>(alongX ? p.detectorPixelSizeX : p.detectorPixelSizeY),
+                        static_cast<double>(detectorSize / 2),
+                        static_cast<std::int64_t>(detectorSize),
+                        alongX ? p.apertureLrPif : p.apertureUdPif,
+                        alongX ? p.apertureLrOffset : p.apertureUdOffset,
+                        alongX ? p.detectorLrPif : p.detectorUdPif,
+                        alongX ? p.detectorLrOffset : p.detectorUdOffset,
+                        preMask,
+                        postMask,
+                        static_cast<double>(sample.zMid),
+                        static_cast<double>(alongX ? sample.scaleX : sample.scaleY),
+                        alongX ? sample.dimX : sample.dimY};
+}
 
-    double x(double tangent, double offset) const {
-        return (tangent * distance + offset) / pixelSizeX + centreColumn;
-    }
-    double y(double tangent, double offset) const {
-        return (tangent * distance + offset) / pixelSizeY + centreRow;
-    }
+// One axis of the current photon after the sample: the tangent of its path, and whether
+// the sample deflected it (then the table's detector results no longer apply).
+struct AxisState {
+    double tangent;
+    bool deflected;
 };
+
+// The detector window result and rounded pixel of one axis.
+inline bool detectorAxis(const AxisState& state, const AxisTable::Entry& entry, double offset,
+                         const AxisGeometry& axis, std::int64_t& pixel) {
+    if (!state.deflected) {
+        pixel = AxisTable::decodePixel(entry.pixelPlusTwo);
+        return (entry.flags & AxisTable::kDetector) != 0;
+    }
+    const double coordinate = detectorCoordinate(state.tangent, offset, axis);
+    if (!insideWindow(coordinate, axis.detectorPif, axis.detectorOffset)) {
+        return false;
+    }
+    pixel = roundHalfAway(static_cast<float>(coordinate));
+    return true;
+}
+
+// One direction index: a magnitude draw, then a sign draw.
+inline std::size_t drawDirection(RandomGenerator& random) {
+    const std::int32_t magnitude = random.next();
+    const std::int32_t sign = random.next();
+    return AxisTable::index(magnitude, sign);
+}
 
 }  // namespace
 
@@ -77,20 +112,21 @@ PhotonLoopResult runPhotonLoop(const PhotonLoopInputs& inputs, PhotonSource& sou
         return result;
     }
     RandomGenerator& random = context.random;
-    const DirectionTable tableX(source.halfAngleX);
-    const DirectionTable tableY(source.halfAngleY);
     const MaskGeometry preMask{inputs.preMask.data(), static_cast<std::int64_t>(p.preMaskSize),
                                static_cast<float>(p.preMaskPosition), p.preMaskScale};
     const MaskGeometry postMask{inputs.postMask.data(), static_cast<std::int64_t>(p.postMaskSize),
                                 static_cast<float>(p.postMaskPosition), p.postMaskScale};
-    const DetectorFrame frame{
-        static_cast<double>(static_cast<float>(p.detectorPosition)),
-        static_cast<double>(p.detectorPixelSizeX), static_cast<double>(p.detectorPixelSizeY),
-        static_cast<double>(p.detectorWidth / 2), static_cast<double>(p.detectorHeight / 2)};
+    const AxisGeometry axisX =
+        axisGeometry(source.halfAngleX, p, true, preMask, postMask, inputs.sample);
+    const AxisGeometry axisY =
+        axisGeometry(source.halfAngleY, p, false, preMask, postMask, inputs.sample);
+    const AxisTable tableX(axisX);
+    const AxisTable tableY(axisY);
     const auto width = static_cast<std::int64_t>(p.detectorWidth);
     const auto height = static_cast<std::int64_t>(p.detectorHeight);
     const float efficiencyLimit = p.quantumEfficiency * 32767.0F;
     const std::int64_t pixelCount = width * height;
+    std::uint32_t* const image = detectorImage.data();
     MultipleTracker reports(p.reportEvery);
     MultipleTracker splashes(p.splashEvery);
     MultipleTracker polls(10000);
@@ -101,42 +137,60 @@ PhotonLoopResult runPhotonLoop(const PhotonLoopInputs& inputs, PhotonSource& sou
         if (p.countHitsOnly) {
             --photonNumber;
         }
-        const std::size_t ix = DirectionTable::entry(random.next(), random.next());
-        const std::size_t iy = DirectionTable::entry(random.next(), random.next());
-        source.angleX = tableX.angle(ix);
-        source.angleY = tableY.angle(iy);
-        source.offsetX = 0.0;
-        source.offsetY = 0.0;
-        PathTangents tangents{tableX.tangent(ix), tableY.tangent(iy)};
+        const std::size_t ix = drawDirection(random);
+        const std::size_t iy = drawDirection(random);
+        const AxisTable::Entry& ex = tableX.entry(ix);
+        const AxisTable::Entry& ey = tableY.entry(iy);
+        const std::uint8_t both = ex.flags & ey.flags;
         bool leaveLoop = false;
 
         do {  // one photon; break = stopped
-            if (p.preMaskActive && maskBlocks(source, tangents, preMask, random)) {
+            if (p.preMaskActive && (both & AxisTable::kOnPreMask) != 0 &&
+                maskStops(preMask, maskCoordinate(tableX.tangent(ix), 0.0, preMask),
+                          maskCoordinate(tableY.tangent(iy), 0.0, preMask), random)) {
                 break;
             }
-            if (!insideWindow(frame.x(tangents.x, 0.0), p.apertureLrPif, p.apertureLrOffset) ||
-                !insideWindow(frame.y(tangents.y, 0.0), p.apertureUdPif, p.apertureUdOffset)) {
+            if ((both & AxisTable::kAperture) == 0) {
                 break;
             }
-            if (p.sampleActive &&
-                transportThroughSample(source, tangents, inputs.sample, inputs.planes, random)) {
-                break;
+            AxisState sx{0.0, false};
+            AxisState sy{0.0, false};
+            source.offsetX = 0.0;
+            source.offsetY = 0.0;
+            const bool crossesSample = p.sampleActive && (both & AxisTable::kOnSample) != 0;
+            if (crossesSample || p.postMaskActive) {
+                sx.tangent = tableX.tangent(ix);
+                sy.tangent = tableY.tangent(iy);
             }
-            if (p.postMaskActive && maskBlocks(source, tangents, postMask, random)) {
-                break;
+            if (crossesSample) {
+                PathTangents tangents{sx.tangent, sy.tangent};
+                source.angleX = tableX.angle(ix);
+                source.angleY = tableY.angle(iy);
+                if (transportThroughSample(source, tangents, inputs.sample, inputs.planes,
+                                           random)) {
+                    break;
+                }
+                sx = {tangents.x, tangents.x != sx.tangent || source.offsetX != 0.0};
+                sy = {tangents.y, tangents.y != sy.tangent || source.offsetY != 0.0};
             }
-            const double x = frame.x(tangents.x, source.offsetX);
-            const double y = frame.y(tangents.y, source.offsetY);
-            if (!insideWindow(x, p.detectorLrPif, p.detectorLrOffset) ||
-                !insideWindow(y, p.detectorUdPif, p.detectorUdOffset)) {
+            if (p.postMaskActive) {
+                const float u = maskCoordinate(sx.tangent, source.offsetX, postMask);
+                const float v = maskCoordinate(sy.tangent, source.offsetY, postMask);
+                if (onGrid(u, postMask.size) && onGrid(v, postMask.size) &&
+                    maskStops(postMask, u, v, random)) {
+                    break;
+                }
+            }
+            std::int64_t column = 0;
+            std::int64_t row = 0;
+            if (!detectorAxis(sx, ex, source.offsetX, axisX, column) ||
+                !detectorAxis(sy, ey, source.offsetY, axisY, row)) {
                 break;
             }
             drawsWithoutHit = -1;
             if (p.countHitsOnly) {
                 ++photonNumber;
             }
-            std::int64_t column = roundHalfAway(static_cast<float>(x));
-            std::int64_t row = roundHalfAway(static_cast<float>(y));
             if (p.ditherPhotons) {
                 const DitherStep step = kDither[random.next() % 25];
                 column += step.column;
@@ -149,7 +203,7 @@ PhotonLoopResult runPhotonLoop(const PhotonLoopInputs& inputs, PhotonSource& sou
                 break;
             }
             ++result.hitCount;
-            ++detectorImage[static_cast<std::size_t>(row * width + column)];
+            ++image[row * width + column];
             const std::int32_t n = photonNumber;
             if (n != 0 && reports.isMultiple(n)) {
                 report(context.console, context.log, "Ran " + std::to_string(n) + " photons.");
@@ -157,8 +211,7 @@ PhotonLoopResult runPhotonLoop(const PhotonLoopInputs& inputs, PhotonSource& sou
             if (n != 0 && splashes.isMultiple(n)) {
                 const std::string name = p.outputFolder + "/" + p.progressPrefix + "." +
                                          inputs.runName + "." + makeRunNumberString(n) + ".pgm";
-                if (!writeDetectorPgm(name, p.detectorWidth, detectorImage.data(), pixelCount,
-                                      context.console)) {
+                if (!writeDetectorPgm(name, p.detectorWidth, image, pixelCount, context.console)) {
                     context.outputIncomplete = true;
                 }
             }

@@ -23,12 +23,11 @@ bool transportThroughSample(PhotonSource& source, PathTangents& tangents,
     const double zMid = geometry.zMid;
     const double xMid = tangents.x * zMid + source.offsetX;
     const double yMid = tangents.y * zMid + source.offsetY;
-    const auto column = static_cast<float>(xMid / static_cast<double>(geometry.scaleX) +
-                                           static_cast<double>(geometry.dimX / 2));
-    const auto row = static_cast<float>(yMid / static_cast<double>(geometry.scaleY) +
-                                        static_cast<double>(geometry.dimY / 2));
-    if (column < 0.0F || row < 0.0F || column >= static_cast<float>(geometry.dimX) ||
-        row >= static_cast<float>(geometry.dimY)) {
+    const float column =
+        sampleCoordinate(tangents.x, source.offsetX, zMid, geometry.scaleX, geometry.dimX);
+    const float row =
+        sampleCoordinate(tangents.y, source.offsetY, zMid, geometry.scaleY, geometry.dimY);
+    if (!onGrid(column, geometry.dimX) || !onGrid(row, geometry.dimY)) {
         return false;
     }
     const BilinearAxis u = bilinearAxis(column);

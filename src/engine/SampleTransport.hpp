@@ -25,6 +25,14 @@ struct SampleGeometry {
     float scaleY = 1.0F;    //!< sampleScaleY
 };
 
+// Sample plane coordinate of a path, in voxels: (tan * zMid + offset) / scale + size / 2,
+// stored in single precision.
+inline float sampleCoordinate(double tangent, double offset, double sampleMid, double scale,
+                              std::int64_t size) {
+    return static_cast<float>((tangent * sampleMid + offset) / scale +
+                              static_cast<double>(size / 2));
+}
+
 SampleGeometry makeSampleGeometry(std::int32_t dimX, std::int32_t dimY, std::int32_t dimZ,
                                   float scaleX, float scaleY, float scaleZ, float sampleStart);
 

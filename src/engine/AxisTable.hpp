@@ -1,0 +1,96 @@
+// What one axis of a photon's direction decides before anything deflects it, for each of
+// the 65536 directions per axis. A direction coordinate comes from one draw of 0..32767 for
+// its magnitude and one for its sign, so the tangent, the pre-sample mask and sample
+// coordinates, the window results and the rounded pixel of every undeflected path can be
+// computed once per run, by the very functions the per-photon path uses, and looked up.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "engine/MaskTransmission.hpp"
+#include "engine/RandomGenerator.hpp"
+#include "engine/SampleTransport.hpp"
+
+namespace conesim {
+
+// The geometry of one axis (X: left-right, Y: up-down) of the imaging chain.
+struct AxisGeometry {
+    double halfAngle;         //!< cone half-angle along the axis
+    double detectorDistance;  //!< detectorPosition as float
+    double pixelSize;         //!< detector pixel size along the axis
+    double detectorCentre;    //!< detector size / 2 (integer division)
+    std::int64_t detectorSize;
+    float aperturePif;  //!< coded-aperture window
+    float apertureOffset;
+    float detectorPif;  //!< sensitive-area window
+    float detectorOffset;
+    MaskGeometry preMask;
+    MaskGeometry postMask;
+    double sampleMid;         //!< zMid of the sample plane
+    double sampleScale;       //!< voxel size along the axis
+    std::int64_t sampleSize;  //!< voxels along the axis
+};
+
+// Detector coordinate, in pixels, of a path: (tan * distance + offset) / pixelSize + centre.
+inline double detectorCoordinate(double tangent, double offset, const AxisGeometry& axis) {
+    return (tangent * axis.detectorDistance + offset) / axis.pixelSize + axis.detectorCentre;
+}
+
+class AxisTable {
+  public:
+    static constexpr std::uint8_t kAperture = 1;        //!< coded-aperture window passes
+    static constexpr std::uint8_t kDetector = 2;        //!< sensitive-area window passes
+    static constexpr std::uint8_t kOnPreMask = 4;       //!< falls on the pre-sample mask
+    static constexpr std::uint8_t kOnSample = 16;       //!< crosses the sample plane inside it
+    static constexpr std::uint16_t kFarPixel = 0xFFFF;  //!< pixel beyond every detector
+
+    // What every photon reads: 4 bytes, so that the tables of both axes stay in the
+    // fast caches.
+    struct Entry {
+        std::uint16_t pixelPlusTwo;  //!< rounded detector pixel + 2, or kFarPixel
+        std::uint8_t flags;
+    };
+
+    explicit AxisTable(const AxisGeometry& axis);
+
+    // The table index of a magnitude draw and a sign draw (odd = negative).
+    static std::size_t index(std::int32_t magnitudeDraw, std::int32_t signDraw) {
+        return static_cast<std::size_t>(magnitudeDraw) * 2U +
+               static_cast<std::size_t>(signDraw & 1);
+    }
+    // The direction angle of an index: (magnitude / 32767) * halfAngle, with its sign.
+    double angle(std::size_t index) const {
+        const double magnitude = (static_cast<double>(index >> 1U) / 32767.0) * halfAngle_;
+        return (index & 1U) != 0 ? -magnitude : magnitude;
+    }
+    const Entry& entry(std::size_t index) const { return entries_[index]; }
+    // The tangent of the direction. The tangent is odd, so one value per magnitude serves
+    // both signs whenever the platform's tan gives exactly -tan(a) for -a (checked for
+    // every angle when the table is built).
+    double tangent(std::size_t index) const {
+        if (!mirrored_) {
+            return tangents_[index];
+        }
+        const double magnitude = tangents_[index >> 1U];
+        return (index & 1U) != 0 ? -magnitude : magnitude;
+    }
+
+    // The rounded detector pixel of a path, clamped to kFarPixel when it lies so far off
+    // the detector that no dither step can bring it back.
+    static std::uint16_t encodePixel(std::int32_t pixel) {
+        return pixel >= -2 && pixel < 0xFFFD ? static_cast<std::uint16_t>(pixel + 2) : kFarPixel;
+    }
+    static std::int64_t decodePixel(std::uint16_t code) {
+        return code == kFarPixel ? -1000 : std::int64_t{code} - 2;
+    }
+
+  private:
+    static constexpr std::size_t kEntries = 2U * (RandomGenerator::kMax + 1U);
+    double halfAngle_;
+    std::vector<Entry> entries_;
+    std::vector<double> tangents_;
+    bool mirrored_ = true;
+};
+
+}  // namespace conesim
