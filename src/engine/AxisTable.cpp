@@ -7,7 +7,8 @@
 
 namespace conesim {
 
-AxisTable::AxisTable(const AxisGeometry& axis) : halfAngle_(axis.halfAngle), entries_(kEntries) {
+AxisTable::AxisTable(const AxisGeometry& axis)
+    : halfAngle_(axis.halfAngle), flags_(kEntries), pixels_(kEntries) {
     std::vector<double> all(kEntries);
     for (std::size_t i = 0; i < kEntries; ++i) {
         all[i] = std::tan(angle(i));
@@ -23,7 +24,6 @@ AxisTable::AxisTable(const AxisGeometry& axis) : halfAngle_(axis.halfAngle), ent
     }
     for (std::size_t i = 0; i < kEntries; ++i) {
         const double tangent = this->tangent(i);
-        Entry& entry = entries_[i];
 
         const double coordinate = detectorCoordinate(tangent, 0.0, axis);
         std::uint8_t flags = 0;
@@ -41,8 +41,8 @@ AxisTable::AxisTable(const AxisGeometry& axis) : halfAngle_(axis.halfAngle), ent
                 axis.sampleSize)) {
             flags |= kOnSample;
         }
-        entry.flags = flags;
-        entry.pixelPlusTwo = encodePixel(roundHalfAway(static_cast<float>(coordinate)));
+        flags_[i] = flags;
+        pixels_[i] = encodePixel(roundHalfAway(static_cast<float>(coordinate)));
     }
 }
 

@@ -45,13 +45,6 @@ class AxisTable {
     static constexpr std::uint8_t kOnSample = 16;       //!< crosses the sample plane inside it
     static constexpr std::uint16_t kFarPixel = 0xFFFF;  //!< pixel beyond every detector
 
-    // What every photon reads: 4 bytes, so that the tables of both axes stay in the
-    // fast caches.
-    struct Entry {
-        std::uint16_t pixelPlusTwo;  //!< rounded detector pixel + 2, or kFarPixel
-        std::uint8_t flags;
-    };
-
     explicit AxisTable(const AxisGeometry& axis);
 
     // The table index of a magnitude draw and a sign draw (odd = negative).
@@ -64,7 +57,11 @@ class AxisTable {
         const double magnitude = (static_cast<double>(index >> 1U) / 32767.0) * halfAngle_;
         return (index & 1U) != 0 ? -magnitude : magnitude;
     }
-    const Entry& entry(std::size_t index) const { return entries_[index]; }
+    // What every photon reads first: one byte of flags, so that both axes' flags stay in the
+    // fastest caches.
+    std::uint8_t flags(std::size_t index) const { return flags_[index]; }
+    // The rounded detector pixel of the undeflected path, kFarPixel far off the detector.
+    std::int64_t pixel(std::size_t index) const { return decodePixel(pixels_[index]); }
     // The tangent of the direction. The tangent is odd, so one value per magnitude serves
     // both signs whenever the platform's tan gives exactly -tan(a) for -a (checked for
     // every angle when the table is built).
@@ -88,7 +85,8 @@ class AxisTable {
   private:
     static constexpr std::size_t kEntries = 2U * (RandomGenerator::kMax + 1U);
     double halfAngle_;
-    std::vector<Entry> entries_;
+    std::vector<std::uint8_t> flags_;
+    std::vector<std::uint16_t> pixels_;  //!< rounded detector pixel + 2, or kFarPixel
     std::vector<double> tangents_;
     bool mirrored_ = true;
 };

@@ -81,11 +81,12 @@ struct AxisState {
 };
 
 // The detector window result and rounded pixel of one axis.
-inline bool detectorAxis(const AxisState& state, const AxisTable::Entry& entry, double offset,
-                         const AxisGeometry& axis, std::int64_t& pixel) {
+inline bool detectorAxis(const AxisState& state, const AxisTable& table, std::size_t index,
+                         std::uint8_t flags, double offset, const AxisGeometry& axis,
+                         std::int64_t& pixel) {
     if (!state.deflected) {
-        pixel = AxisTable::decodePixel(entry.pixelPlusTwo);
-        return (entry.flags & AxisTable::kDetector) != 0;
+        pixel = table.pixel(index);
+        return (flags & AxisTable::kDetector) != 0;
     }
     const double coordinate = detectorCoordinate(state.tangent, offset, axis);
     if (!insideWindow(coordinate, axis.detectorPif, axis.detectorOffset)) {
@@ -120,6 +121,7 @@ PhotonLoopResult runPhotonLoop(const PhotonLoopInputs& inputs, PhotonSource& sou
         axisGeometry(source.halfAngleX, p, true, preMask, postMask, inputs.sample);
     const AxisGeometry axisY =
         axisGeometry(source.halfAngleY, p, false, preMask, postMask, inputs.sample);
+    const PackedPlanes planes = packPlanes(inputs.planes);
     const AxisTable tableX(axisX);
     const AxisTable tableY(axisY);
     const auto width = static_cast<std::int64_t>(p.detectorWidth);
@@ -139,9 +141,9 @@ PhotonLoopResult runPhotonLoop(const PhotonLoopInputs& inputs, PhotonSource& sou
         }
         const std::size_t ix = drawDirection(random);
         const std::size_t iy = drawDirection(random);
-        const AxisTable::Entry& ex = tableX.entry(ix);
-        const AxisTable::Entry& ey = tableY.entry(iy);
-        const std::uint8_t both = ex.flags & ey.flags;
+        const std::uint8_t flagsX = tableX.flags(ix);
+        const std::uint8_t flagsY = tableY.flags(iy);
+        const std::uint8_t both = flagsX & flagsY;
         bool leaveLoop = false;
 
         do {  // one photon; break = stopped
@@ -166,8 +168,7 @@ PhotonLoopResult runPhotonLoop(const PhotonLoopInputs& inputs, PhotonSource& sou
                 PathTangents tangents{sx.tangent, sy.tangent};
                 source.angleX = tableX.angle(ix);
                 source.angleY = tableY.angle(iy);
-                if (transportThroughSample(source, tangents, inputs.sample, inputs.planes,
-                                           random)) {
+                if (transportThroughSample(source, tangents, inputs.sample, planes, random)) {
                     break;
                 }
                 sx = {tangents.x, tangents.x != sx.tangent || source.offsetX != 0.0};
@@ -183,8 +184,8 @@ PhotonLoopResult runPhotonLoop(const PhotonLoopInputs& inputs, PhotonSource& sou
             }
             std::int64_t column = 0;
             std::int64_t row = 0;
-            if (!detectorAxis(sx, ex, source.offsetX, axisX, column) ||
-                !detectorAxis(sy, ey, source.offsetY, axisY, row)) {
+            if (!detectorAxis(sx, tableX, ix, flagsX, source.offsetX, axisX, column) ||
+                !detectorAxis(sy, tableY, iy, flagsY, source.offsetY, axisY, row)) {
                 break;
             }
             drawsWithoutHit = -1;

@@ -1,10 +1,39 @@
 #include "engine/SampleTransport.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 #include "engine/Bilinear.hpp"
 
 namespace conesim {
+
+namespace {
+
+// Views of one plane inside the packed columns, for the bilinear look-up.
+struct AttenuationView {
+    const PlaneColumn* columns;
+    double operator[](std::int64_t i) const { return columns[i].attenuation; }
+};
+struct LrView {
+    const PlaneColumn* columns;
+    float operator[](std::int64_t i) const { return columns[i].lr; }
+};
+struct UdView {
+    const PlaneColumn* columns;
+    float operator[](std::int64_t i) const { return columns[i].ud; }
+};
+
+}  // namespace
+
+PackedPlanes packPlanes(const SamplePlanes& planes) {
+    PackedPlanes packed(planes.attenuation.size());
+    for (std::size_t i = 0; i < packed.size(); ++i) {
+        packed[i].attenuation = planes.attenuation[i];
+        packed[i].lr = i < planes.lr.size() ? planes.lr[i] : 0.0F;
+        packed[i].ud = i < planes.ud.size() ? planes.ud[i] : 0.0F;
+    }
+    return packed;
+}
 
 SampleGeometry makeSampleGeometry(std::int32_t dimX, std::int32_t dimY, std::int32_t dimZ,
                                   float scaleX, float scaleY, float scaleZ, float sampleStart) {
@@ -18,7 +47,7 @@ SampleGeometry makeSampleGeometry(std::int32_t dimX, std::int32_t dimY, std::int
 }
 
 bool transportThroughSample(PhotonSource& source, PathTangents& tangents,
-                            const SampleGeometry& geometry, const SamplePlanes& planes,
+                            const SampleGeometry& geometry, const PackedPlanes& planes,
                             RandomGenerator& random) {
     const double zMid = geometry.zMid;
     const double xMid = tangents.x * zMid + source.offsetX;
@@ -32,9 +61,12 @@ bool transportThroughSample(PhotonSource& source, PathTangents& tangents,
     }
     const BilinearAxis u = bilinearAxis(column);
     const BilinearAxis v = bilinearAxis(row);
-    const std::int64_t count = geometry.dimX * geometry.dimY;
+    // Corners beyond the planes read as 0, as beyond the last column of the last row.
+    const auto count =
+        std::min(geometry.dimX * geometry.dimY, static_cast<std::int64_t>(planes.size()));
+    const PlaneColumn* columns = planes.data();
     const double attenuation =
-        sampleBilinear<double>(planes.attenuation, geometry.dimX, count, u, v);
+        sampleBilinear<double>(AttenuationView{columns}, geometry.dimX, count, u, v);
     if (attenuation == 0.0) {
         return !source.showAll;
     }
@@ -47,8 +79,8 @@ bool transportThroughSample(PhotonSource& source, PathTangents& tangents,
     if (threshold < static_cast<float>(random.next())) {
         return false;
     }
-    const float deflectionX = sampleBilinear<float>(planes.lr, geometry.dimX, count, u, v);
-    const float deflectionY = sampleBilinear<float>(planes.ud, geometry.dimX, count, u, v);
+    const float deflectionX = sampleBilinear<float>(LrView{columns}, geometry.dimX, count, u, v);
+    const float deflectionY = sampleBilinear<float>(UdView{columns}, geometry.dimX, count, u, v);
     source.angleX += static_cast<double>(deflectionX);
     source.angleY += static_cast<double>(deflectionY);
     // A zero deflection leaves the angle, and so its tangent, as it was.

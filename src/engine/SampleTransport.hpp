@@ -17,6 +17,18 @@ struct SamplePlanes {
     std::vector<float> ud;            //!< per column, UD deflection (radians)
 };
 
+// The three planes side by side for each column, so that a look-up reads each corner's
+// attenuation and deflections from one place instead of three arrays.
+struct PlaneColumn {
+    double attenuation;
+    float lr;
+    float ud;
+};
+using PackedPlanes = std::vector<PlaneColumn>;
+
+// One entry per attenuation value; a deflection plane shorter than that gives 0.
+PackedPlanes packPlanes(const SamplePlanes& planes);
+
 struct SampleGeometry {
     std::int64_t dimX = 0;  //!< plane width (voxels along X)
     std::int64_t dimY = 0;  //!< plane height (voxels along Y)
@@ -39,7 +51,14 @@ SampleGeometry makeSampleGeometry(std::int32_t dimX, std::int32_t dimY, std::int
 // True when the photon is removed. May change the source's angles and offsets; the
 // tangents are kept in step with the angles.
 bool transportThroughSample(PhotonSource& source, PathTangents& tangents,
-                            const SampleGeometry& geometry, const SamplePlanes& planes,
+                            const SampleGeometry& geometry, const PackedPlanes& planes,
                             RandomGenerator& random);
+
+// The same with the planes as separate arrays (packed on every call; for single photons).
+inline bool transportThroughSample(PhotonSource& source, PathTangents& tangents,
+                                   const SampleGeometry& geometry, const SamplePlanes& planes,
+                                   RandomGenerator& random) {
+    return transportThroughSample(source, tangents, geometry, packPlanes(planes), random);
+}
 
 }  // namespace conesim
