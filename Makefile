@@ -1,9 +1,12 @@
 # Convenience targets; everything goes through CMake.
 BUILD_DIR ?= build
 BENCH_DIR ?= build-bench
+SANITIZE_DIR ?= build-sanitize
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 30
 JOBS ?= 2
 
-.PHONY: all build test demo bench clean
+.PHONY: all build test demo bench test-sanitize fuzz clean
 
 all: build
 
@@ -22,5 +25,17 @@ bench:
 	cmake --build $(BENCH_DIR) -j $(JOBS)
 	@for b in $(BENCH_DIR)/bench/bench_*; do echo "== $$b"; $$b || exit 1; done
 
+# The whole test suite built with AddressSanitizer and UndefinedBehaviorSanitizer; any
+# report fails its test.
+test-sanitize:
+	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCONESIM_SANITIZE=ON
+	cmake --build $(SANITIZE_DIR) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+		ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j $(JOBS)
+
+# Every fuzz target for FUZZ_SECONDS each (libFuzzer, clang).
+fuzz:
+	bash tests/fuzz/run-fuzz.sh $(FUZZ_SECONDS) $(FUZZ_DIR)
+
 clean:
-	rm -rf $(BUILD_DIR) $(BENCH_DIR)
+	rm -rf $(BUILD_DIR) $(BENCH_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)
