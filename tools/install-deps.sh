@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing conesim needs, when missing.
 set -euo pipefail
-packages=(g++ cmake make libgtest-dev libbenchmark-dev libpng-dev pkg-config)
+# clang and its runtime libraries build the libFuzzer targets.
+packages=(g++ cmake make libgtest-dev libbenchmark-dev libpng-dev pkg-config clang
+    libclang-rt-14-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -9,6 +9,20 @@
 
 namespace conesim {
 
+namespace {
+
+// The grey level of a rescaled value, truncated as the preview always has been. Values lie
+// in 0..255 unless the maps hold infinities or NaN: NaN then gives 0 and anything beyond
+// the range its nearest end, instead of an undefined conversion.
+long long greyLevel(double value) {
+    if (!(value >= 0.0)) {
+        return 0;
+    }
+    return value >= 255.0 ? 255 : static_cast<long long>(value);
+}
+
+}  // namespace
+
 bool MapArray::writeMapPgm(Console& console, std::ostream& report) {
     const std::string name = fileName_ + ".pgm";
     if (!hasDoubleData_) {
@@ -53,7 +67,7 @@ bool MapArray::writeMapPgm(Console& console, std::ostream& report) {
         std::string values;
         values.reserve(plane.size() * 4);
         for (double value : plane) {
-            values += std::to_string(static_cast<long long>(value));
+            values += std::to_string(greyLevel(value));
             values += ' ';
         }
         out << values << std::endl;
