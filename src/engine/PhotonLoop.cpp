@@ -1,5 +1,6 @@
 #include "engine/PhotonLoop.hpp"
 
+#include <array>
 #include <cmath>
 
 #include "driver/RunNaming.hpp"
@@ -10,15 +11,6 @@
 #include "output/ImageWriters.hpp"
 
 namespace conesim {
-
-double pixelFraction(double u) {
-    return u - static_cast<double>(floorWithTolerance(static_cast<float>(u)));
-}
-
-bool insideWindow(double coordinate, float pif, float offset) {
-    double shifted = pixelFraction(coordinate) - static_cast<double>(offset);
-    return shifted >= 0.0 && shifted <= static_cast<double>(pif);
-}
 
 namespace {
 
@@ -49,6 +41,35 @@ class MultipleTracker {
   private:
     std::int64_t interval_;
     std::int64_t next_ = 0;
+};
+
+// Counts scored photons into the image a few photons late: each new pixel's cache line is
+// fetched when the photon is scored and incremented only when kDepth more have been scored,
+// so the loop does not wait for the image memory. The counts are the same once flushed;
+// flush() must run before anyone reads the image.
+class DeferredCounts {
+  public:
+    explicit DeferredCounts(std::uint32_t* image) : image_(image) { pending_.fill(&spare_); }
+    void add(std::int64_t index) {
+        std::uint32_t* const counter = image_ + index;
+        __builtin_prefetch(counter, 1);
+        ++*pending_[head_];
+        pending_[head_] = counter;
+        head_ = (head_ + 1) % kDepth;
+    }
+    void flush() {
+        for (std::uint32_t*& counter : pending_) {
+            ++*counter;
+            counter = &spare_;
+        }
+    }
+
+  private:
+    static constexpr std::size_t kDepth = 8;
+    std::uint32_t* image_;
+    std::array<std::uint32_t*, kDepth> pending_{};
+    std::size_t head_ = 0;
+    std::uint32_t spare_ = 0;  //!< what the empty slots count into
 };
 
 // The geometry of one axis of the chain, as the per-axis tables and the deflected paths
@@ -129,6 +150,7 @@ PhotonLoopResult runPhotonLoop(const PhotonLoopInputs& inputs, PhotonSource& sou
     const float efficiencyLimit = p.quantumEfficiency * 32767.0F;
     const std::int64_t pixelCount = width * height;
     std::uint32_t* const image = detectorImage.data();
+    DeferredCounts counts(image);
     MultipleTracker reports(p.reportEvery);
     MultipleTracker splashes(p.splashEvery);
     MultipleTracker polls(10000);
@@ -204,12 +226,13 @@ PhotonLoopResult runPhotonLoop(const PhotonLoopInputs& inputs, PhotonSource& sou
                 break;
             }
             ++result.hitCount;
-            ++image[row * width + column];
+            counts.add(row * width + column);
             const std::int32_t n = photonNumber;
             if (n != 0 && reports.isMultiple(n)) {
                 report(context.console, context.log, "Ran " + std::to_string(n) + " photons.");
             }
             if (n != 0 && splashes.isMultiple(n)) {
+                counts.flush();
                 const std::string name = p.outputFolder + "/" + p.progressPrefix + "." +
                                          inputs.runName + "." + makeRunNumberString(n) + ".pgm";
                 if (!writeDetectorPgm(name, p.detectorWidth, image, pixelCount, context.console)) {
@@ -233,6 +256,7 @@ PhotonLoopResult runPhotonLoop(const PhotonLoopInputs& inputs, PhotonSource& sou
         }
         ++photonNumber;
     } while (photonNumber < p.photonsToRun);
+    counts.flush();
     return result;
 }
 

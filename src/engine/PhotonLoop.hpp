@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/NumericHelpers.hpp"
 #include "engine/RunContext.hpp"
 #include "engine/SampleTransport.hpp"
 #include "input/PhotonSource.hpp"
@@ -32,8 +33,13 @@ PhotonLoopResult runPhotonLoop(const PhotonLoopInputs& inputs, PhotonSource& sou
                                std::vector<std::uint32_t>& detectorImage, RunContext& context);
 
 // Pixel fraction of a detector coordinate: u - floorWithTolerance(u as float).
-double pixelFraction(double u);
+inline double pixelFraction(double u) {
+    return u - static_cast<double>(floorWithTolerance(static_cast<float>(u)));
+}
 // The window test of one coordinate: 0 <= frac - offset <= pif.
-bool insideWindow(double coordinate, float pif, float offset);
+inline bool insideWindow(double coordinate, float pif, float offset) {
+    const double shifted = pixelFraction(coordinate) - static_cast<double>(offset);
+    return shifted >= 0.0 && shifted <= static_cast<double>(pif);
+}
 
 }  // namespace conesim
