@@ -1,6 +1,7 @@
 #include "precalc/MapArray.hpp"
 
 #include <algorithm>
+#include <limits>
 
 #include "precalc/MapFileErrors.hpp"
 
@@ -42,6 +43,11 @@ std::int64_t MapArray::readRange(std::int64_t start, std::int64_t n) {
         return 0;
     }
     constexpr std::int64_t kValueBytes = sizeof(float);
+    if (start > std::numeric_limits<std::streamoff>::max() / kValueBytes) {
+        // No byte position that far exists: the positioning fails like any failed seek.
+        stream_.setstate(std::ios::failbit);
+        return 0;
+    }
     stream_.seekg(static_cast<std::streamoff>(start * kValueBytes), std::ios::beg);
     if (!stream_) {
         return 0;
