@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/MaskTransmission.hpp"
+#include "engine/NumericHelpers.hpp"
 #include "engine/RandomGenerator.hpp"
 #include "engine/SampleTransport.hpp"
 
@@ -34,7 +35,8 @@ struct AxisGeometry {
 
 // Detector coordinate, in pixels, of a path: (tan * distance + offset) / pixelSize + centre.
 inline double detectorCoordinate(double tangent, double offset, const AxisGeometry& axis) {
-    return (tangent * axis.detectorDistance + offset) / axis.pixelSize + axis.detectorCentre;
+    return divideExactly(tangent * axis.detectorDistance + offset, axis.pixelSize) +
+           axis.detectorCentre;
 }
 
 class AxisTable {
