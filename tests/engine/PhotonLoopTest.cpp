@@ -4,10 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "engine/NumericHelpers.hpp"
 #include "engine/PhotonLoop.hpp"
+#include "output/ImageWriters.hpp"
 
 namespace conesim {
 namespace {
@@ -57,6 +61,16 @@ struct LoopCase {
     }
 
     std::pair<std::uint32_t, std::uint64_t> run(std::uint32_t seed) {
+        std::vector<std::uint32_t> image;
+        const std::uint32_t hits = runInto(seed, image);
+        std::uint64_t hash = 14695981039346656037ULL;
+        for (std::uint32_t count : image) {
+            hash = (hash ^ count) * 1099511628211ULL;
+        }
+        return {hits, hash};
+    }
+
+    std::uint32_t runInto(std::uint32_t seed, std::vector<std::uint32_t>& image) {
         std::ostringstream out;
         std::ostringstream log;
         std::istringstream in;
@@ -67,15 +81,10 @@ struct LoopCase {
                                            static_cast<float>(p.detectorHeight),
                                            static_cast<double>(p.detectorPosition), console);
         source.showAll = p.showAllPhotons;
-        std::vector<std::uint32_t> image(std::size_t{p.detectorWidth} * p.detectorHeight, 0);
+        image.assign(std::size_t{p.detectorWidth} * p.detectorHeight, 0);
         const std::string name = "1";
         const PhotonLoopInputs inputs{p, geometry, planes, preMask, postMask, name};
-        const PhotonLoopResult result = runPhotonLoop(inputs, source, image, context);
-        std::uint64_t hash = 14695981039346656037ULL;
-        for (std::uint32_t count : image) {
-            hash = (hash ^ count) * 1099511628211ULL;
-        }
-        return {result.hitCount, hash};
+        return runPhotonLoop(inputs, source, image, context).hitCount;
     }
 };
 
@@ -162,6 +171,53 @@ TEST(PhotonLoopGolden, ScaledMasksAndOffsetDetector) {
     const auto [hits, hash] = c.run(4);
     EXPECT_EQ(hits, 89085U);
     EXPECT_EQ(hash, 77871096782714742ULL);
+}
+
+std::string readFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(PhotonLoop, ProgressImageHoldsEveryPhotonScoredSoFar) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / "conesim-photon-loop-progress";
+    std::filesystem::create_directories(folder);
+    LoopCase c;
+    c.p.outputFolder = folder.string();
+    c.p.progressPrefix = "P";
+    c.p.splashEvery = 1000;
+    c.p.photonsToRun = 1500;
+    c.p.preMaskActive = false;
+    c.p.postMaskActive = false;
+    c.p.sampleActive = false;
+    c.p.ditherPhotons = false;
+    std::vector<std::uint32_t> image;
+    c.runInto(9, image);
+    const std::string progress = readFile(folder / "P.1.1000.pgm");
+    ASSERT_FALSE(progress.empty());
+
+    // The same seed stopped right after photon 1000 scores the same photons.
+    c.p.splashEvery = 2000000000;
+    c.p.photonsToRun = 1001;
+    c.runInto(9, image);
+    std::ostringstream out;
+    std::istringstream in;
+    Console console{out, in};
+    ASSERT_TRUE(writeDetectorPgm((folder / "end.pgm").string(), c.p.detectorWidth, image.data(),
+                                 static_cast<std::int64_t>(image.size()), console));
+    EXPECT_EQ(progress, readFile(folder / "end.pgm"));
+    std::filesystem::remove_all(folder);
+}
+
+TEST(NumericHelpers, DivisionByAPowerOfTwoEqualsTheQuotient) {
+    const double divisors[] = {1.0, 0.5, 2.0, -4.0, 0.125, 1024.0, 0.8, 1.3, 3.0, 0.1};
+    const double values[] = {0.0, -0.0, 1.0, -7.25, 1e-310, 3.14159, 1e300, -2.5e-8, 123456.789};
+    for (double d : divisors) {
+        for (double x : values) {
+            EXPECT_EQ(divideExactly(x, d), x / d) << x << " / " << d;
+            EXPECT_EQ(std::signbit(divideExactly(x, d)), std::signbit(x / d));
+        }
+    }
 }
 
 }  // namespace
