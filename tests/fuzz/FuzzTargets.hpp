@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <sstream>
 #include <vector>
 
@@ -83,6 +84,14 @@ inline void mapFile(const std::uint8_t* data, std::size_t size) {
     MapArray map = MapArray::openFloatMap(angles.path(), dimX, dimY, dimZ);
     const std::int64_t got = map.readRange(start, map.count());
     require(got >= 0 && got <= map.count());
+    // The same bytes once more as a 64-bit start, so that starts far beyond any file are
+    // tried too.
+    if (size >= 12) {
+        std::int64_t wide = 0;
+        std::memcpy(&wide, data + 4, sizeof wide);
+        const std::int64_t again = map.readRange(wide, map.count());
+        require(again >= 0 && again <= map.count());
+    }
     map.release();
 
     QuietConsole quiet;
