@@ -11,19 +11,19 @@
 namespace conesim {
 
 struct PhotonSource {
-    float meanEnergy = 0.0F;         //!< mean of the accepted energies (keV)
-    std::vector<float> energies;     //!< accepted energies (0 < E < 500 keV), file order
-    double angleX = 0.0;             //!< current photon direction in X (radians)
-    double angleY = 0.0;             //!< current photon direction in Y (radians)
-    double offsetX = 0.0;            //!< lateral offset of the photon's path in X
-    double offsetY = 0.0;            //!< lateral offset of the photon's path in Y
-    float detectorExtentX = 0.0F;    //!< physical detector width
-    float detectorExtentY = 0.0F;    //!< physical detector height
+    float meanEnergy = 0.0F;            //!< mean of the accepted energies (keV)
+    std::vector<float> energies;        //!< accepted energies (0 < E < 500 keV), file order
+    double angleX = 0.0;                //!< current photon direction in X (radians)
+    double angleY = 0.0;                //!< current photon direction in Y (radians)
+    double offsetX = 0.0;               //!< lateral offset of the photon's path in X
+    double offsetY = 0.0;               //!< lateral offset of the photon's path in Y
+    float detectorExtentX = 0.0F;       //!< physical detector width
+    float detectorExtentY = 0.0F;       //!< physical detector height
     std::int32_t detectorDistance = 0;  //!< source-to-detector distance
-    std::int32_t energyCount = 0;    //!< number of accepted energies
-    bool showAll = true;             //!< false: photons crossing zero attenuation are dropped
-    double halfAngleX = 0.0;         //!< atan(0.5 * extentX / distance), the cone half-angle
-    double halfAngleY = 0.0;         //!< atan(0.5 * extentY / distance)
+    std::int32_t energyCount = 0;       //!< number of accepted energies
+    bool showAll = true;                //!< false: photons crossing zero attenuation are dropped
+    double halfAngleX = 0.0;            //!< atan(0.5 * extentX / distance), the cone half-angle
+    double halfAngleY = 0.0;            //!< atan(0.5 * extentY / distance)
 };
 
 // Loads the spectrum file; a missing file gives a source without energies.

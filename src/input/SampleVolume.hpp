@@ -9,13 +9,13 @@
 namespace conesim {
 
 struct SampleVolume {
-    bool loaded = false;        //!< true only when the file has exactly the expected size
-    std::int32_t dimX = 0;      //!< voxels along X
-    std::int32_t dimY = 0;      //!< voxels along Y
-    std::int32_t dimZ = 0;      //!< voxels along Z (the beam)
+    bool loaded = false;          //!< true only when the file has exactly the expected size
+    std::int32_t dimX = 0;        //!< voxels along X
+    std::int32_t dimY = 0;        //!< voxels along Y
+    std::int32_t dimZ = 0;        //!< voxels along Z (the beam)
     std::int64_t voxelCount = 0;  //!< dimX * dimY * dimZ
-    std::vector<float> voxels;  //!< never filled: the volume is streamed, never held
-    std::string path;           //!< the verified path; empty unless loaded
+    std::vector<float> voxels;    //!< never filled: the volume is streamed, never held
+    std::string path;             //!< the verified path; empty unless loaded
 
     std::int64_t sliceSize() const { return std::int64_t{dimX} * dimY; }
 };

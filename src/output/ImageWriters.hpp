@@ -14,7 +14,7 @@ namespace conesim {
 // "ERROR: Cannot write output file " + path + "." Both leave false.
 bool writeDetectorPgm(const std::string& path, std::uint32_t width, const std::uint32_t* image,
                       std::int64_t pixelCount, Console& console);
-bool writeDetectorRaw(const std::string& path, std::int64_t pixelCount,
-                      const std::uint32_t* image, Console& console);
+bool writeDetectorRaw(const std::string& path, std::int64_t pixelCount, const std::uint32_t* image,
+                      Console& console);
 
 }  // namespace conesim

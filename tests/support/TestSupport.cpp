@@ -1,11 +1,11 @@
 #include "TestSupport.hpp"
 
+#include <unistd.h>
+
 #include <fstream>
 #include <random>
 #include <sstream>
 #include <stdexcept>
-
-#include <unistd.h>
 
 namespace conesim::testing {
 

@@ -12,7 +12,7 @@ namespace conesim::testing {
 // A fresh folder under the system's temporary directory, removed with everything in it
 // when the object goes out of scope. While it lives, it can be made the working directory.
 class ScratchDir {
-public:
+  public:
     ScratchDir();
     ~ScratchDir();
     ScratchDir(const ScratchDir&) = delete;
@@ -21,19 +21,19 @@ public:
     const std::filesystem::path& path() const { return path_; }
     std::string file(const std::string& name) const { return (path_ / name).string(); }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
 // Makes a folder the working directory until the object goes out of scope.
 class WorkingDirectory {
-public:
+  public:
     explicit WorkingDirectory(const std::filesystem::path& dir);
     ~WorkingDirectory();
     WorkingDirectory(const WorkingDirectory&) = delete;
     WorkingDirectory& operator=(const WorkingDirectory&) = delete;
 
-private:
+  private:
     std::filesystem::path previous_;
 };
 
