@@ -31,6 +31,8 @@ struct AxisGeometry {
     double sampleMid;         //!< zMid of the sample plane
     double sampleScale;       //!< voxel size along the axis
     std::int64_t sampleSize;  //!< voxels along the axis
+
+    bool operator==(const AxisGeometry&) const = default;
 };
 
 // Detector coordinate, in pixels, of a path: (tan * distance + offset) / pixelSize + centre.

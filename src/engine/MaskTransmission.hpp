@@ -16,6 +16,8 @@ struct MaskGeometry {
     std::int64_t size = 0;                 //!< edge length in pixels
     float position = 0.0F;                 //!< distance of the mask plane from the source
     float scale = 1.0F;                    //!< mask pixels per length unit
+
+    bool operator==(const MaskGeometry&) const = default;
 };
 
 // Opacity of one mask pixel for interpolation.

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cmath>
+#include <optional>
 
 #include "driver/RunNaming.hpp"
 #include "engine/AxisTable.hpp"
@@ -143,8 +144,14 @@ PhotonLoopResult runPhotonLoop(const PhotonLoopInputs& inputs, PhotonSource& sou
     const AxisGeometry axisY =
         axisGeometry(source.halfAngleY, p, false, preMask, postMask, inputs.sample);
     const PackedPlanes planes = packPlanes(inputs.planes);
+    // A square set-up has the same geometry along both axes: one table then serves both,
+    // which halves what the photons read.
     const AxisTable tableX(axisX);
-    const AxisTable tableY(axisY);
+    std::optional<AxisTable> ownTableY;
+    if (!(axisY == axisX)) {
+        ownTableY.emplace(axisY);
+    }
+    const AxisTable& tableY = ownTableY ? *ownTableY : tableX;
     const auto width = static_cast<std::int64_t>(p.detectorWidth);
     const auto height = static_cast<std::int64_t>(p.detectorHeight);
     const float efficiencyLimit = p.quantumEfficiency * 32767.0F;
