@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "input/SampleVolume.hpp"
-#include "output/Console.hpp"
+#include "util/Console.hpp"
 #include "precalc/Collapse.hpp"
 #include "precalc/InterfaceAngleMaps.hpp"
 #include "precalc/MapNames.hpp"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "output/Console.hpp"
+#include "util/Console.hpp"
 
 namespace conesim {
 

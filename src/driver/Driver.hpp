@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "output/Console.hpp"
+#include "util/Console.hpp"
 
 namespace conesim {
 

@@ -2,7 +2,7 @@
 // stop the run, and a confirmed stop keeps the photons run so far.
 #pragma once
 
-#include "output/Console.hpp"
+#include "util/Console.hpp"
 
 namespace conesim {
 

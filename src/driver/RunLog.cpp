@@ -1,6 +1,6 @@
 #include "driver/RunLog.hpp"
 
-#include "output/Console.hpp"
+#include "util/Console.hpp"
 
 namespace conesim {
 

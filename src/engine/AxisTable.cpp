@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "engine/NumericHelpers.hpp"
+#include "util/NumericHelpers.hpp"
 #include "engine/PhotonLoop.hpp"
 
 namespace conesim {

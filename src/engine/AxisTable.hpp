@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "engine/MaskTransmission.hpp"
-#include "engine/NumericHelpers.hpp"
-#include "engine/RandomGenerator.hpp"
+#include "util/NumericHelpers.hpp"
+#include "util/RandomGenerator.hpp"
 #include "engine/SampleTransport.hpp"
 
 namespace conesim {

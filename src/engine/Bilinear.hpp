@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "engine/NumericHelpers.hpp"
+#include "util/NumericHelpers.hpp"
 
 namespace conesim {
 

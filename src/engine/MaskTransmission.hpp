@@ -6,7 +6,7 @@
 
 #include "engine/Bilinear.hpp"
 #include "engine/PhotonPath.hpp"
-#include "engine/RandomGenerator.hpp"
+#include "util/RandomGenerator.hpp"
 #include "input/PhotonSource.hpp"
 
 namespace conesim {

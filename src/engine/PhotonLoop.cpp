@@ -4,11 +4,11 @@
 #include <cmath>
 #include <optional>
 
-#include "driver/RunNaming.hpp"
+#include "util/RunNaming.hpp"
 #include "engine/AxisTable.hpp"
 #include "engine/MaskTransmission.hpp"
 #include "engine/MonteCarloRun.hpp"
-#include "engine/NumericHelpers.hpp"
+#include "util/NumericHelpers.hpp"
 #include "output/ImageWriters.hpp"
 
 namespace conesim {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/NumericHelpers.hpp"
+#include "util/NumericHelpers.hpp"
 #include "engine/RunContext.hpp"
 #include "engine/SampleTransport.hpp"
 #include "input/PhotonSource.hpp"

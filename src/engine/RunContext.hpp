@@ -7,8 +7,8 @@
 #include <functional>
 #include <ostream>
 
-#include "engine/RandomGenerator.hpp"
-#include "output/Console.hpp"
+#include "util/RandomGenerator.hpp"
+#include "util/Console.hpp"
 
 namespace conesim {
 

@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "engine/Bilinear.hpp"
-#include "engine/NumericHelpers.hpp"
+#include "util/NumericHelpers.hpp"
 #include "engine/PhotonPath.hpp"
-#include "engine/RandomGenerator.hpp"
+#include "util/RandomGenerator.hpp"
 #include "input/PhotonSource.hpp"
 
 namespace conesim {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/RandomGenerator.hpp"
-#include "output/Console.hpp"
+#include "util/RandomGenerator.hpp"
+#include "util/Console.hpp"
 
 namespace conesim {
 

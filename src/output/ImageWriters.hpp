@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "output/Console.hpp"
+#include "util/Console.hpp"
 
 namespace conesim {
 

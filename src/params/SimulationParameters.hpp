@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "output/Console.hpp"
+#include "util/Console.hpp"
 
 namespace conesim {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "input/SampleVolume.hpp"
-#include "output/Console.hpp"
+#include "util/Console.hpp"
 #include "precalc/MapNames.hpp"
 #include "precalc/StopRequest.hpp"
 

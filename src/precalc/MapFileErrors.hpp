@@ -6,7 +6,7 @@
 #include <string>
 #include <system_error>
 
-#include "output/Console.hpp"
+#include "util/Console.hpp"
 
 namespace conesim {
 

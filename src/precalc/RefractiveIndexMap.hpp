@@ -4,7 +4,7 @@
 #include <ostream>
 
 #include "input/SampleVolume.hpp"
-#include "output/Console.hpp"
+#include "util/Console.hpp"
 #include "precalc/MapNames.hpp"
 #include "precalc/StopRequest.hpp"
 

@@ -11,7 +11,7 @@
 #include "ParameterFileText.hpp"
 #include "TestSupport.hpp"
 #include "driver/Driver.hpp"
-#include "engine/RandomGenerator.hpp"
+#include "util/RandomGenerator.hpp"
 
 namespace conesim::testing {
 

@@ -9,7 +9,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "engine/NumericHelpers.hpp"
+#include "util/NumericHelpers.hpp"
 #include "engine/PhotonLoop.hpp"
 #include "output/ImageWriters.hpp"
 

@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "output/Console.hpp"
+#include "util/Console.hpp"
 
 namespace conesim::fuzz {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "FuzzInput.hpp"
-#include "engine/RandomGenerator.hpp"
+#include "util/RandomGenerator.hpp"
 #include "input/MaskImage.hpp"
 #include "input/PhotonSource.hpp"
 #include "params/SimulationParameters.hpp"

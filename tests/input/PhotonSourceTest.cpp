@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "TestSupport.hpp"
-#include "engine/RandomGenerator.hpp"
+#include "util/RandomGenerator.hpp"
 #include "input/PhotonSource.hpp"
 
 namespace conesim {

@@ -11,7 +11,7 @@
 
 #include "TestSupport.hpp"
 #include "input/SampleVolume.hpp"
-#include "output/Console.hpp"
+#include "util/Console.hpp"
 
 namespace conesim::testing {
 

@@ -5,16 +5,16 @@
 #include <vector>
 
 #include "common/BinaryFile.hpp"
-#include "common/PendingFile.hpp"
 #include "common/ToolExit.hpp"
 #include "mask/MaskOptions.hpp"
+#include "util/PendingFile.hpp"
 
 namespace {
 
 using namespace conesim::tools;
 
 bool writeMask(const MaskOptions& options, std::string& error) {
-    PendingFile pending(options.output);
+    conesim::PendingFile pending(options.output);
     std::ofstream file;
     if (!pending.open(file, error)) {
         return false;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/RandomGenerator.hpp"
+#include "util/RandomGenerator.hpp"
 
 namespace conesim::tools {
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "common/BinaryFile.hpp"
-#include "common/PendingFile.hpp"
+#include "util/PendingFile.hpp"
 
 namespace conesim::tools {
 

@@ -4,11 +4,11 @@
 
 #include "common/ArgParse.hpp"
 #include "common/ParameterLookup.hpp"
-#include "common/PendingFile.hpp"
 #include "common/PngIo.hpp"
 #include "common/ToolExit.hpp"
 #include "png/GreyScaling.hpp"
 #include "png/ImageSource.hpp"
+#include "util/PendingFile.hpp"
 
 namespace {
 
@@ -183,7 +183,7 @@ int runPng(int argc, char** argv) {
     grey.width = source.width;
     grey.height = source.height;
     grey.pixels = toGrey(source.values, range, options.scale.logarithmic);
-    PendingFile pending(options.output);
+    conesim::PendingFile pending(options.output);
     if (!writeGreyPng(pending.temporaryPath(), grey, error)) {
         return failure(kTool, "cannot write " + options.output);
     }

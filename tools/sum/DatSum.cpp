@@ -5,7 +5,7 @@
 #include <sstream>
 
 #include "common/BinaryFile.hpp"
-#include "common/PendingFile.hpp"
+#include "util/PendingFile.hpp"
 #include "output/ImageWriters.hpp"
 
 namespace conesim::tools {

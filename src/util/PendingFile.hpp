@@ -6,7 +6,7 @@
 #include <fstream>
 #include <string>
 
-namespace conesim::tools {
+namespace conesim {
 
 class PendingFile {
   public:
@@ -32,4 +32,4 @@ class PendingFile {
     bool committed_ = false;
 };
 
-}  // namespace conesim::tools
+}  // namespace conesim

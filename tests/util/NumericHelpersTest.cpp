@@ -4,9 +4,9 @@
 #include <cmath>
 
 #include "engine/Bilinear.hpp"
-#include "engine/NumericHelpers.hpp"
+#include "util/NumericHelpers.hpp"
 #include "engine/PhotonLoop.hpp"
-#include "engine/RandomGenerator.hpp"
+#include "util/RandomGenerator.hpp"
 
 namespace conesim {
 namespace {

@@ -1,4 +1,4 @@
-#include "common/PendingFile.hpp"
+#include "util/PendingFile.hpp"
 
 #include <unistd.h>
 
@@ -6,7 +6,7 @@
 #include <system_error>
 #include <utility>
 
-namespace conesim::tools {
+namespace conesim {
 
 PendingFile::PendingFile(std::string path)
     : path_(std::move(path)), temporaryPath_(path_ + ".partial-" + std::to_string(::getpid())) {}
@@ -47,4 +47,4 @@ bool PendingFile::commit(std::string& error) {
     return true;
 }
 
-}  // namespace conesim::tools
+}  // namespace conesim
