@@ -1,0 +1,74 @@
+#include "output/MetaImageHeader.hpp"
+
+#include <charconv>
+#include <filesystem>
+#include <fstream>
+
+#include "util/PendingFile.hpp"
+
+namespace conesim {
+namespace {
+
+// The shortest text that reads back as the same value; a value that came from a
+// single-precision setting is written as that float (0.1, not 0.10000000149011612).
+std::string numberText(double value) {
+    char buffer[64];
+    const auto narrow = static_cast<float>(value);
+    const auto [end, error] = static_cast<double>(narrow) == value
+                                  ? std::to_chars(buffer, buffer + sizeof buffer, narrow)
+                                  : std::to_chars(buffer, buffer + sizeof buffer, value);
+    return error == std::errc() ? std::string(buffer, end) : std::string("1");
+}
+
+const char* elementTypeName(MetaElementType type) {
+    switch (type) {
+        case MetaElementType::kUint32:
+            return "MET_UINT";
+        case MetaElementType::kFloat32:
+            return "MET_FLOAT";
+        case MetaElementType::kFloat64:
+            return "MET_DOUBLE";
+    }
+    return "MET_UINT";
+}
+
+}  // namespace
+
+std::string metaImageHeaderText(const std::string& rawPath, const MetaImageLayout& layout) {
+    std::string dims;
+    std::string spacing;
+    for (std::size_t axis = 0; axis < layout.dimensions.size(); ++axis) {
+        dims += (axis == 0 ? "" : " ") + std::to_string(layout.dimensions[axis]);
+        const double size = axis < layout.spacing.size() ? layout.spacing[axis] : 1.0;
+        spacing += (axis == 0 ? "" : " ") + numberText(size);
+    }
+    // ElementDataFile must come last: readers take the data to start after it.
+    return "ObjectType = Image\n"
+           "NDims = " +
+           std::to_string(layout.dimensions.size()) +
+           "\n"
+           "BinaryData = True\n"
+           "BinaryDataByteOrderMSB = False\n"
+           "CompressedData = False\n"
+           "ElementSpacing = " +
+           spacing +
+           "\n"
+           "DimSize = " +
+           dims + "\nElementType = " + elementTypeName(layout.type) +
+           "\n"
+           "ElementDataFile = " +
+           std::filesystem::path(rawPath).filename().string() + "\n";
+}
+
+bool writeMetaImageHeader(const std::string& rawPath, const MetaImageLayout& layout,
+                          std::string& error) {
+    PendingFile pending(metaImageHeaderPath(rawPath));
+    std::ofstream file;
+    if (!pending.open(file, error)) {
+        return false;
+    }
+    file << metaImageHeaderText(rawPath, layout);
+    return pending.finish(file, error);
+}
+
+}  // namespace conesim
