@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "engine/Bilinear.hpp"
-#include "util/NumericHelpers.hpp"
 #include "engine/PhotonPath.hpp"
-#include "util/RandomGenerator.hpp"
 #include "input/PhotonSource.hpp"
+#include "util/NumericHelpers.hpp"
+#include "util/RandomGenerator.hpp"
 
 namespace conesim {
 
@@ -112,8 +112,9 @@ inline bool transportThroughSample(PhotonSource& source, PathTangents& tangents,
     if (deflectionY != 0.0F) {
         tangents.y = std::tan(source.angleY);
     }
-    source.offsetX = 2.0 * (xMid - (tangents.x * zMid + source.offsetX));
-    source.offsetY = 2.0 * (yMid - (tangents.y * zMid + source.offsetY));
+    // The deflected path leaves from the point where the photon crossed the mid-plane.
+    source.offsetX = xMid - tangents.x * zMid;
+    source.offsetY = yMid - tangents.y * zMid;
     return false;
 }
 

@@ -51,7 +51,7 @@ TEST(SampleTransport, ZeroAttenuationRemovesOnlyWhenNotShowingAll) {
     EXPECT_EQ(random.state(), RandomGenerator(7).state());
 }
 
-TEST(SampleTransport, DeflectionShiftsThePathByTwiceTheTangentChange) {
+TEST(SampleTransport, DeflectedPathLeavesFromItsCrossingPoint) {
     // zMid = (2 / 2) * 1 + 5049 = 5050; a deflection of 0.001 rad in LR.
     Plane4x4 plane(1e-9, 0.001F, 0.0F);
     // Find a seed whose first draw is not above R (~32767) and whose second is not above the
@@ -61,7 +61,9 @@ TEST(SampleTransport, DeflectionShiftsThePathByTwiceTheTangentChange) {
     PathTangents tangents{0.0, 0.0};
     EXPECT_FALSE(transportThroughSample(source, tangents, plane.geometry, plane.planes, random));
     EXPECT_DOUBLE_EQ(source.angleX, static_cast<double>(0.001F));
-    EXPECT_NEAR(source.offsetX, -10.1, 0.001);
+    // The new path passes through the crossing (0 at zMid): offset = -tan(0.001) * 5050.
+    EXPECT_DOUBLE_EQ(source.offsetX, -std::tan(source.angleX) * 5050.0);
+    EXPECT_NEAR(source.offsetX, -5.05, 0.001);
     EXPECT_EQ(source.offsetY, 0.0);
     EXPECT_EQ(tangents.x, std::tan(source.angleX));
 }

@@ -1,0 +1,121 @@
+// The photon loop written out as plainly as possible, one photon at a time, from the
+// library's per-photon pieces (photon draw, mask test, sample transport, rounding). The
+// engine's fast loops must count exactly what this counts for the same generator.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <sstream>
+#include <vector>
+
+#include "engine/MaskTransmission.hpp"
+#include "engine/PhotonLoop.hpp"
+#include "engine/SampleTransport.hpp"
+#include "input/PhotonSource.hpp"
+#include "params/SimulationParameters.hpp"
+#include "util/NumericHelpers.hpp"
+#include "util/RandomGenerator.hpp"
+
+namespace conesim::testing {
+
+struct ReferenceSetup {
+    const SimulationParameters& p;
+    const SampleGeometry& geometry;
+    const SamplePlanes& planes;
+    const std::vector<std::uint8_t>& preMask;
+    const std::vector<std::uint8_t>& postMask;
+};
+
+inline double referenceDetectorCoordinate(double angle, double offset, double distance,
+                                          double pixelSize, std::uint32_t size) {
+    return (std::tan(angle) * distance + offset) / pixelSize + static_cast<double>(size / 2);
+}
+
+// Returns the hit count; counts into image (already sized and zeroed).
+inline std::uint32_t runReferencePhotonLoop(const ReferenceSetup& s, RandomGenerator& random,
+                                            std::vector<std::uint32_t>& image) {
+    static constexpr int kDitherColumn[25] = {1,  -1, 1,  -1, 1, 1, 1, -1, -1, -1, 1, 1, 1,
+                                              -1, -1, -1, 0,  0, 0, 0, 0,  0,  0,  0, 0};
+    static constexpr int kDitherRow[25] = {1, 1, -1, -1, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                           0, 0, 0,  0,  0, 0, 0, 0, 0, 0, 0, 0};
+    const SimulationParameters& p = s.p;
+    std::ostringstream out;
+    std::istringstream in;
+    Console console{out, in};
+    PhotonSource source =
+        loadSpectrum("", static_cast<float>(p.detectorWidth) * p.detectorPixelSizeX,
+                     static_cast<float>(p.detectorHeight) * p.detectorPixelSizeY,
+                     static_cast<double>(p.detectorPosition), console);
+    source.energyCount = 1;
+    source.showAll = p.showAllPhotons;
+    const MaskGeometry pre{s.preMask.data(), static_cast<std::int64_t>(p.preMaskSize),
+                           static_cast<float>(p.preMaskPosition), p.preMaskScale};
+    const MaskGeometry post{s.postMask.data(), static_cast<std::int64_t>(p.postMaskSize),
+                            static_cast<float>(p.postMaskPosition), p.postMaskScale};
+    const double distance = static_cast<float>(p.detectorPosition);
+    auto detectorX = [&] {
+        return referenceDetectorCoordinate(source.angleX, source.offsetX, distance,
+                                           p.detectorPixelSizeX, p.detectorWidth);
+    };
+    auto detectorY = [&] {
+        return referenceDetectorCoordinate(source.angleY, source.offsetY, distance,
+                                           p.detectorPixelSizeY, p.detectorHeight);
+    };
+    std::uint32_t hits = 0;
+    if (p.photonsToRun <= 0) {
+        return hits;
+    }
+    std::int32_t n = 0;
+    do {
+        if (p.countHitsOnly) {
+            --n;
+        }
+        drawPhoton(source, random, console);
+        PathTangents tangents{std::tan(source.angleX), std::tan(source.angleY)};
+        do {
+            if (p.preMaskActive && maskBlocks(source, tangents, pre, random)) {
+                break;
+            }
+            if (!insideWindow(detectorX(), p.apertureLrPif, p.apertureLrOffset) ||
+                !insideWindow(detectorY(), p.apertureUdPif, p.apertureUdOffset)) {
+                break;
+            }
+            if (p.sampleActive &&
+                transportThroughSample(source, tangents, s.geometry, s.planes, random)) {
+                break;
+            }
+            tangents = {std::tan(source.angleX), std::tan(source.angleY)};
+            if (p.postMaskActive && maskBlocks(source, tangents, post, random)) {
+                break;
+            }
+            const double x = detectorX();
+            const double y = detectorY();
+            if (!insideWindow(x, p.detectorLrPif, p.detectorLrOffset) ||
+                !insideWindow(y, p.detectorUdPif, p.detectorUdOffset)) {
+                break;
+            }
+            if (p.countHitsOnly) {
+                ++n;
+            }
+            std::int64_t column = roundHalfAway(static_cast<float>(x));
+            std::int64_t row = roundHalfAway(static_cast<float>(y));
+            if (p.ditherPhotons) {
+                const int r = random.next() % 25;
+                column += kDitherColumn[r];
+                row += kDitherRow[r];
+            }
+            if (p.quantumEfficiency * 32767.0F < static_cast<float>(random.next())) {
+                break;
+            }
+            if (column < 0 || column >= p.detectorWidth || row < 0 || row >= p.detectorHeight) {
+                break;
+            }
+            ++hits;
+            ++image[static_cast<std::size_t>(row * p.detectorWidth + column)];
+        } while (false);
+        ++n;
+    } while (n < p.photonsToRun);
+    return hits;
+}
+
+}  // namespace conesim::testing
