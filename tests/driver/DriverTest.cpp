@@ -210,7 +210,12 @@ TEST(Driver, ConfirmedInterruptKeepsTheImages) {
         "continues: \n";
     RunResult stopped = setup.run(args, RunSetup::kClock, "y\n");
     EXPECT_EQ(stopped.exitCode, 0);
-    EXPECT_TRUE(contains(stopped.console, prompt + "Detector scored "));
+    // The photon after which it stopped, number 0, is the one photon that ran.
+    EXPECT_TRUE(contains(stopped.console,
+                         prompt + "Run stopped through the interrupt file after 1 of 10000 "
+                                  "photons.\nDetector scored "));
+    EXPECT_TRUE(contains(readText("OUT/Logger.txt"),
+                         "Run stopped through the interrupt file after 1 of 10000 photons.\n"));
     EXPECT_TRUE(contains(stopped.console, "Run complete.\n"));
     EXPECT_LT(sumOfCounts("OUT/int.1.dat"), 10U);
 
@@ -238,6 +243,8 @@ TEST(Driver, StopSignalEndsTheLoopAndKeepsTheImages) {
     RunResult result = setup.run({"conesim", "params.txt"}, RunSetup::kClock, "", &stop);
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_LE(sumOfCounts("OUT/Final." + RunSetup::runNameAt() + ".dat"), 1U);
+    EXPECT_TRUE(
+        contains(result.console, "Run stopped by a stop signal after 1 of 10000 photons.\n"));
     EXPECT_TRUE(contains(readText("OUT/Logger.txt"), "finished at:\n"));
 }
 

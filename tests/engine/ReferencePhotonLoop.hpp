@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/MaskTransmission.hpp"
+#include "engine/DetectorWindow.hpp"
 #include "engine/PhotonLoop.hpp"
 #include "engine/SampleTransport.hpp"
 #include "input/PhotonSource.hpp"
