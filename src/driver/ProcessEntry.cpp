@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <csignal>
 #include <iostream>
 
@@ -27,6 +29,9 @@ int runProgram(int argc, char** argv) {
     Console console{std::cout, std::cin};
     DriverEnvironment environment{console};
     environment.stopSignal = &stopRequested;
+    if (isatty(STDERR_FILENO) != 0) {
+        environment.terminal = &std::cerr;
+    }
     std::signal(SIGINT, onStopSignal);
     std::signal(SIGTERM, onStopSignal);
     return runProgram(args, environment);

@@ -8,8 +8,8 @@
 #include <sstream>
 #include <vector>
 
-#include "engine/MaskTransmission.hpp"
 #include "engine/DetectorWindow.hpp"
+#include "engine/MaskTransmission.hpp"
 #include "engine/PhotonLoop.hpp"
 #include "engine/SampleTransport.hpp"
 #include "input/PhotonSource.hpp"
