@@ -236,7 +236,9 @@ PhotonLoopResult runParallelPhotons(const PhotonSetup& setup, const ParallelSett
         if (!cluster.exchange(local, total)) {
             continue;
         }
-        if (total.signalStops + total.interrupts + total.stalls + total.failures > 0) {
+        const bool stopping =
+            total.signalStops + total.interrupts + total.stalls + total.failures > 0;
+        if (stopping) {
             workers.requestStop();
         }
         if (coordinatesOutput && context.progress != nullptr) {
@@ -263,7 +265,8 @@ PhotonLoopResult runParallelPhotons(const PhotonSetup& setup, const ParallelSett
             }
             workers.resume();
         }
-        if (coordinatesOutput && total.photons / 10000 > polled / 10000) {
+        if (coordinatesOutput && !stopping && local.interrupts == 0 &&
+            total.idle < cluster.size() && total.photons / 10000 > polled / 10000) {
             polled = total.photons;
             if (context.checkInterrupt()) {
                 local.interrupts = 1;
