@@ -60,7 +60,8 @@ int runSimulation(const std::vector<std::string>& args, DriverEnvironment& envir
     std::vector<std::uint8_t> postMask(static_cast<std::size_t>(squared(p.postMaskSize)), 0);
 
     writeLine(console.out, "\nStarting Sample loading.");
-    readMaskImage(p.preMaskImageFile, preMask, squared(p.preMaskSize), p.preMaskActive);
+    readRunMask("Pre-sample", p.preMaskImageFile, preMask, squared(p.preMaskSize), p.preMaskActive,
+                console, p.warnings);
     if (p.sampleValueScale == 0.0F) {
         p.sampleValueScale = static_cast<float>(10.0 / static_cast<double>(p.sampleScaleX));
     }
@@ -75,7 +76,8 @@ int runSimulation(const std::vector<std::string>& args, DriverEnvironment& envir
         return kExitSampleFile;
     }
     writeLine(console.out, "Sample loaded/size-verified-as okay.");
-    readMaskImage(p.postMaskImageFile, postMask, squared(p.postMaskSize), p.postMaskActive);
+    readRunMask("Post-sample", p.postMaskImageFile, postMask, squared(p.postMaskSize),
+                p.postMaskActive, console, p.warnings);
 
     const std::time_t start = environment.clock();
     RandomGenerator random(static_cast<std::uint32_t>(start));
