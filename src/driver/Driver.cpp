@@ -15,6 +15,7 @@
 #include "input/MaskImage.hpp"
 #include "input/SampleVolume.hpp"
 #include "output/ImageWriters.hpp"
+#include "params/FaultExplanation.hpp"
 #include "params/SimulationParameters.hpp"
 #include "util/RandomGenerator.hpp"
 #include "util/RunNaming.hpp"
@@ -61,7 +62,8 @@ int runSimulation(const std::vector<std::string>& args, const CommandLine& line,
     std::vector<std::uint8_t> postMask(static_cast<std::size_t>(squared(p.postMaskSize)), 0);
 
     writeLine(console.out, "\nStarting Sample loading.");
-    readMaskImage(p.preMaskImageFile, preMask, squared(p.preMaskSize), p.preMaskActive);
+    readRunMask("Pre-sample", p.preMaskImageFile, preMask, squared(p.preMaskSize), p.preMaskActive,
+                console, p.warnings);
     if (p.sampleValueScale == 0.0F) {
         p.sampleValueScale = static_cast<float>(10.0 / static_cast<double>(p.sampleScaleX));
     }
@@ -76,7 +78,8 @@ int runSimulation(const std::vector<std::string>& args, const CommandLine& line,
         return kExitSampleFile;
     }
     writeLine(console.out, "Sample loaded/size-verified-as okay.");
-    readMaskImage(p.postMaskImageFile, postMask, squared(p.postMaskSize), p.postMaskActive);
+    readRunMask("Post-sample", p.postMaskImageFile, postMask, squared(p.postMaskSize),
+                p.postMaskActive, console, p.warnings);
 
     const std::time_t start = environment.clock();
     const std::uint64_t seed = line.seed ? *line.seed : static_cast<std::uint32_t>(start);
@@ -107,6 +110,9 @@ int runSimulation(const std::vector<std::string>& args, const CommandLine& line,
     }
     writeRunLogHeader(log, args, runName, start);
     writeLine(log, p.summary());
+    for (const std::string& warning : p.warnings) {
+        writeLine(log, warning);
+    }
 
     const std::int64_t pixelCount = std::int64_t{p.detectorWidth} * p.detectorHeight;
     std::vector<std::uint32_t> detectorImage(static_cast<std::size_t>(pixelCount));
@@ -183,6 +189,7 @@ int runProgram(const std::vector<std::string>& args, DriverEnvironment& environm
     if (fault != 0) {
         writeLine(console.out, "ERROR: Parameter file not sensible.\nFault code (See README): " +
                                    std::to_string(fault));
+        writeLine(console.out, faultExplanation(parameters, fault));
         return kExitUsageOrFault;
     }
     try {
