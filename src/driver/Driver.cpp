@@ -10,13 +10,14 @@
 #include "driver/Banner.hpp"
 #include "driver/InterruptFile.hpp"
 #include "driver/RunLog.hpp"
-#include "util/RunNaming.hpp"
 #include "engine/MonteCarloRun.hpp"
-#include "util/RandomGenerator.hpp"
 #include "input/MaskImage.hpp"
 #include "input/SampleVolume.hpp"
 #include "output/ImageWriters.hpp"
 #include "params/SimulationParameters.hpp"
+#include "precalc/SampleFileIdentity.hpp"
+#include "util/RandomGenerator.hpp"
+#include "util/RunNaming.hpp"
 
 namespace conesim {
 namespace {
@@ -73,6 +74,7 @@ int runSimulation(const std::vector<std::string>& args, DriverEnvironment& envir
                                    std::to_string(p.sampleDimZ) + ".");
         return kExitSampleFile;
     }
+    if (!sampleIsApartFromMapFiles(p.sampleFile, p.runMode, console)) return kExitSampleFile;
     writeLine(console.out, "Sample loaded/size-verified-as okay.");
     readMaskImage(p.postMaskImageFile, postMask, squared(p.postMaskSize), p.postMaskActive);
 
