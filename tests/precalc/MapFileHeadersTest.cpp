@@ -74,23 +74,5 @@ TEST_F(HeaderFolder, AHeaderUnderATemporaryNameStillNamesTheRealDataFile) {
     EXPECT_NE(text.find("\nElementDataFile = Z_iUD-PRE.pca\n"), std::string::npos) << text;
 }
 
-TEST_F(HeaderFolder, AHeaderThatCannotBeWrittenIsAMapWriteFailure) {
-    fs::create_directory("Z_iLR-PRE.mhd");
-    EXPECT_EQ(writeVolumeMapHeaders(sample, sizes, io.console, log), kMapWriteFailed);
-    EXPECT_EQ(io.out.str(), "ERROR: Cannot write file Z_iLR-PRE.mhd.\n");
-    EXPECT_EQ(log.str(), "ERROR: Cannot write file Z_iLR-PRE.mhd.\n");
-    // Headers after the failed one are not written.
-    EXPECT_TRUE(fs::exists("Z_ref-PRE.mhd"));
-    EXPECT_FALSE(fs::exists("Z_iUD-PRE.mhd"));
-}
-
-TEST_F(HeaderFolder, AHeaderOnAFullDeviceIsAMapWriteFailure) {
-    if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-    fs::create_symlink("/dev/full", "Z_ref-PRE.pca.mhd");
-    EXPECT_EQ(writePlaneHeaders(sample, sizes, io.console, log), kMapWriteFailed);
-    EXPECT_EQ(io.out.str(), "ERROR: Cannot write file Z_ref-PRE.pca.mhd.\n");
-    EXPECT_TRUE(fs::is_symlink("Z_ref-PRE.pca.mhd"));
-}
-
 }  // namespace
 }  // namespace conesim

@@ -40,16 +40,6 @@ TEST_F(PendingFolder, PendingNamesAreWrittenUnderTheProcessSuffix) {
     EXPECT_EQ(mapFilePath(nullptr, "Z_ref-PRE"), "Z_ref-PRE");
 }
 
-TEST_F(PendingFolder, TheSetsHoldEveryMapPlanePreviewAndHeader) {
-    EXPECT_EQ(volumeMapSetNames(),
-              (std::vector<std::string>{"Z_ref-PRE", "Z_iLR-PRE", "Z_iUD-PRE", "Z_ref-PRE.mhd",
-                                        "Z_iLR-PRE.mhd", "Z_iUD-PRE.mhd"}));
-    EXPECT_EQ(planeSetNames(),
-              (std::vector<std::string>{"Z_ref-PRE.pca", "Z_iLR-PRE.pca", "Z_iUD-PRE.pca",
-                                        "Z_iLR-PRE.pgm", "Z_iUD-PRE.pgm", "Z_ref-PRE.pca.mhd",
-                                        "Z_iLR-PRE.pca.mhd", "Z_iUD-PRE.pca.mhd"}));
-}
-
 TEST_F(PendingFolder, PublishingReplacesTheEarlierSetAndLeavesNoTemporaryName) {
     for (const char* name : {"a", "b", "c"}) {
         writeText(name, std::string("old ") + name);
