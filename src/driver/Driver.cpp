@@ -17,6 +17,7 @@
 #include "output/ImageWriters.hpp"
 #include "params/FaultExplanation.hpp"
 #include "params/SimulationParameters.hpp"
+#include "precalc/SampleFileIdentity.hpp"
 #include "util/RandomGenerator.hpp"
 #include "util/RunNaming.hpp"
 
@@ -77,6 +78,7 @@ int runSimulation(const std::vector<std::string>& args, const CommandLine& line,
                                    std::to_string(p.sampleDimZ) + ".");
         return kExitSampleFile;
     }
+    if (!sampleIsApartFromMapFiles(p.sampleFile, p.runMode, console)) return kExitSampleFile;
     writeLine(console.out, "Sample loaded/size-verified-as okay.");
     readRunMask("Post-sample", p.postMaskImageFile, postMask, squared(p.postMaskSize),
                 p.postMaskActive, console, p.warnings);
