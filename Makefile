@@ -3,10 +3,11 @@ BUILD_DIR ?= build
 BENCH_DIR ?= build-bench
 SANITIZE_DIR ?= build-sanitize
 FUZZ_DIR ?= build-fuzz
+MPI_DIR ?= build-mpi
 FUZZ_SECONDS ?= 30
 JOBS ?= 2
 
-.PHONY: all build test demo bench test-sanitize fuzz clean
+.PHONY: all build test demo bench test-sanitize fuzz mpi test-mpi clean
 
 all: build
 
@@ -37,5 +38,14 @@ test-sanitize:
 fuzz:
 	bash tests/fuzz/run-fuzz.sh $(FUZZ_SECONDS) $(FUZZ_DIR)
 
+# The program built with MPI (Debian's OpenMPI): build-mpi/conesim, run with mpirun.
+mpi:
+	cmake -S . -B $(MPI_DIR) -DCMAKE_BUILD_TYPE=Release -DCONESIM_MPI=ON -DCONESIM_TOOLS=OFF
+	cmake --build $(MPI_DIR) -j $(JOBS) --target conesim mpi_tests
+
+# The MPI runs under mpirun with 2 and 3 processes against one process of one thread.
+test-mpi: mpi
+	ctest --test-dir $(MPI_DIR) -R '^MpiRun' --output-on-failure
+
 clean:
-	rm -rf $(BUILD_DIR) $(BENCH_DIR) $(SANITIZE_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(BENCH_DIR) $(SANITIZE_DIR) $(FUZZ_DIR) $(MPI_DIR)

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing conesim needs, when missing.
 set -euo pipefail
-# clang and its runtime libraries build the libFuzzer targets.
+# clang and its runtime libraries build the libFuzzer targets; OpenMPI the MPI build.
 packages=(g++ cmake make libgtest-dev libbenchmark-dev libpng-dev pkg-config clang
-    libclang-rt-14-dev)
+    libclang-rt-14-dev libopenmpi-dev openmpi-bin)
 missing=()
 for p in "${packages[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -33,6 +33,11 @@ void writeOptions(Console& console);
 // The cores this process may run on (at least 1).
 int availableCores();
 
+// The worker threads the command line asks for: --threads N, every core for 0, 1 without it.
+inline int threadCount(const CommandLine& line) {
+    return !line.threads ? 1 : *line.threads > 0 ? *line.threads : availableCores();
+}
+
 // Most threads --threads accepts.
 inline constexpr int kMaxThreads = 1024;
 

@@ -122,15 +122,19 @@ int runSimulation(const std::vector<std::string>& args, const CommandLine& line,
     RunContext context{console, log, random};
     context.checkInterrupt = [&console] { return checkInterruptFile(console); };
     context.stopSignal = environment.stopSignal;
-    if (line.threads) {
+    context.cluster = environment.cluster;
+    const int processes = context.cluster != nullptr ? context.cluster->size() : 1;
+    if (line.threads || processes > 1) {
         ParallelSettings parallel;
-        parallel.threads = *line.threads > 0 ? *line.threads : availableCores();
+        parallel.threads = threadCount(line);
         parallel.seed = seed;
         context.parallel = parallel;
+        const std::string where =
+            processes > 1 ? std::to_string(processes) + " processes of " : std::string();
         report(console, log,
-               "Parallel run: " + std::to_string(parallel.threads) + " threads, batches of " +
-                   std::to_string(parallel.batchSize) + " photons, seed " + std::to_string(seed) +
-                   ".");
+               "Parallel run: " + where + std::to_string(parallel.threads) +
+                   " threads, batches of " + std::to_string(parallel.batchSize) +
+                   " photons, seed " + std::to_string(seed) + ".");
     }
     std::optional<ProgressLine> progress;
     if (environment.terminal != nullptr) {

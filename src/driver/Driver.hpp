@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/BatchCluster.hpp"
 #include "util/Console.hpp"
 
 namespace conesim {
@@ -31,6 +32,9 @@ struct DriverEnvironment {
     const volatile std::sig_atomic_t* stopSignal = nullptr;
     // Standard error when it is a terminal: the live progress line goes there.
     std::ostream* terminal = nullptr;
+    // The processes of a run spread over several processes (process 0 runs the program);
+    // nothing for a run in this process alone.
+    BatchCluster* cluster = nullptr;
 };
 
 // Runs one simulation; args[0] is the program name. Returns the exit code.

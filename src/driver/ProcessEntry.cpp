@@ -3,6 +3,7 @@
 #include <csignal>
 #include <iostream>
 
+#include "driver/ClusterSession.hpp"
 #include "driver/Driver.hpp"
 
 namespace conesim {
@@ -25,6 +26,7 @@ extern "C" void onStopSignal(int signalNumber) {
 }  // namespace
 
 int runProgram(int argc, char** argv) {
+    const std::unique_ptr<ClusterSession> session = startClusterSession(argc, argv);
     std::vector<std::string> args(argv, argv + argc);
     std::ios::sync_with_stdio(false);
     Console console{std::cout, std::cin};
@@ -39,7 +41,7 @@ int runProgram(int argc, char** argv) {
     // Standard output piped into a reader that has gone (`| head`) must not end a run that
     // can still write its images: the console writes then merely fail, and are dropped.
     std::signal(SIGPIPE, SIG_IGN);
-    return runProgram(args, environment);
+    return session->run(args, environment);
 }
 
 }  // namespace conesim

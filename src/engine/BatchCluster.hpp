@@ -32,6 +32,12 @@ class BatchCluster {
         total = local;
         return true;
     }
+    // Process 0 hands bytes to every other process, which receive them into bytes (called
+    // by all processes at the same point). False on a failure.
+    virtual bool broadcast(std::vector<std::uint8_t>& bytes) {
+        (void)bytes;
+        return true;
+    }
     // Blocking exchange, called by all processes at the same point.
     virtual ClusterStatus exchangeNow(const ClusterStatus& local) { return local; }
     // Blocking: sums the images of all processes into the one of process 0 (64-bit sums,
@@ -42,6 +48,9 @@ class BatchCluster {
         (void)lostCounts;
         return true;
     }
+    // The photon loop of this process ended together with the others' (after the last
+    // image sum): from here on no process waits for another.
+    virtual void photonsDone() {}
 };
 
 }  // namespace conesim

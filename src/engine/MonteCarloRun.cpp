@@ -6,6 +6,7 @@
 #include "engine/ImageCounts.hpp"
 #include "engine/ParallelPhotonRun.hpp"
 #include "engine/PhotonLoop.hpp"
+#include "engine/RunPackage.hpp"
 #include "engine/SamplePlaneSetup.hpp"
 #include "input/PhotonSource.hpp"
 
@@ -21,6 +22,16 @@ std::string floatText(float value) {
 // The serial loop, or the parallel run when the run has parallel settings.
 PhotonLoopResult runPhotons(const PhotonLoopInputs& inputs, const PhotonSource& source,
                             std::vector<std::uint32_t>& detectorImage, RunContext& context) {
+    if (context.cluster != nullptr && context.cluster->size() > 1 && context.parallel) {
+        // The other processes get the run before this one builds its own set-up.
+        std::vector<std::uint8_t> run = packRun(inputs.parameters, inputs.preMask, inputs.postMask,
+                                                inputs.planes, source, *context.parallel);
+        if (!context.cluster->broadcast(run)) {
+            PhotonLoopResult failed;
+            failed.failed = true;
+            return failed;
+        }
+    }
     const PhotonSetup setup(inputs, source.halfAngleX, source.halfAngleY, source.showAll);
     if (!context.parallel) {
         return runPhotonLoop(setup, detectorImage, context, inputs.runName);

@@ -287,6 +287,7 @@ PhotonLoopResult runParallelPhotons(const PhotonSetup& setup, const ParallelSett
     if (!cluster.sumImages(detectorImage, result.lostCounts)) {
         total.failures += 1;
     }
+    cluster.photonsDone();
     result.hitCount = static_cast<std::uint64_t>(total.hits);
     result.photonsRun = total.photons;
     result.stalled = total.stalls > 0;

@@ -1,0 +1,99 @@
+#include "engine/RunPackage.hpp"
+
+#include "engine/MonteCarloRun.hpp"
+#include "engine/ParallelPhotonRun.hpp"
+#include "params/ParameterRecordBytes.hpp"
+#include "util/ByteBuffer.hpp"
+
+namespace conesim {
+namespace {
+
+// What the bytes hold.
+constexpr std::int32_t kRunFollows = 1;
+constexpr std::int32_t kEndStatusFollows = 2;
+
+}  // namespace
+
+std::vector<std::uint8_t> packRun(const SimulationParameters& parameters,
+                                  const std::vector<std::uint8_t>& preMask,
+                                  const std::vector<std::uint8_t>& postMask,
+                                  const SamplePlanes& planes, const PhotonSource& source,
+                                  const ParallelSettings& settings) {
+    ByteWriter writer;
+    writer.put(kRunFollows);
+    writeParameterRecord(writer, parameters);
+    writer.put(preMask);
+    writer.put(postMask);
+    writer.put(planes.attenuation);
+    writer.put(planes.lr);
+    writer.put(planes.ud);
+    writer.put(source.energies);
+    writer.put(source.meanEnergy);
+    writer.put(source.halfAngleX);
+    writer.put(source.halfAngleY);
+    writer.put(settings.seed);
+    writer.put(settings.batchSize);
+    return std::move(writer.bytes());
+}
+
+std::vector<std::uint8_t> packEndStatus(int status) {
+    ByteWriter writer;
+    writer.put(kEndStatusFollows);
+    writer.put(static_cast<std::int32_t>(status));
+    return std::move(writer.bytes());
+}
+
+bool unpackRun(const std::vector<std::uint8_t>& bytes, bool& ended, int& status,
+               SimulationParameters& parameters, RunPackage& run) {
+    ByteReader reader(bytes);
+    std::int32_t kind = 0;
+    if (!reader.get(kind) || (kind != kRunFollows && kind != kEndStatusFollows)) {
+        return false;
+    }
+    ended = kind == kEndStatusFollows;
+    if (ended) {
+        std::int32_t code = 0;
+        reader.get(code);
+        status = code;
+        return reader.ok() && reader.atEnd();
+    }
+    status = 0;
+    readParameterRecord(reader, parameters);
+    reader.get(run.preMask);
+    reader.get(run.postMask);
+    reader.get(run.planes.attenuation);
+    reader.get(run.planes.lr);
+    reader.get(run.planes.ud);
+    reader.get(run.energies);
+    reader.get(run.meanEnergy);
+    reader.get(run.halfAngleX);
+    reader.get(run.halfAngleY);
+    reader.get(run.seed);
+    reader.get(run.batchSize);
+    return reader.ok() && reader.atEnd() && run.batchSize > 0;
+}
+
+int runPackagedPhotons(const SimulationParameters& p, const RunPackage& run,
+                       std::vector<std::uint32_t>& detectorImage, RunContext& context) {
+    const SampleGeometry geometry = makeSampleGeometry(
+        static_cast<std::int32_t>(p.sampleDimX), static_cast<std::int32_t>(p.sampleDimY),
+        static_cast<std::int32_t>(p.sampleDimZ), p.sampleScaleX, p.sampleScaleY, p.sampleScaleZ,
+        p.sampleStart);
+    const std::string runName = "1";
+    const PhotonLoopInputs inputs{p, geometry, run.planes, run.preMask, run.postMask, runName};
+    const PhotonSetup setup(inputs, run.halfAngleX, run.halfAngleY, p.showAllPhotons);
+    ParallelSettings settings = context.parallel.value_or(ParallelSettings{});
+    settings.seed = run.seed;
+    settings.batchSize = run.batchSize;
+    detectorImage.assign(static_cast<std::size_t>(std::int64_t{p.detectorWidth} * p.detectorHeight),
+                         0);
+    BatchShare share;
+    if (context.cluster != nullptr) {
+        share = {context.cluster->rank(), context.cluster->size()};
+    }
+    const PhotonLoopResult result =
+        runParallelPhotons(setup, settings, detectorImage, context, runName, share);
+    return result.failed ? kRunProcessFailed : kRunOk;
+}
+
+}  // namespace conesim

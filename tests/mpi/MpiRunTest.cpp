@@ -1,0 +1,137 @@
+// One run spread over several MPI processes: the same image as one process of one thread
+// for the same seed, the seed of an unseeded run on record, and every early failure ending
+// every process with a non-zero status instead of a hang.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+#include <string>
+
+#include "ParameterFileText.hpp"
+#include "TestSupport.hpp"
+
+namespace conesim {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::ScratchDir;
+
+struct ProgramRun {
+    int status = -1;
+    std::string console;
+};
+
+// The MPI program in dir: directly (processes 0) or under mpirun with that many processes,
+// with a timeout so that a hang fails the test instead of blocking it.
+ProgramRun runProgram(const ScratchDir& dir, int processes, const std::string& arguments) {
+    const std::string launcher = processes == 0 ? std::string()
+                                                : std::string(CONESIM_MPIEXEC) +
+                                                      " --oversubscribe --allow-run-as-root -n " +
+                                                      std::to_string(processes) + " ";
+    const std::string command = "cd '" + dir.path().string() + "' && timeout -k 5 120 " + launcher +
+                                "'" CONESIM_BINARY "' " + arguments +
+                                " > console.txt 2>&1 < /dev/null";
+    const int raw = std::system(command.c_str());
+    ProgramRun result;
+    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    result.console = testing::readText(dir.file("console.txt"));
+    return result;
+}
+
+// A mode-5 set-up whose photons fill three batches of 1048576: a deflecting, absorbing disc
+// between two gratings.
+void prepare(const ScratchDir& dir, const std::map<int, std::string>& overrides = {}) {
+    fs::create_directory(dir.path() / "OUT");
+    testing::writeText(dir.file("Spectrum"), "20\n30\n40\n");
+    testing::writeValues(dir.file("Sample.bin"), std::vector<float>(20 * 20 * 4, 0.0F));
+    std::vector<double> attenuation(400, 0.0);
+    std::vector<double> lr(400, 0.0);
+    for (int y = 0; y < 20; ++y) {
+        for (int x = 0; x < 20; ++x) {
+            const int r2 = (x - 10) * (x - 10) + (y - 10) * (y - 10);
+            attenuation[static_cast<std::size_t>(y * 20 + x)] = r2 < 36 ? 0.3 : 0.0;
+            lr[static_cast<std::size_t>(y * 20 + x)] = r2 >= 25 && r2 < 36 ? 0.002 : 0.0;
+        }
+    }
+    testing::writeValues(dir.file("Z_ref-PRE.pca"), attenuation);
+    testing::writeValues(dir.file("Z_iLR-PRE.pca"), lr);
+    testing::writeValues(dir.file("Z_iUD-PRE.pca"), std::vector<double>(400, 0.0));
+    std::string grating = "P2\n# grating\n100 100\n255\n";
+    for (int i = 0; i < 100 * 100; ++i) {
+        grating += (i % 100) % 4 < 2 ? "255 " : "0 ";
+    }
+    testing::writeText(dir.file("pre.pgm"), grating);
+    testing::writeText(dir.file("post.pgm"), grating);
+    std::map<int, std::string> values{{39, "2500000"}, {40, "1000000"}};
+    for (const auto& [position, value] : overrides) {
+        values[position] = value;
+    }
+    testing::writeText(dir.file("params.txt"), testing::parameterFileText(values));
+}
+
+std::vector<std::uint8_t> image(const ScratchDir& dir, const std::string& name) {
+    return testing::readBytes(dir.file("OUT/" + name + ".1.dat"));
+}
+
+TEST(MpiRun, ProcessCountNeverChangesTheImage) {
+    for (bool countHitsOnly : {false, true}) {
+        ScratchDir dir;
+        prepare(dir, {{42, countHitsOnly ? "1" : "0"}, {34, "0.6"}});
+        const ProgramRun single = runProgram(dir, 0, "--threads 1 --seed 31 params.txt one");
+        ASSERT_EQ(single.status, 0) << single.console;
+        const std::vector<std::uint8_t> expected = image(dir, "one");
+        ASSERT_EQ(expected.size(), 40U * 40U * 4U);
+        for (const auto& [processes, threads] :
+             {std::pair{2, 1}, std::pair{3, 1}, std::pair{2, 2}}) {
+            const std::string name =
+                "p" + std::to_string(processes) + "t" + std::to_string(threads);
+            const ProgramRun spread = runProgram(
+                dir, processes,
+                "--threads " + std::to_string(threads) + " --seed 31 params.txt " + name);
+            ASSERT_EQ(spread.status, 0) << spread.console;
+            EXPECT_NE(spread.console.find("Parallel run: " + std::to_string(processes) +
+                                          " processes of " + std::to_string(threads) +
+                                          " threads, batches of 1048576 photons, seed 31.\n"),
+                      std::string::npos)
+                << spread.console;
+            EXPECT_TRUE(image(dir, name) == expected) << name << " differs from one process";
+        }
+    }
+}
+
+TEST(MpiRun, UnseededRunTakesProcessZerosClockAndRecordsIt) {
+    ScratchDir dir;
+    prepare(dir);
+    const ProgramRun spread = runProgram(dir, 2, "params.txt clock");
+    ASSERT_EQ(spread.status, 0) << spread.console;
+    std::smatch seed;
+    ASSERT_TRUE(std::regex_search(spread.console, seed, std::regex("seed ([0-9]+)\\.\n")))
+        << spread.console;
+    const ProgramRun again =
+        runProgram(dir, 0, "--threads 1 --seed " + seed[1].str() + " params.txt again");
+    ASSERT_EQ(again.status, 0) << again.console;
+    EXPECT_TRUE(image(dir, "clock") == image(dir, "again"));
+}
+
+TEST(MpiRun, EarlyFailuresEndEveryProcess) {
+    ScratchDir dir;
+    prepare(dir);
+    // A parameter file that is not there, a missing spectrum, a missing plane file.
+    const ProgramRun missing = runProgram(dir, 3, "absent.txt");
+    EXPECT_EQ(missing.status, 11) << missing.console;
+    EXPECT_NE(missing.console.find("process 0 ended with status 11"), std::string::npos);
+    fs::remove(dir.file("Spectrum"));
+    const ProgramRun spectrum = runProgram(dir, 2, "--threads 2 params.txt");
+    EXPECT_EQ(spectrum.status, 978 % 256) << spectrum.console;
+    testing::writeText(dir.file("Spectrum"), "30\n");
+    fs::remove(dir.file("Z_iUD-PRE.pca"));
+    const ProgramRun planes = runProgram(dir, 2, "params.txt");
+    EXPECT_EQ(planes.status, 971 % 256) << planes.console;
+    // --help ends every process with status 0.
+    EXPECT_EQ(runProgram(dir, 2, "--help").status, 0);
+}
+
+}  // namespace
+}  // namespace conesim
