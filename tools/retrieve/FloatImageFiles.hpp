@@ -1,0 +1,32 @@
+// The retrieval's images on disk: NAME.raw (little-endian 32-bit floats, row by row, NaN
+// where nothing was retrieved), its MetaImage header NAME.raw.mhd and a greyscale NAME.png.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace conesim::tools {
+
+enum class GreyMapping {
+    kFullRange,  //!< black at the smallest finite value, white at the largest
+    kSymmetric,  //!< mid-grey at 0, black and white at -m and +m, m the largest |value|
+};
+
+struct FloatImage {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    double spacingX = 1.0;  //!< pixel size along x, for the header
+    double spacingY = 1.0;
+    std::vector<float> values;
+};
+
+// Writes folder/name.raw, .raw.mhd and .png; each appears only complete. NaN pixels are
+// black in the PNG. False with error set on failure.
+bool writeFloatImage(const std::string& folder, const std::string& name, const FloatImage& image,
+                     GreyMapping mapping, std::string& error);
+
+// Reads a raw float image's values; false (error set) when it is not a whole number of floats.
+bool readFloatValues(const std::string& path, std::vector<float>& values, std::string& error);
+
+}  // namespace conesim::tools
