@@ -16,6 +16,7 @@
 #include "input/MaskImage.hpp"
 #include "input/SampleVolume.hpp"
 #include "output/ImageWriters.hpp"
+#include "params/FaultExplanation.hpp"
 #include "params/SimulationParameters.hpp"
 
 namespace conesim {
@@ -104,6 +105,9 @@ int runSimulation(const std::vector<std::string>& args, DriverEnvironment& envir
     }
     writeRunLogHeader(log, args, runName, start);
     writeLine(log, p.summary());
+    for (const std::string& warning : p.warnings) {
+        writeLine(log, warning);
+    }
 
     const std::int64_t pixelCount = std::int64_t{p.detectorWidth} * p.detectorHeight;
     std::vector<std::uint32_t> detectorImage(static_cast<std::size_t>(pixelCount));
@@ -151,6 +155,7 @@ int runProgram(const std::vector<std::string>& args, DriverEnvironment& environm
     if (fault != 0) {
         writeLine(console.out, "ERROR: Parameter file not sensible.\nFault code (See README): " +
                                    std::to_string(fault));
+        writeLine(console.out, faultExplanation(parameters, fault));
         return kExitUsageOrFault;
     }
     try {

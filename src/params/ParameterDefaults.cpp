@@ -57,6 +57,8 @@ void SimulationParameters::resetToDefaults() {
     preMaskActive = true;
     postMaskActive = true;
     sampleActive = true;
+    extensions = ExtensionSettings{};
+    warnings.clear();
 }
 
 }  // namespace conesim

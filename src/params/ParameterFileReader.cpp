@@ -1,8 +1,12 @@
 #include <filesystem>
 #include <fstream>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "params/ParameterFileScan.hpp"
+#include "params/ParameterTable.hpp"
 #include "params/SimulationParameters.hpp"
 #include "params/TextConversion.hpp"
 #include "params/ValueAssigner.hpp"
@@ -11,89 +15,68 @@ namespace conesim {
 
 namespace {
 
-constexpr std::size_t kValueCount = 49;
-constexpr std::size_t kMaxLineLength = 255;
-
-// The value a line gives, or nothing (empty) for a comment, an empty line or a line with
-// nothing left after its equals sign.
-std::string lineValue(const std::string& line) {
-    if (textContains(line, "//")) {
-        return {};
-    }
-    const std::size_t equals = line.find('=');
-    if (equals == std::string::npos) {
-        return textContains(line, "END") ? "END" : std::string();
-    }
-    std::string value = line.substr(equals + 1);
-    const std::size_t semicolon = value.find(';');
-    if (semicolon != std::string::npos) {
-        value.erase(semicolon);
-    }
-    std::string kept;
-    for (char c : value) {
-        if (c != ' ' && c != '\'' && c != '"') {
-            kept += c;
+// Converts one extension setting into its field; false with the reason otherwise.
+bool assignExtension(const ParameterInfo& info, const std::string& value,
+                     ExtensionSettings& extensions, std::string& reason) {
+    if (info.kind == ParameterKind::kWord) {
+        const std::span<const std::string_view> words = parameterWords(info);
+        for (std::size_t i = 0; i < words.size(); ++i) {
+            if (value == words[i]) {
+                extensions.*std::get<PhotonEnergyMode ExtensionSettings::*>(info.field) =
+                    static_cast<PhotonEnergyMode>(i);
+                return true;
+            }
         }
+        std::string list;
+        for (std::string_view word : words) {
+            list += (list.empty() ? "" : ", ") + std::string(word);
+        }
+        reason = "is not one of " + list;
+        return false;
     }
-    return kept;
+    double number = 0.0;
+    if (!readWholeDouble(value, number)) {
+        reason = "is not a number";
+        return false;
+    }
+    if (number < info.minimum || number > info.maximum) {
+        reason = "is outside its range, " + std::string(info.range);
+        return false;
+    }
+    extensions.*std::get<double ExtensionSettings::*>(info.field) = number;
+    return true;
 }
 
-// The start of an over-long line, enough to find it in an editor.
-std::string lineStart(const std::string& line) {
-    constexpr std::size_t kShown = 40;
-    return line.size() <= kShown ? line : line.substr(0, kShown) + "...";
-}
-
-void assignFields(SimulationParameters& p, ValueAssigner& a) {
-    a.unsignedInteger(p.preMaskSize);
-    a.integer(p.preMaskPosition);
-    a.real(p.preMaskScale);
-    a.text(p.preMaskImageFile);
-    a.real(p.apertureLrPif);
-    a.real(p.apertureLrOffset);
-    a.real(p.apertureUdPif);
-    a.real(p.apertureUdOffset);
-    a.real(p.sampleStart);
-    a.unsignedInteger(p.sampleDimX);
-    a.unsignedInteger(p.sampleDimY);
-    a.unsignedInteger(p.sampleDimZ);
-    a.real(p.sampleScaleX);
-    a.real(p.sampleScaleY);
-    a.real(p.sampleScaleZ);
-    a.real(p.sampleValueScale);
-    a.text(p.sampleFile);
-    a.integer(p.edgeSearchAcross);
-    a.integer(p.edgeSearchDepth);
-    a.real(p.smoothingThreshold);
-    a.unsignedInteger(p.postMaskSize);
-    a.integer(p.postMaskPosition);
-    a.real(p.postMaskScale);
-    a.text(p.postMaskImageFile);
-    a.unsignedInteger(p.detectorWidth);
-    a.unsignedInteger(p.detectorHeight);
-    a.truncatedReal(p.detectorPosition);
-    a.real(p.detectorPixelSizeX);
-    a.real(p.detectorPixelSizeY);
-    a.flag(p.showAllPhotons);
-    a.flag(p.ditherPhotons);
-    a.integer(p.runMode);
-    a.real(p.quantumEfficiency);
-    a.real(p.detectorLrPif);
-    a.real(p.detectorLrOffset);
-    a.real(p.detectorUdPif);
-    a.real(p.detectorUdOffset);
-    a.text(p.spectrumFile);
-    a.integer(p.photonsToRun);
-    a.integer(p.reportEvery);
-    a.integer(p.splashEvery);
-    a.flag(p.countHitsOnly);
-    a.real(p.sampleEnergy);
-    a.text(p.outputFolder);
-    a.text(p.progressPrefix);
-    a.text(p.logFileName);
-    a.text(p.finalPrefix);
-    a.flag(p.keepTemporaryFiles);
-    a.text(p.endCheckword);
+// Every extension setting of the file into the record; false with the problem of the first
+// line that is refused (an unknown or repeated name, or a value that does not convert).
+bool assignExtensions(const std::vector<ScannedExtension>& lines, ExtensionSettings& extensions,
+                      std::string& problem) {
+    std::vector<const ScannedExtension*> seen;
+    for (const ScannedExtension& line : lines) {
+        const std::string where = "line " + std::to_string(line.line) + ": ";
+        const std::string setting = "\"" + line.name + "\" (value \"" + line.value + "\")";
+        const ParameterInfo* info = findParameter(line.name);
+        if (info == nullptr || !info->isExtension()) {
+            problem = where + "unknown extension setting " + setting;
+            return false;
+        }
+        for (const ScannedExtension* earlier : seen) {
+            if (earlier->name == line.name) {
+                problem = where + "extension setting " + setting +
+                          " is given a second time (first on line " +
+                          std::to_string(earlier->line) + ")";
+                return false;
+            }
+        }
+        std::string reason;
+        if (!assignExtension(*info, line.value, extensions, reason)) {
+            problem = where + "extension setting " + setting + " " + reason;
+            return false;
+        }
+        seen.push_back(&line);
+    }
+    extensions.given = !lines.empty();
+    return true;
 }
 
 }  // namespace
@@ -113,54 +96,63 @@ void SimulationParameters::readFile(const std::string& path, Console& console) {
         resetToDefaults();
         return;
     }
+    readStream(file, path, console);
+}
 
-    std::vector<std::string> values;
-    values.reserve(kValueCount);
-    std::string line;
-    std::size_t lineNumber = 0;
-    while (values.size() < kValueCount && std::getline(file, line)) {
-        ++lineNumber;
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        if (line.size() > kMaxLineLength) {
-            writeLine(console.out, "Parameter file " + path + ": line " +
-                                       std::to_string(lineNumber) + " (\"" + lineStart(line) +
-                                       "\") is longer than 255 characters.");
-            resetToDefaults();
-            return;
-        }
-        std::string value = lineValue(line);
-        if (!value.empty()) {
-            values.push_back(std::move(value));
-        }
-    }
-    if (file.bad()) {
-        writeLine(console.out, "Parameter file " + path + " could not be read.");
-        resetToDefaults();
-        return;
-    }
-    file.close();
+void SimulationParameters::readText(const std::string& text, const std::string& name,
+                                    Console& console) {
+    parameterFileName = name;
+    parameterFileLoaded = false;
+    endCheckword = "BAD";
+    std::istringstream stream(text);
+    readStream(stream, name, console);
+}
 
-    if (values.size() < kValueCount) {
-        writeLine(console.out, "Paramater file " + path + " is too short.");
-        const std::string last = values.empty() ? std::string() : values.back();
-        writeLine(console.out,
-                  "Last line (number " + std::to_string(values.size()) + ") was " + last + ".");
+void SimulationParameters::readStream(std::istream& in, const std::string& name, Console& console) {
+    warnings.clear();
+    extensions = ExtensionSettings{};
+    const ParameterFileScan scan = scanParameterFile(in);
+    const auto refuse = [&](const std::string& message) {
+        writeLine(console.out, message);
         resetToDefaults();
-        return;
+    };
+    switch (scan.status) {
+        case ScanStatus::kLineTooLong:
+            return refuse("Parameter file " + name + ": line " + std::to_string(scan.problemLine) +
+                          " (\"" + scan.problemLineStart + "\") is longer than 255 characters.");
+        case ScanStatus::kReadError:
+            return refuse("Parameter file " + name + " could not be read.");
+        case ScanStatus::kTooShort: {
+            const std::string last = scan.values.empty() ? std::string() : scan.values.back().text;
+            return refuse("Paramater file " + name + " is too short.\nLast line (number " +
+                          std::to_string(scan.values.size()) + ") was " + last + ".");
+        }
+        case ScanStatus::kNoEndCheckword:
+            return refuse("Paramater file " + name + " is corrupt.");
+        case ScanStatus::kMalformedExtension:
+        case ScanStatus::kComplete:
+            break;
     }
-    if (!textContains(values.back(), "END")) {
-        writeLine(console.out, "Paramater file " + path + " is corrupt.");
-        resetToDefaults();
-        return;
+    ValueAssigner assigner(scan.values);
+    for (const ParameterInfo& info : parameterTable()) {
+        assigner.assign(*this, info);
     }
-    ValueAssigner assigner(values);
-    assignFields(*this, assigner);
+    assigner.text(endCheckword);
     if (assigner.failed()) {
-        writeLine(console.out, "Parameter file " + path + ": " + assigner.problem() + ".");
-        resetToDefaults();
-        return;
+        return refuse("Parameter file " + name + ": " + assigner.problem() + ".");
+    }
+    if (scan.status == ScanStatus::kMalformedExtension) {
+        return refuse("Parameter file " + name + ": line " + std::to_string(scan.problemLine) +
+                      " (\"" + scan.problemLineStart +
+                      "\") is not an extension setting \"name = value\".");
+    }
+    std::string problem;
+    if (!assignExtensions(scan.extensions, extensions, problem)) {
+        return refuse("Parameter file " + name + ": " + problem + ".");
+    }
+    for (const std::string& note : assigner.trailingTextNotes()) {
+        warnings.push_back("WARNING: Parameter file " + name + ": " + note + ".");
+        writeLine(console.out, warnings.back());
     }
     writeLine(console.out, "Parameter file loaded okay.");
     parameterFileLoaded = true;

@@ -1,6 +1,7 @@
 #include <locale>
 #include <sstream>
 
+#include "params/ParameterTable.hpp"
 #include "params/SimulationParameters.hpp"
 
 namespace conesim {
@@ -26,6 +27,17 @@ const char* runModeLine(std::int32_t runMode) {
 
 const char* notWhenInactive(bool active) {
     return active ? "" : "not ";
+}
+
+// How a unit of the table reads after a value in the run log.
+std::string unitSuffix(std::string_view unit) {
+    if (unit.empty()) {
+        return "";
+    }
+    if (unit == "length") {
+        return " (length units)";
+    }
+    return " (" + std::string(unit) + ")";
 }
 
 }  // namespace
@@ -92,7 +104,14 @@ std::string SimulationParameters::summary() const {
     s << "Final image file prefix: " << finalPrefix << "\n";
     s << (keepTemporaryFiles ? "Keeping temporary files after use.\n"
                              : "Deleting temporary files after use.\n");
-    s << "The End Checkword was: " << endCheckword << "\n------------\n";
+    s << "The End Checkword was: " << endCheckword << "\n";
+    if (extensions.given) {
+        for (const ParameterInfo& info : extensionTable()) {
+            s << "Extension setting " << info.name << ": " << fieldText(*this, info)
+              << unitSuffix(info.unit) << "\n";
+        }
+    }
+    s << "------------\n";
     return s.str();
 }
 

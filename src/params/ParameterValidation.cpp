@@ -48,7 +48,7 @@ int SimulationParameters::faultCode() const {
     check(postMaskPosition > 20000 ||
               static_cast<double>(postMaskPosition) < static_cast<double>(sampleStart),
           12);
-    check(badScale(postMaskScale, 10.0), 13);
+    check(badScale(postMaskScale, 1000.0), 13);
     check(detectorWidth > 50000U, 17);
     check(detectorHeight > 50000U, 18);
     check(detectorPosition > 20000 || detectorPosition < postMaskPosition, 19);

@@ -5,8 +5,11 @@
 #pragma once
 
 #include <cstdint>
+#include <istream>
 #include <string>
+#include <vector>
 
+#include "params/ExtensionSettings.hpp"
 #include "util/Console.hpp"
 
 namespace conesim {
@@ -22,6 +25,8 @@ class SimulationParameters {
     // Fills the record from a positional parameter file; messages go to the console.
     // On any refusal the record is back at its defaults (parameterFileLoaded 0).
     void readFile(const std::string& path, Console& console);
+    // The same from the text of a parameter file; name stands for the file in messages.
+    void readText(const std::string& text, const std::string& name, Console& console);
     // 0 when the settings are sensible, otherwise the code of the last failing check.
     int faultCode() const;
     // The block of text that lists the record in the run log.
@@ -81,6 +86,12 @@ class SimulationParameters {
     bool preMaskActive;             //!< the pre-sample mask takes part in the run
     bool postMaskActive;            //!< the post-sample mask takes part in the run
     bool sampleActive;              //!< the sample takes part in the run
+    ExtensionSettings extensions;   //!< the settings given by name after the END line
+    //! "WARNING: ..." lines about the file and the inputs it names, for the run log
+    std::vector<std::string> warnings;
+
+  private:
+    void readStream(std::istream& in, const std::string& name, Console& console);
 };
 
 }  // namespace conesim

@@ -1,5 +1,7 @@
 #include "params/TextConversion.hpp"
 
+#include <charconv>
+#include <cmath>
 #include <limits>
 #include <locale>
 #include <sstream>
@@ -15,13 +17,17 @@ namespace {
 // Formatted extraction in the classic locale. A failed extraction leaves 0 when no number
 // stood at the start and the extreme of the type when the number was out of its range.
 template <typename Number>
-NumberReading readNumber(const std::string& text, Number& value) {
+NumberReading readNumber(const std::string& text, Number& value, bool* trailingText) {
     std::istringstream stream(text);
     stream.imbue(std::locale::classic());
     Number read{};
     stream >> read;
     if (!stream.fail()) {
         value = read;
+        if (trailingText != nullptr) {
+            stream >> std::ws;
+            *trailingText = !stream.eof();
+        }
         return NumberReading::kOk;
     }
     const bool extreme =
@@ -31,12 +37,30 @@ NumberReading readNumber(const std::string& text, Number& value) {
 
 }  // namespace
 
-NumberReading readInt(const std::string& text, std::int32_t& value) {
-    return readNumber(text, value);
+NumberReading readInt(const std::string& text, std::int32_t& value, bool* trailingText) {
+    return readNumber(text, value, trailingText);
 }
 
-NumberReading readFloat(const std::string& text, float& value) {
-    return readNumber(text, value);
+NumberReading readFloat(const std::string& text, float& value, bool* trailingText) {
+    return readNumber(text, value, trailingText);
+}
+
+bool readWholeDouble(const std::string& text, double& value) {
+    const char* first = text.data();
+    const char* last = text.data() + text.size();
+    if (first != last && *first == '+') {
+        ++first;
+        if (first != last && *first == '-') {
+            return false;
+        }
+    }
+    double read = 0.0;
+    const auto [end, error] = std::from_chars(first, last, read, std::chars_format::general);
+    if (error != std::errc() || end != last || first == last || !std::isfinite(read)) {
+        return false;
+    }
+    value = read;
+    return true;
 }
 
 std::optional<std::int32_t> textToInt(const std::string& text) {

@@ -18,10 +18,13 @@ enum class NumberReading {
 };
 
 // An integer read from the start of the text as formatted stream input reads it: leading
-// white space skipped, an optional sign, decimal digits; the rest is ignored.
-NumberReading readInt(const std::string& text, std::int32_t& value);
+// white space skipped, an optional sign, decimal digits; the rest is ignored. When
+// trailingText is given, it tells whether anything but white space followed the number.
+NumberReading readInt(const std::string& text, std::int32_t& value, bool* trailingText = nullptr);
 // A single-precision real read the same way, with a decimal point and exponent accepted.
-NumberReading readFloat(const std::string& text, float& value);
+NumberReading readFloat(const std::string& text, float& value, bool* trailingText = nullptr);
+// A double-precision real that is the whole text ("+" allowed in front, no blanks), finite.
+bool readWholeDouble(const std::string& text, double& value);
 
 // The same readings, with nothing for a text that holds no number in range.
 std::optional<std::int32_t> textToInt(const std::string& text);

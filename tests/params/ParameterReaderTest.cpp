@@ -200,11 +200,18 @@ TEST(ParameterReader, ConvertsNumbersAsStreamInputDoes) {
     EXPECT_EQ(Reading(parameterFileText({{22, "1.5e2"}})).p.postMaskPosition, 1);
 }
 
-TEST(ParameterReader, StopsAtTheFortyNinthValue) {
-    Reading r(parameterFileText() + "more = 1\nbroken line without a value\n" +
-              std::string(400, 'x') + "\n");
+TEST(ParameterReader, AfterTheFortyNinthValueReadsOnlyExtensionSettings) {
+    // Comments and blank lines after END are fine and give no setting.
+    Reading r(parameterFileText() + "\n   \t\n// notes = 1\n");
     EXPECT_TRUE(r.p.parameterFileLoaded) << r.output;
     EXPECT_EQ(r.output, "Parameter file loaded okay.\n");
+    EXPECT_FALSE(r.p.extensions.given);
+    // Any other line after END is refused, where the file used to stop reading.
+    Reading junk(parameterFileText() + "broken line without a value\n");
+    EXPECT_EQ(junk.output, "Parameter file " + junk.path +
+                               ": line 51 (\"broken line without a value\") is not an extension "
+                               "setting \"name = value\".\n");
+    expectDefaults(junk.p);
 }
 
 TEST(ParameterReader, RefusesValuesThatAreNoNumbers) {

@@ -71,7 +71,7 @@ TEST(Validation, EachCheckHasItsCodeJustPastItsBound) {
         {{{21, "10001"}}, 11},
         {{{22, "59"}}, 12},
         {{{23, "0"}}, 13},
-        {{{23, "10.01"}}, 13},
+        {{{23, "1000.1"}}, 13},
         {{{25, "50001"}}, 17},
         {{{26, "50001"}}, 18},
         {{{27, "20001"}}, 19},
@@ -98,7 +98,7 @@ TEST(Validation, EachCheckHasItsCodeJustPastItsBound) {
 }
 
 TEST(Validation, ValuesAtTheBoundsPass) {
-    EXPECT_EQ(faultCodeOf({{1, "10000"}, {21, "10000"}, {2, "0"}, {3, "1000"}, {23, "10"}}), 0);
+    EXPECT_EQ(faultCodeOf({{1, "10000"}, {21, "10000"}, {2, "0"}, {3, "1000"}, {23, "1000"}}), 0);
     EXPECT_EQ(faultCodeOf({{10, "3000"}, {11, "3000"}, {12, "3000"}, {13, "10"}, {16, "0"}}), 0);
     EXPECT_EQ(faultCodeOf({{16, "2000"}, {18, "30"}, {19, "100"}, {18, "1"}, {20, "1"}}), 0);
     EXPECT_EQ(faultCodeOf({{25, "50000"}, {26, "50000"}, {28, "10"}, {29, "10"}}), 0);
