@@ -6,7 +6,7 @@ FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 30
 JOBS ?= 2
 
-.PHONY: all build test demo bench test-sanitize fuzz clean
+.PHONY: all build test demo retrieval-demo bench test-sanitize fuzz clean
 
 all: build
 
@@ -19,6 +19,9 @@ test: build
 
 demo: build
 	bash examples/run-demo.sh $(BUILD_DIR)
+
+retrieval-demo: build
+	bash examples/ei-retrieval/run-retrieval.sh $(BUILD_DIR)
 
 bench:
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DCONESIM_BENCH=ON -DCONESIM_TESTS=OFF

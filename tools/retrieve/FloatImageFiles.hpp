@@ -10,7 +10,8 @@ namespace conesim::tools {
 
 enum class GreyMapping {
     kFullRange,  //!< black at the smallest finite value, white at the largest
-    kSymmetric,  //!< mid-grey at 0, black and white at -m and +m, m the largest |value|
+    kSymmetric,  //!< mid-grey at 0, black and white at -m and +m, m the 99th percentile of
+                 //!< the non-zero |values| (larger ones clamped)
 };
 
 struct FloatImage {
@@ -25,6 +26,15 @@ struct FloatImage {
 // black in the PNG. False with error set on failure.
 bool writeFloatImage(const std::string& folder, const std::string& name, const FloatImage& image,
                      GreyMapping mapping, std::string& error);
+
+// Writes two images of one size side by side into one greyscale PNG (left, a 2-pixel white
+// gap, right), both on the grey scale that mapping gives the right-hand image.
+bool writeSideBySidePng(const std::string& path, const FloatImage& left, const FloatImage& right,
+                        GreyMapping mapping, std::string& error);
+
+// The width and height in the MetaImage header at path ("DimSize = W H").
+bool readMetaImageSize(const std::string& path, std::uint32_t& width, std::uint32_t& height,
+                       std::string& error);
 
 // Reads a raw float image's values; false (error set) when it is not a whole number of floats.
 bool readFloatValues(const std::string& path, std::vector<float>& values, std::string& error);

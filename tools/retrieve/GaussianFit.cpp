@@ -92,9 +92,8 @@ bool logParabola(const ScaledCurve& data, Vector3& p) {
 }
 
 // Newton steps on the Poisson objective (convex in p), each halved until it lowers the
-// objective. True when the step has become negligible.
-bool maximiseLikelihood(const ScaledCurve& data, double scaledTotal, Vector3& p) {
-    const double tolerance = 1e-20 * (1.0 + scaledTotal);
+// objective. True once the objective cannot fall by more than its own rounding.
+bool maximiseLikelihood(const ScaledCurve& data, Vector3& p) {
     double current = objective(data, p);
     for (int iteration = 0; iteration < kMaxIterations; ++iteration) {
         Matrix3 hessian{};
@@ -116,26 +115,26 @@ bool maximiseLikelihood(const ScaledCurve& data, double scaledTotal, Vector3& p)
         // The Newton decrement: how much the objective can still fall, to second order.
         const double decrement =
             -(gradient[0] * step[0] + gradient[1] * step[1] + gradient[2] * step[2]);
-        if (!(decrement > tolerance)) {
-            return decrement <= tolerance;
+        const double scale = 1.0 + std::fabs(current);
+        if (!(decrement > 1e-13 * scale)) {
+            return decrement <= 1e-13 * scale;
         }
-        double scale = 1.0;
         bool lowered = false;
-        for (int halving = 0; halving < kMaxHalvings; ++halving) {
-            const Vector3 trial{p[0] + scale * step[0], p[1] + scale * step[1],
-                                p[2] + scale * step[2]};
+        double length = 1.0;
+        for (int halving = 0; halving < kMaxHalvings && !lowered; ++halving) {
+            const Vector3 trial{p[0] + length * step[0], p[1] + length * step[1],
+                                p[2] + length * step[2]};
             const double value = objective(data, trial);
-            if (value <= current) {
-                lowered = value < current || scale < 1.0;
+            if (value < current) {
                 p = trial;
                 current = value;
-                break;
+                lowered = true;
             }
-            scale *= 0.5;
+            length *= 0.5;
         }
         if (!lowered) {
             // No step lowers the objective any more: rounding has the last word.
-            return decrement < 1e-12 * (1.0 + scaledTotal);
+            return decrement < 1e-8 * scale;
         }
     }
     return false;
@@ -181,7 +180,7 @@ FitOutcome fitGaussian(std::span<const double> positions, std::span<const double
     if (!logParabola(data, p)) {
         return FitOutcome::kFlatCurve;
     }
-    if (!maximiseLikelihood(data, total / largest, p)) {
+    if (!maximiseLikelihood(data, p)) {
         return FitOutcome::kNoConvergence;
     }
     if (!(p[2] < 0.0)) {

@@ -267,12 +267,38 @@ int runComparison(const ComparisonOptions& options) {
     }
     const ComparisonFigures figures =
         compareWithTruth(transmission, refraction, trueTransmission, trueRefraction);
+    if (!options.output.empty()) {
+        SetupGeometry size;
+        if (!readMetaImageSize(file(options.truthFolder, "true-transmission.raw.mhd"),
+                               size.detectorWidth, size.detectorHeight, error) ||
+            static_cast<std::size_t>(size.detectorWidth) * size.detectorHeight !=
+                transmission.size()) {
+            return failure(kTool, error.empty() ? "the header of true-transmission.raw does not "
+                                                  "match its size"
+                                                : error);
+        }
+        if (!makeFolder(options.output, error) ||
+            !writeSideBySidePng(file(options.output, "transmission-compared.png"),
+                                imageOf(size, transmission), imageOf(size, trueTransmission),
+                                GreyMapping::kFullRange, error) ||
+            !writeSideBySidePng(file(options.output, "refraction-compared.png"),
+                                imageOf(size, refraction), imageOf(size, trueRefraction),
+                                GreyMapping::kSymmetric, error)) {
+            return failure(kTool, error);
+        }
+    }
     std::cout << "Inside the sample: " << figures.inside << " pixels (true transmission below 1), "
               << figures.inside - figures.compared << " of them not retrieved (NaN).\n"
               << "Refraction: Pearson correlation " << fixed(figures.correlation, 4)
               << " between retrieved and true, over " << figures.compared << " pixels.\n"
               << "Transmission: median relative error "
               << fixed(100.0 * figures.medianRelativeError, 2) << " %." << std::endl;
+    if (!options.output.empty()) {
+        std::cout << "Wrote "
+                  << joinedNames(options.output,
+                                 {"transmission-compared.png", "refraction-compared.png"})
+                  << " (retrieved left, true right, on the true image's grey scale)." << std::endl;
+    }
     if (options.minimumCorrelation && !(figures.correlation >= *options.minimumCorrelation)) {
         return failure(kTool, "the refraction correlation " + fixed(figures.correlation, 4) +
                                   " is below " + number(*options.minimumCorrelation));

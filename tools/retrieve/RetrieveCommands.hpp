@@ -27,6 +27,7 @@ struct TruthCommandOptions {
 struct ComparisonOptions {
     std::string retrievedFolder;
     std::string truthFolder;
+    std::string output;  //!< folder for the side-by-side PNGs; empty: none
     std::optional<double> minimumCorrelation;
     std::optional<double> maximumError;  //!< as a fraction (0.03 for 3 %)
 };

@@ -18,7 +18,7 @@ constexpr const char* kUsage =
     R"(Usage: conesim-retrieve FLAT_DIR SAMPLE_DIR -o OUT [--position NAME] [--min-counts N]
                         [--flat-variance V]
        conesim-retrieve --truth PARAMS -o OUT [--at FX,FY] [--ud]
-       conesim-retrieve --compare RETRIEVED_DIR TRUTH_DIR [--min-correlation R]
+       conesim-retrieve --compare RETRIEVED_DIR TRUTH_DIR [-o OUT] [--min-correlation R]
                         [--max-error E]
 
 Edge-illumination retrieval. FLAT_DIR and SAMPLE_DIR are two conesim-sweep folders over
@@ -61,7 +61,9 @@ sample or meets no attenuation).
 
 --compare RETRIEVED_DIR TRUTH_DIR: over the pixels inside the sample (true transmission
 below 1) that were retrieved, prints the Pearson correlation of refraction.raw with
-true-refraction.raw and the median of |T - T_true| / T_true of transmission.raw.
+true-refraction.raw and the median of |T - T_true| / T_true of transmission.raw. With
+-o OUT it also writes OUT/transmission-compared.png and OUT/refraction-compared.png:
+retrieved on the left, true on the right, both on the true image's grey scale.
   --min-correlation R   fail (status 1) when the correlation is below R
   --max-error E         fail (status 1) when the median relative error is above E
                         (a fraction: 0.03 for 3 %)
@@ -198,9 +200,7 @@ int runRetrieve(int argc, char** argv) {
                 return usageError(kTool, "--compare takes RETRIEVED_DIR and TRUTH_DIR (" +
                                              std::to_string(operands.size()) + " given)");
             }
-            if (!output.empty()) {
-                return usageError(kTool, "--compare writes no file; -o does not apply");
-            }
+            comparison.output = output;
             comparison.retrievedFolder = operands[0];
             comparison.truthFolder = operands[1];
             return runComparison(comparison);

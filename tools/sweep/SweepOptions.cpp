@@ -174,8 +174,7 @@ int parseSweepOptions(int argc, char** argv, SweepOptions& options) {
         }
         if (word.size() > 1 && word[0] == '-') {
             const bool takesValue = word == "--set" || word == "-o" || word == "--output" ||
-                                    word == "--seed" || word == "--threads" ||
-                                    word == "--program";
+                                    word == "--seed" || word == "--threads" || word == "--program";
             if (!takesValue) {
                 return usageError(kTool, "unknown argument '" + word + "'");
             }

@@ -89,8 +89,8 @@ bool writeRunParameters(const fs::path& folder, std::int64_t index, const std::s
             }
             break;
         }
-        const bool written = ::write(fd, text.data(), text.size()) ==
-                             static_cast<ssize_t>(text.size());
+        const bool written =
+            ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
         const bool closed = ::close(fd) == 0;
         if (!written || !closed) {
             fs::remove(candidate);
@@ -115,8 +115,8 @@ std::optional<std::uint64_t> scoredHits(const std::string& console) {
     static const std::regex hits(R"((^|\n)Detector scored (\d+) hits\.)");
     std::smatch match;
     std::optional<std::uint64_t> result;
-    for (auto it = console.cbegin();
-         std::regex_search(it, console.cend(), match, hits); it = match.suffix().first) {
+    for (auto it = console.cbegin(); std::regex_search(it, console.cend(), match, hits);
+         it = match.suffix().first) {
         result = std::stoull(match[2].str());
     }
     return result;
@@ -163,7 +163,7 @@ int planSweep(const SweepOptions& options, SweepEnvironment& environment, SweepP
     std::error_code code;
     plan.workFolder = fs::absolute(options.parameters, code).parent_path();
     plan.program = options.program.empty() ? programBesideTools(environment.selfPath)
-                                            : fs::absolute(options.program, code).string();
+                                           : fs::absolute(options.program, code).string();
     if (!executable(plan.program)) {
         return fail(environment, "cannot run " + plan.program +
                                      ": not an executable file (give conesim with --program)");
@@ -259,7 +259,8 @@ bool appendToStack(const SweepPlan& plan, const fs::path& image, std::int64_t sl
     const fs::path stack = plan.output / kSweepStackName;
     const std::uint64_t before = expected * static_cast<std::uint64_t>(slices - 1);
     {
-        std::ofstream file(stack, std::ios::binary | (slices == 1 ? std::ios::trunc : std::ios::app));
+        std::ofstream file(stack,
+                           std::ios::binary | (slices == 1 ? std::ios::trunc : std::ios::app));
         if (!file.is_open() || !writeChecked(file, bytes.data(), bytes.size()) ||
             !(file.close(), file)) {
             std::error_code code;
@@ -387,16 +388,15 @@ int runSweep(const SweepOptions& options, SweepEnvironment& environment) {
         const std::string mode = " (run mode " + std::to_string(plan.modes[k]) + ")";
         if (row.status != 0) {
             progress.line(row.runName + " " + label + mode + ": status " +
-                          std::to_string(row.status) + " after " + secondsText(row.seconds) +
-                          " s");
+                          std::to_string(row.status) + " after " + secondsText(row.seconds) + " s");
             progress.finish();
             if (!writeTable(plan, table, error)) {
                 fail(environment, error);
             }
-            environment.err << kTool << ": " << row.runName << " ended with status "
-                            << row.status << "; the sweep stops with its " << finished
-                            << " finished runs. The end of its output ("
-                            << logPath.string() << "):\n"
+            environment.err << kTool << ": " << row.runName << " ended with status " << row.status
+                            << "; the sweep stops with its " << finished
+                            << " finished runs. The end of its output (" << logPath.string()
+                            << "):\n"
                             << lastLines(console, 6) << std::endl;
             return row.status;
         }
