@@ -71,9 +71,9 @@ TEST(GaussianFitTest, AnOptimumThatRoundingKeepsFromImprovingCountsAsFound) {
     for (int k = 0; k < 9; ++k) {
         positions.push_back(0.375 * k / 8);
     }
+    const std::vector<double> counts = {0, 153, 661, 1043, 1154, 1005, 642, 180, 0};
     GaussianCurve curve;
-    ASSERT_EQ(fitGaussian(positions, {0, 153, 661, 1043, 1154, 1005, 642, 180, 0}, 20.0, curve),
-              FitOutcome::kFitted);
+    ASSERT_EQ(fitGaussian(positions, counts, 20.0, curve), FitOutcome::kFitted);
     EXPECT_NEAR(curve.centre, 0.18755, 1e-4);
     EXPECT_NEAR(curve.integral, 227.19, 0.01);
 }
