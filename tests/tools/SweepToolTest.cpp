@@ -1,14 +1,20 @@
 // conesim-sweep: the values it writes, its table of runs, and whole sweeps run with the
 // real program (and, where only the command lines matter, with a stand-in script) in
 // scratch folders.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <filesystem>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ParameterFileText.hpp"
@@ -324,6 +330,63 @@ TEST_F(SweepToolTest, SeedsAndThreadsArePassedOnRunByRun) {
         EXPECT_EQ(p.photonsToRun, 20000);
     }
     EXPECT_EQ(readText(dir.file("sweep/stack.raw.mhd")), stackHeader(3));
+}
+
+TEST_F(SweepToolTest, AStopSignalEndsTheRunInFlightWhichIsLeftOut) {
+    // A stand-in whose first run finishes at once and whose second waits for its signal.
+    const std::string out = (fs::canonical(dir.path()) / "sweep").string();
+    testing::writeText(dir.file("fake.sh"),
+                       "#!/bin/sh\n"
+                       "if [ \"$4\" = run-000 ]; then\n"
+                       "  head -c 6400 /dev/zero > '" +
+                           out +
+                           "/'\"$4\".1.dat; exit 0\n"
+                           "fi\n"
+                           "sleep 60 &\n"
+                           "trap 'echo INT >> \"" +
+                           out +
+                           "/signals\"; kill $!; exit 0' INT\n"
+                           "touch '" +
+                           out +
+                           "/waiting'\n"
+                           "wait\n");
+    ::chmod(dir.file("fake.sh").c_str(), 0755);
+    const pid_t sweepProcess = fork();
+    ASSERT_GE(sweepProcess, 0);
+    if (sweepProcess == 0) {
+        const int output = ::open(dir.file("console.txt").c_str(), O_WRONLY | O_CREAT, 0644);
+        if (output < 0 || ::chdir(dir.path().c_str()) != 0 || dup2(output, 1) < 0 ||
+            dup2(output, 2) < 0) {
+            _exit(99);
+        }
+        execl(CONESIM_SWEEP_TOOL, CONESIM_SWEEP_TOOL, "run.txt", "--seed", "7", "--set",
+              "detectorLrOffset=0:0.5:3", "-o", "sweep", "--program", "fake.sh",
+              static_cast<char*>(nullptr));
+        _exit(98);
+    }
+    // Wait (at most a minute, so that a broken sweep cannot hang the test) for run-001.
+    for (int i = 0; i < 600 && !fs::exists(out + "/waiting"); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    ASSERT_TRUE(fs::exists(out + "/waiting"));
+    ::kill(sweepProcess, SIGINT);
+    int status = 0;
+    ASSERT_EQ(::waitpid(sweepProcess, &status, 0), sweepProcess);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 128 + SIGINT);
+    // Exactly one interrupt reached the run: a second would end conesim at once.
+    EXPECT_EQ(readText(out + "/signals"), "INT\n");
+    EXPECT_NE(readText(dir.file("console.txt"))
+                  .find("Stopped by a signal: run-001 is left out; the sweep keeps its 1 "
+                        "finished runs.\n"),
+              std::string::npos)
+        << readText(dir.file("console.txt"));
+    EXPECT_TRUE(std::regex_match(readText(out + "/sweep.csv"),
+                                 std::regex("detectorLrOffset,run,status,hits,seconds\n"
+                                            "0,run-000,0,,[0-9.]+\n")))
+        << readText(out + "/sweep.csv");
+    EXPECT_EQ(readText(out + "/stack.raw.mhd"), stackHeader(1));
+    EXPECT_FALSE(fs::exists(out + "/run-002.log"));
 }
 
 TEST_F(SweepToolTest, HitCountingAndBadInputsAreReported) {

@@ -217,9 +217,11 @@ int prepareOutput(const SweepOptions& options, SweepEnvironment& environment,
         static const std::regex runFile(R"(run-\d+(\.1\.dat|\.1\.pgm|\.log))");
         for (const auto& entry : fs::directory_iterator(plan.output, code)) {
             const std::string name = entry.path().filename().string();
-            if (name == kSweepTableName || name == kSweepStackName ||
-                name == std::string(kSweepStackName) + ".mhd" || name == kSweepParametersName ||
-                std::regex_match(name, runFile)) {
+            // The parameter file itself may be an earlier sweep's copy: it stays.
+            const bool input = fs::equivalent(entry.path(), options.parameters, code);
+            if (!input && (name == kSweepTableName || name == kSweepStackName ||
+                           name == std::string(kSweepStackName) + ".mhd" ||
+                           name == kSweepParametersName || std::regex_match(name, runFile))) {
                 fs::remove(entry.path(), code);
             }
         }
@@ -343,6 +345,11 @@ int runSweep(const SweepOptions& options, SweepEnvironment& environment) {
         progress.runStarted(k, label);
         if (!options.seed) {
             waitForNewSecond(previousStart);
+        }
+        if (environment.stop != nullptr && *environment.stop != 0) {
+            progress.line("Stopped by a signal before " + row.runName + "; the sweep keeps its " +
+                          std::to_string(finished) + " finished runs.");
+            return 128 + *environment.stop;
         }
         std::string parametersName;
         if (!writeRunParameters(plan.workFolder, k, plan.editedTexts[k], parametersName, error)) {
