@@ -8,16 +8,18 @@
 #include <system_error>
 
 #include "driver/Banner.hpp"
+#include "driver/CommandLine.hpp"
 #include "driver/InterruptFile.hpp"
 #include "driver/RunLog.hpp"
-#include "util/RunNaming.hpp"
 #include "engine/MonteCarloRun.hpp"
-#include "util/RandomGenerator.hpp"
 #include "input/MaskImage.hpp"
 #include "input/SampleVolume.hpp"
 #include "output/ImageWriters.hpp"
 #include "params/FaultExplanation.hpp"
 #include "params/SimulationParameters.hpp"
+#include "precalc/SampleFileIdentity.hpp"
+#include "util/RandomGenerator.hpp"
+#include "util/RunNaming.hpp"
 
 namespace conesim {
 namespace {
@@ -47,11 +49,12 @@ std::optional<std::string> drawFreeRunName(RandomGenerator& random, const std::s
 
 // Everything after the parameter checks; split out so that allocation failures of the
 // run-wide buffers end the run with a message instead of a crash.
-int runSimulation(const std::vector<std::string>& args, DriverEnvironment& environment,
-                  SimulationParameters& p) {
+int runSimulation(const std::vector<std::string>& args, const CommandLine& line,
+                  DriverEnvironment& environment, SimulationParameters& p) {
     Console& console = environment.console;
-    if (args.size() == 3) {
-        p.finalPrefix = args[2];
+    const std::vector<std::string>& words = line.positional;
+    if (words.size() == 3) {
+        p.finalPrefix = words[2];
     }
     const std::string logPath = p.outputFolder + "/" + p.logFileName;
     const std::string imageBase = p.outputFolder + "/" + p.finalPrefix;
@@ -60,7 +63,8 @@ int runSimulation(const std::vector<std::string>& args, DriverEnvironment& envir
     std::vector<std::uint8_t> postMask(static_cast<std::size_t>(squared(p.postMaskSize)), 0);
 
     writeLine(console.out, "\nStarting Sample loading.");
-    readMaskImage(p.preMaskImageFile, preMask, squared(p.preMaskSize), p.preMaskActive);
+    readRunMask("Pre-sample", p.preMaskImageFile, preMask, squared(p.preMaskSize), p.preMaskActive,
+                console, p.warnings);
     if (p.sampleValueScale == 0.0F) {
         p.sampleValueScale = static_cast<float>(10.0 / static_cast<double>(p.sampleScaleX));
     }
@@ -74,13 +78,16 @@ int runSimulation(const std::vector<std::string>& args, DriverEnvironment& envir
                                    std::to_string(p.sampleDimZ) + ".");
         return kExitSampleFile;
     }
+    if (!sampleIsApartFromMapFiles(p.sampleFile, p.runMode, console)) return kExitSampleFile;
     writeLine(console.out, "Sample loaded/size-verified-as okay.");
-    readMaskImage(p.postMaskImageFile, postMask, squared(p.postMaskSize), p.postMaskActive);
+    readRunMask("Post-sample", p.postMaskImageFile, postMask, squared(p.postMaskSize),
+                p.postMaskActive, console, p.warnings);
 
     const std::time_t start = environment.clock();
-    RandomGenerator random(static_cast<std::uint32_t>(start));
+    const std::uint64_t seed = line.seed ? *line.seed : static_cast<std::uint32_t>(start);
+    RandomGenerator random(seed);
     std::string runName = "1";
-    if (args.size() == 3) {
+    if (words.size() == 3) {
         random.next();  // the run number a debugging run does not use
     } else if (std::optional<std::string> free = drawFreeRunName(random, imageBase)) {
         runName = *free;
@@ -115,6 +122,21 @@ int runSimulation(const std::vector<std::string>& args, DriverEnvironment& envir
     RunContext context{console, log, random};
     context.checkInterrupt = [&console] { return checkInterruptFile(console); };
     context.stopSignal = environment.stopSignal;
+    if (line.threads) {
+        ParallelSettings parallel;
+        parallel.threads = *line.threads > 0 ? *line.threads : availableCores();
+        parallel.seed = seed;
+        context.parallel = parallel;
+        report(console, log,
+               "Parallel run: " + std::to_string(parallel.threads) + " threads, batches of " +
+                   std::to_string(parallel.batchSize) + " photons, seed " + std::to_string(seed) +
+                   ".");
+    }
+    std::optional<ProgressLine> progress;
+    if (environment.terminal != nullptr) {
+        progress.emplace(*environment.terminal, p.photonsToRun);
+        context.progress = &*progress;
+    }
     const int status = runMonteCarlo(sample, detectorImage, context, runName, p, preMask, postMask);
     if (status != 0) {
         return status;
@@ -142,11 +164,25 @@ int runSimulation(const std::vector<std::string>& args, DriverEnvironment& envir
 int runProgram(const std::vector<std::string>& args, DriverEnvironment& environment) {
     Console& console = environment.console;
     SimulationParameters parameters;
-    if (args.size() != 2 && args.size() != 3) {
+    CommandLine line;
+    std::string optionError;
+    switch (parseCommandLine(args, line, optionError)) {
+        case CommandLineResult::kBadOption:
+            writeLine(console.out, "ERROR: " + optionError);
+            writeBannerAndUsage(console);
+            return kExitUsageOrFault;
+        case CommandLineResult::kHelp:
+            writeBannerAndUsage(console);
+            writeOptions(console);
+            return kExitOk;
+        case CommandLineResult::kRun:
+            break;
+    }
+    if (line.positional.size() != 2 && line.positional.size() != 3) {
         writeBannerAndUsage(console);
         return kExitUsageOrFault;
     }
-    parameters.readFile(args[1], console);
+    parameters.readFile(line.positional[1], console);
     if (!parameters.parameterFileLoaded) {
         writeLine(console.out, "ERROR: Loading parameter file.");
         return kExitParameterFileNotLoaded;
@@ -159,7 +195,7 @@ int runProgram(const std::vector<std::string>& args, DriverEnvironment& environm
         return kExitUsageOrFault;
     }
     try {
-        return runSimulation(args, environment, parameters);
+        return runSimulation(args, line, environment, parameters);
     } catch (const std::bad_alloc&) {
         writeLine(console.out, "ERROR: Not enough memory for the run's buffers.");
         return kExitOutputIncomplete;

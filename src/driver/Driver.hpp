@@ -29,6 +29,8 @@ struct DriverEnvironment {
     std::function<std::time_t()> clock = [] { return std::time(nullptr); };
     // Set (non-zero) by a signal handler when the user asks the run to stop.
     const volatile std::sig_atomic_t* stopSignal = nullptr;
+    // Standard error when it is a terminal: the live progress line goes there.
+    std::ostream* terminal = nullptr;
 };
 
 // Runs one simulation; args[0] is the program name. Returns the exit code.

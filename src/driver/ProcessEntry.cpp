@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <csignal>
 #include <iostream>
 
@@ -8,8 +10,9 @@ namespace {
 
 volatile std::sig_atomic_t stopRequested = 0;
 
-// The first SIGINT or SIGTERM asks the photon loop to finish after the photon in flight;
-// a second one ends the process at once.
+// The first SIGINT, SIGTERM or SIGHUP (the terminal or session closed) asks the run to stop:
+// the photon loop finishes after the photon in flight, the precalculation ends without
+// touching the files of earlier runs. A second one ends the process at once.
 extern "C" void onStopSignal(int signalNumber) {
     if (stopRequested != 0) {
         std::signal(signalNumber, SIG_DFL);
@@ -27,8 +30,15 @@ int runProgram(int argc, char** argv) {
     Console console{std::cout, std::cin};
     DriverEnvironment environment{console};
     environment.stopSignal = &stopRequested;
+    if (isatty(STDERR_FILENO) != 0) {
+        environment.terminal = &std::cerr;
+    }
     std::signal(SIGINT, onStopSignal);
     std::signal(SIGTERM, onStopSignal);
+    std::signal(SIGHUP, onStopSignal);
+    // Standard output piped into a reader that has gone (`| head`) must not end a run that
+    // can still write its images: the console writes then merely fail, and are dropped.
+    std::signal(SIGPIPE, SIG_IGN);
     return runProgram(args, environment);
 }
 

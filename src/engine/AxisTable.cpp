@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "util/NumericHelpers.hpp"
-#include "engine/PhotonLoop.hpp"
 
 namespace conesim {
 

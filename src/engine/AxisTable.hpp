@@ -8,10 +8,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/DetectorWindow.hpp"
 #include "engine/MaskTransmission.hpp"
+#include "engine/SampleTransport.hpp"
 #include "util/NumericHelpers.hpp"
 #include "util/RandomGenerator.hpp"
-#include "engine/SampleTransport.hpp"
 
 namespace conesim {
 

@@ -6,8 +6,8 @@
 
 #include "engine/Bilinear.hpp"
 #include "engine/PhotonPath.hpp"
-#include "util/RandomGenerator.hpp"
 #include "input/PhotonSource.hpp"
+#include "util/RandomGenerator.hpp"
 
 namespace conesim {
 

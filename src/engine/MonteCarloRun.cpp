@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <sstream>
 
+#include "engine/ImageCounts.hpp"
+#include "engine/ParallelPhotonRun.hpp"
 #include "engine/PhotonLoop.hpp"
 #include "engine/SamplePlaneSetup.hpp"
 #include "input/PhotonSource.hpp"
@@ -14,6 +16,48 @@ std::string floatText(float value) {
     std::ostringstream text;
     text << value;
     return text.str();
+}
+
+// The serial loop, or the parallel run when the run has parallel settings.
+PhotonLoopResult runPhotons(const PhotonLoopInputs& inputs, const PhotonSource& source,
+                            std::vector<std::uint32_t>& detectorImage, RunContext& context) {
+    const PhotonSetup setup(inputs, source.halfAngleX, source.halfAngleY, source.showAll);
+    if (!context.parallel) {
+        return runPhotonLoop(setup, detectorImage, context, inputs.runName);
+    }
+    BatchShare share;
+    if (context.cluster != nullptr) {
+        share = {context.cluster->rank(), context.cluster->size()};
+    }
+    return runParallelPhotons(setup, *context.parallel, detectorImage, context, inputs.runName,
+                              share);
+}
+
+// A run that stopped before its last photon says so, with the photons that ran.
+void reportEarlyStop(RunContext& context, const PhotonLoopResult& result,
+                     std::int32_t photonsToRun) {
+    if (result.stop == LoopStop::kNone) {
+        return;
+    }
+    const char* how =
+        result.stop == LoopStop::kSignal ? "by a stop signal" : "through the interrupt file";
+    report(context.console, context.log,
+           std::string("Run stopped ") + how + " after " + std::to_string(result.photonsRun) +
+               " of " + std::to_string(photonsToRun) + " photons.");
+}
+
+// Counts never wrap: a pixel that reached the largest count kept it, and the run says how
+// many pixels did.
+void reportSaturation(RunContext& context, const PhotonLoopResult& result,
+                      const std::vector<std::uint32_t>& detectorImage) {
+    if (result.lostCounts == 0) {
+        return;
+    }
+    const auto saturated = std::count(detectorImage.begin(), detectorImage.end(), kMaxCount);
+    report(context.console, context.log,
+           "WARNING: " + std::to_string(saturated) +
+               " pixels reached the largest count, 4294967295, and stopped counting; " +
+               std::to_string(result.lostCounts) + " counts were lost.");
 }
 
 }  // namespace
@@ -53,8 +97,14 @@ int runMonteCarlo(const SampleVolume& sample, std::vector<std::uint32_t>& detect
         sample.dimX, sample.dimY, sample.dimZ, parameters.sampleScaleX, parameters.sampleScaleY,
         parameters.sampleScaleZ, parameters.sampleStart);
     const PhotonLoopInputs inputs{parameters, geometry, planes, preMask, postMask, runName};
-    const PhotonLoopResult result = runPhotonLoop(inputs, source, detectorImage, context);
+    const PhotonLoopResult result = runPhotons(inputs, source, detectorImage, context);
     planes = SamplePlanes{};
+    if (context.progress != nullptr) {
+        context.progress->clear();
+    }
+    if (result.failed) {
+        return kRunProcessFailed;
+    }
     if (result.stalled) {
         report(context.console, context.log,
                "ERROR: No photon reached the detector's sensitive area in " +
@@ -62,8 +112,10 @@ int runMonteCarlo(const SampleVolume& sample, std::vector<std::uint32_t>& detect
                    " successive photons; the run cannot count its photons and stops.");
         return kRunNoDetectorHits;
     }
+    reportEarlyStop(context, result, parameters.photonsToRun);
     report(context.console, context.log,
            "Detector scored " + std::to_string(result.hitCount) + " hits.");
+    reportSaturation(context, result, detectorImage);
     return kRunOk;
 }
 

@@ -16,6 +16,8 @@ inline constexpr int kRunSpectrumFailed = 978;
 inline constexpr int kRunPlaneFilesMissing = 971;
 inline constexpr int kRunMapFilesMissing = 972;
 inline constexpr int kRunNoDetectorHits = 977;
+// Another process of a run spread over several processes failed; its message says why.
+inline constexpr int kRunProcessFailed = 980;
 
 // With countHitsOnly, this many photons in a row that miss the detector's sensitive area
 // end the run: such a set-up would otherwise never finish.

@@ -1,45 +1,36 @@
-// The photon loop: emission, pre-sample mask, coded-aperture window, sample plane,
-// post-sample mask, sensitive-area window, rounding, dithering, quantum efficiency, bounds.
+// The serial photon loop: one generator, photon after photon in one sequence, with the
+// progress lines, progress images and interrupt polls at the photons that reach their
+// multiples.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-#include "util/NumericHelpers.hpp"
+#include "engine/PhotonSetup.hpp"
 #include "engine/RunContext.hpp"
-#include "engine/SampleTransport.hpp"
 #include "input/PhotonSource.hpp"
-#include "params/SimulationParameters.hpp"
 
 namespace conesim {
 
-struct PhotonLoopInputs {
-    const SimulationParameters& parameters;
-    const SampleGeometry& sample;
-    const SamplePlanes& planes;
-    const std::vector<std::uint8_t>& preMask;
-    const std::vector<std::uint8_t>& postMask;
-    const std::string& runName;
-};
+// Why a photon loop ended before its last photon.
+enum class LoopStop { kNone, kInterruptFile, kSignal };
 
 struct PhotonLoopResult {
-    std::uint32_t hitCount = 0;  //!< photons scored on the detector
-    bool stalled = false;        //!< countHitsOnly and no photon reaches the sensitive area
+    std::uint64_t hitCount = 0;   //!< photons scored on the detector
+    std::int64_t photonsRun = 0;  //!< photons numbered (counted ones under countHitsOnly)
+    bool stalled = false;         //!< countHitsOnly and no photon reaches the sensitive area
+    bool failed = false;          //!< another process of the run failed (its message says why)
+    LoopStop stop = LoopStop::kNone;
+    std::uint64_t lostCounts = 0;  //!< scores lost to pixels already at 4294967295
 };
 
-// Runs the photons into detectorImage (already all 0).
+// Runs the photons into detectorImage (already all 0) with the run's one generator.
+PhotonLoopResult runPhotonLoop(const PhotonSetup& setup, std::vector<std::uint32_t>& detectorImage,
+                               RunContext& context, const std::string& runName);
+
+// The same, building the set-up from the inputs and the source's cone.
 PhotonLoopResult runPhotonLoop(const PhotonLoopInputs& inputs, PhotonSource& source,
                                std::vector<std::uint32_t>& detectorImage, RunContext& context);
-
-// Pixel fraction of a detector coordinate: u - floorWithTolerance(u as float).
-inline double pixelFraction(double u) {
-    return u - static_cast<double>(floorWithTolerance(static_cast<float>(u)));
-}
-// The window test of one coordinate: 0 <= frac - offset <= pif.
-inline bool insideWindow(double coordinate, float pif, float offset) {
-    const double shifted = pixelFraction(coordinate) - static_cast<double>(offset);
-    return shifted >= 0.0 && shifted <= static_cast<double>(pif);
-}
 
 }  // namespace conesim

@@ -10,11 +10,29 @@
 #include "precalc/Collapse.hpp"
 #include "precalc/InterfaceAngleMaps.hpp"
 #include "precalc/MapFileErrors.hpp"
+#include "precalc/MapFileHeaders.hpp"
 #include "precalc/MapNames.hpp"
+#include "precalc/PendingMapFiles.hpp"
 #include "precalc/RefractiveIndexMap.hpp"
 
 namespace conesim {
 namespace {
+
+template <typename T>
+std::int64_t countNotFinite(const std::vector<T>& values) {
+    return std::count_if(values.begin(), values.end(), [](T v) { return !std::isfinite(v); });
+}
+
+// Not-a-number or infinite plane values (a damaged file, one that is not a plane at all, or
+// settings that make the refractive indices undefined) make every photon crossing them miss
+// the detector; say so instead of running silently.
+void warnNotFinite(const std::string& name, std::int64_t notFinite, RunContext& context) {
+    if (notFinite > 0) {
+        report(context.console, context.log,
+               "WARNING: " + name + " holds " + std::to_string(notFinite) +
+                   " values that are not finite numbers.");
+    }
+}
 
 // Reads up to count doubles from the start of a plane file; what the file lacks stays 0.
 std::vector<double> readPlaneDoubles(const std::string& name, std::int64_t count,
@@ -35,15 +53,7 @@ std::vector<double> readPlaneDoubles(const std::string& name, std::int64_t count
     for (std::int64_t i = got; i < count; ++i) {
         values[static_cast<std::size_t>(i)] = 0.0;
     }
-    // Not-a-number or infinite values (a damaged file, or one that is not a plane at all)
-    // make every photon crossing them miss the detector; say so instead of running silently.
-    const auto notFinite =
-        std::count_if(values.begin(), values.end(), [](double v) { return !std::isfinite(v); });
-    if (notFinite > 0) {
-        report(context.console, context.log,
-               "WARNING: " + name + " holds " + std::to_string(notFinite) +
-                   " values that are not finite numbers.");
-    }
+    warnNotFinite(name, countNotFinite(values), context);
     return values;
 }
 
@@ -69,47 +79,109 @@ bool allOpen(const std::string& a, const std::string& b, const std::string& c) {
     return true;
 }
 
+VoxelSizes voxelSizesOf(const SimulationParameters& parameters) {
+    return VoxelSizes{parameters.sampleScaleX, parameters.sampleScaleY, parameters.sampleScaleZ};
+}
+
+// Mode 3: the refractive index map, the two interface angle maps and their headers.
+int makeVolumeMaps(const SampleVolume& sample, const SimulationParameters& parameters,
+                   RunContext& context, const PendingMapFiles& files, MapNames& names) {
+    report(context.console, context.log, "Calculating refractive index map.");
+    int status = buildRefractiveIndexMap(sample, names, context.console, context.log,
+                                         parameters.sampleValueScale, parameters.runMode,
+                                         parameters.sampleEnergy, context.stopSignal, &files);
+    if (status != kPrecalcOk) {
+        return status;
+    }
+    report(context.console, context.log, "Calculating sample interface map.");
+    status = buildInterfaceAngleMaps(sample, names, context.console, context.log,
+                                     voxelSizesOf(parameters), parameters.edgeSearchAcross,
+                                     parameters.edgeSearchDepth, parameters.runMode,
+                                     context.stopSignal, &files);
+    if (status != kPrecalcOk) {
+        return status;
+    }
+    return writeVolumeMapHeaders(sample, voxelSizesOf(parameters), context.console, context.log,
+                                 &files);
+}
+
+// Modes 3 and 4: the three planes from the volume maps, with previews and headers.
 int collapsePlanes(const SampleVolume& sample, const SimulationParameters& parameters,
-                   RunContext& context, const MapNames& names, SamplePlanes& planes) {
-    if (!allOpen(names[0], names[1], names[2])) {
+                   RunContext& context, const MapNames& names, const PendingMapFiles& files,
+                   SamplePlanes& planes) {
+    if (!allOpen(files.pathOf(names[0]), files.pathOf(names[1]), files.pathOf(names[2]))) {
         report(context.console, context.log,
                "ERROR: Could not find files: Z_ref-PRE,Z_iLR-PRE or Z_iUD-PRE check directory");
         return kRunMapFilesMissing;
     }
     report(context.console, context.log, "Collapsing LR interface map.");
-    int status = collapseInterfaceMap(context.console, context.log, names[1], names[0], sample.dimX,
-                                      sample.dimY, sample.dimZ, planes.lr, context.stopSignal);
+    int status =
+        collapseInterfaceMap(context.console, context.log, names[1], names[0], sample.dimX,
+                             sample.dimY, sample.dimZ, planes.lr, context.stopSignal, &files);
     if (status != kPrecalcOk) {
         return status;
     }
     report(context.console, context.log, "Collapsing UD interface map.");
     status = collapseInterfaceMap(context.console, context.log, names[2], names[0], sample.dimX,
-                                  sample.dimY, sample.dimZ, planes.ud, context.stopSignal);
+                                  sample.dimY, sample.dimZ, planes.ud, context.stopSignal, &files);
     if (status != kPrecalcOk) {
         return status;
     }
-    return collapseAttenuation(context.console, context.log, sample, names[0], parameters.runMode,
-                               planes.attenuation, context.stopSignal);
+    status = collapseAttenuation(context.console, context.log, sample, names[0], parameters.runMode,
+                                 planes.attenuation, context.stopSignal, &files);
+    if (status != kPrecalcOk) {
+        return status;
+    }
+    return writePlaneHeaders(sample, voxelSizesOf(parameters), context.console, context.log,
+                             &files);
 }
 
-// After a stopped or failed write, the planes on disk no longer form one set: some may be
-// new, some from an earlier run. All of them go, so that no later run mixes them.
-int discardPlanesAfter(int status) {
-    if (status == kPrecalcStopped || status == kMapWriteFailed) {
-        for (const char* map : {kRefractiveIndexMapName, kLrAngleMapName, kUdAngleMapName}) {
-            discardUnfinishedFile(std::string(map) + ".pca");
-            discardUnfinishedFile(std::string(map) + ".pgm");
+// Modes 3 and 4. Everything is made under temporary names and renamed into place only when
+// the whole precalculation has succeeded: a stop or a failure on the way leaves the maps
+// and planes of earlier runs as they were.
+int precalculate(const SampleVolume& sample, const SimulationParameters& parameters,
+                 RunContext& context, PendingMapFiles& files, SamplePlanes& planes) {
+    MapNames names{kRefractiveIndexMapName, kLrAngleMapName, kUdAngleMapName};
+    std::vector<std::vector<std::string>> sets;
+    if (parameters.runMode == 3) {
+        sets.push_back(volumeMapSetNames());
+    }
+    sets.push_back(planeSetNames());
+    for (const std::vector<std::string>& set : sets) {
+        files.add(set);
+    }
+    if (parameters.runMode == 3) {
+        const int status = makeVolumeMaps(sample, parameters, context, files, names);
+        if (status != kPrecalcOk) {
+            return status;
         }
     }
-    return status;
+    const int status = collapsePlanes(sample, parameters, context, names, files, planes);
+    if (status != kPrecalcOk) {
+        return status;
+    }
+    if (stopRequested(context.stopSignal)) {
+        return kPrecalcStopped;
+    }
+    std::string failedName;
+    if (!files.publish(sets, failedName)) {
+        reportWriteFailure(context.console, context.log, failedName, files.pathOf(failedName));
+        return kMapWriteFailed;
+    }
+    // Named as when a later mode-5 run reads these planes.
+    warnNotFinite(std::string(kRefractiveIndexMapName) + kPlaneSuffix,
+                  countNotFinite(planes.attenuation), context);
+    warnNotFinite(std::string(kLrAngleMapName) + kPlaneSuffix, countNotFinite(planes.lr), context);
+    warnNotFinite(std::string(kUdAngleMapName) + kPlaneSuffix, countNotFinite(planes.ud), context);
+    return kPrecalcOk;
 }
 
 }  // namespace
 
 int readCollapsedPlanes(const SampleVolume& sample, RunContext& context, SamplePlanes& planes) {
-    const std::string attenuationName = std::string(kRefractiveIndexMapName) + ".pca";
-    const std::string lrName = std::string(kLrAngleMapName) + ".pca";
-    const std::string udName = std::string(kUdAngleMapName) + ".pca";
+    const std::string attenuationName = std::string(kRefractiveIndexMapName) + kPlaneSuffix;
+    const std::string lrName = std::string(kLrAngleMapName) + kPlaneSuffix;
+    const std::string udName = std::string(kUdAngleMapName) + kPlaneSuffix;
     if (!allOpen(attenuationName, lrName, udName)) {
         report(context.console, context.log,
                "ERROR: Could not find files: Z_ref-PRE.pca or Z_iLR-PRE.pca or Z_iUD-PRE.pca "
@@ -125,31 +197,16 @@ int readCollapsedPlanes(const SampleVolume& sample, RunContext& context, SampleP
 
 int prepareSamplePlanes(const SampleVolume& sample, const SimulationParameters& parameters,
                         RunContext& context, SamplePlanes& planes) {
-    MapNames names;
-    if (parameters.runMode == 3) {
-        report(context.console, context.log, "Calculating refractive index map.");
-        int status = buildRefractiveIndexMap(sample, names, context.console, context.log,
-                                             parameters.sampleValueScale, parameters.runMode,
-                                             parameters.sampleEnergy, context.stopSignal);
-        if (status != kPrecalcOk) {
-            return discardPlanesAfter(status);
-        }
-        report(context.console, context.log, "Calculating sample interface map.");
-        status = buildInterfaceAngleMaps(
-            sample, names, context.console, context.log,
-            VoxelSizes{parameters.sampleScaleX, parameters.sampleScaleY, parameters.sampleScaleZ},
-            parameters.edgeSearchAcross, parameters.edgeSearchDepth, parameters.runMode,
-            context.stopSignal);
-        if (status != kPrecalcOk) {
-            return discardPlanesAfter(status);
-        }
-    } else {
-        names = {kRefractiveIndexMapName, kLrAngleMapName, kUdAngleMapName};
-    }
     if (parameters.runMode == 5) {
         return readCollapsedPlanes(sample, context, planes);
     }
-    return discardPlanesAfter(collapsePlanes(sample, parameters, context, names, planes));
+    // Whatever this run leaves unpublished is removed when files goes out of scope.
+    PendingMapFiles files;
+    const int status = precalculate(sample, parameters, context, files, planes);
+    if (status == kPrecalcStopped) {
+        reportPrecalcStopped(context.console, context.log);
+    }
+    return status;
 }
 
 }  // namespace conesim

@@ -1,5 +1,7 @@
 // Preparation of the three sample planes by run mode: computed from the sample (mode 3),
-// collapsed from stored volume maps (mode 4) or read from stored planes (mode 5).
+// collapsed from stored volume maps (mode 4) or read from stored planes (mode 5). Modes 3
+// and 4 make their maps and planes under temporary names and publish each set only when
+// the whole precalculation has succeeded.
 #pragma once
 
 #include "engine/RunContext.hpp"

@@ -66,18 +66,19 @@ struct UdView {
     float operator[](std::int64_t i) const { return columns[i].ud; }
 };
 
-// True when the photon is removed. May change the source's angles and offsets; the
-// tangents are kept in step with the angles. Inline: the photon loop calls it per photon.
-inline bool transportThroughSample(PhotonSource& source, PathTangents& tangents,
+// True when the photon is removed (absorbed, or crossing no material while showAll is
+// off). May change the photon's angles and offsets; the tangents are kept in step with the
+// angles. Inline: the photon loop calls it per photon.
+inline bool transportThroughSample(PhotonState& photon, PathTangents& tangents,
                                    const SampleGeometry& geometry, const PackedPlanes& planes,
-                                   RandomGenerator& random) {
+                                   bool showAll, RandomGenerator& random) {
     const double zMid = geometry.zMid;
-    const double xMid = tangents.x * zMid + source.offsetX;
-    const double yMid = tangents.y * zMid + source.offsetY;
+    const double xMid = tangents.x * zMid + photon.offsetX;
+    const double yMid = tangents.y * zMid + photon.offsetY;
     const float column =
-        sampleCoordinate(tangents.x, source.offsetX, zMid, geometry.scaleX, geometry.dimX);
+        sampleCoordinate(tangents.x, photon.offsetX, zMid, geometry.scaleX, geometry.dimX);
     const float row =
-        sampleCoordinate(tangents.y, source.offsetY, zMid, geometry.scaleY, geometry.dimY);
+        sampleCoordinate(tangents.y, photon.offsetY, zMid, geometry.scaleY, geometry.dimY);
     if (!onGrid(column, geometry.dimX) || !onGrid(row, geometry.dimY)) {
         return false;
     }
@@ -90,7 +91,7 @@ inline bool transportThroughSample(PhotonSource& source, PathTangents& tangents,
     const double attenuation =
         sampleBilinear<double>(AttenuationView{columns}, geometry.dimX, count, u, v);
     if (attenuation == 0.0) {
-        return !source.showAll;
+        return !showAll;
     }
     const auto transmission = static_cast<float>(std::exp(-attenuation));
     const float transmitted = transmission * 32767.0F;
@@ -103,26 +104,34 @@ inline bool transportThroughSample(PhotonSource& source, PathTangents& tangents,
     }
     const float deflectionX = sampleBilinear<float>(LrView{columns}, geometry.dimX, count, u, v);
     const float deflectionY = sampleBilinear<float>(UdView{columns}, geometry.dimX, count, u, v);
-    source.angleX += static_cast<double>(deflectionX);
-    source.angleY += static_cast<double>(deflectionY);
+    photon.angleX += static_cast<double>(deflectionX);
+    photon.angleY += static_cast<double>(deflectionY);
     // A zero deflection leaves the angle, and so its tangent, as it was.
     if (deflectionX != 0.0F) {
-        tangents.x = std::tan(source.angleX);
+        tangents.x = std::tan(photon.angleX);
     }
     if (deflectionY != 0.0F) {
-        tangents.y = std::tan(source.angleY);
+        tangents.y = std::tan(photon.angleY);
     }
     // The deflected path leaves from the point where the photon crossed the mid-plane.
-    source.offsetX = xMid - tangents.x * zMid;
-    source.offsetY = yMid - tangents.y * zMid;
+    photon.offsetX = xMid - tangents.x * zMid;
+    photon.offsetY = yMid - tangents.y * zMid;
     return false;
 }
 
-// The same with the planes as separate arrays (packed on every call; for single photons).
+// The same for the photon of a source, with the planes as separate arrays (packed on every
+// call; for single photons).
 inline bool transportThroughSample(PhotonSource& source, PathTangents& tangents,
                                    const SampleGeometry& geometry, const SamplePlanes& planes,
                                    RandomGenerator& random) {
-    return transportThroughSample(source, tangents, geometry, packPlanes(planes), random);
+    PhotonState photon{source.angleX, source.angleY, source.offsetX, source.offsetY};
+    const bool removed = transportThroughSample(photon, tangents, geometry, packPlanes(planes),
+                                                source.showAll, random);
+    source.angleX = photon.angleX;
+    source.angleY = photon.angleY;
+    source.offsetX = photon.offsetX;
+    source.offsetY = photon.offsetY;
+    return removed;
 }
 
 }  // namespace conesim

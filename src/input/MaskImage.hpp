@@ -6,11 +6,27 @@
 #include <string>
 #include <vector>
 
+#include "util/Console.hpp"
+
 namespace conesim {
+
+constexpr std::size_t kMaxMaskHeaderLine = 4096;  //!< characters of a skipped header line
+constexpr std::size_t kMaxMaskToken = 64;         //!< characters of one raster value
 
 // Fills the first pixelCount bytes of buffer (already all 0). Returns 1 when the mask is
 // inactive, 2 when the file cannot be opened (active is then cleared), else pixelCount.
+// A header line beyond kMaxMaskHeaderLine characters leaves the whole mask clear, and a
+// raster token beyond kMaxMaskToken characters the rest of it, with the reason in note
+// (when given): "line N of its header is longer than ..." or "holds a token ...".
 std::int64_t readMaskImage(const std::string& path, std::vector<std::uint8_t>& buffer,
-                           std::int64_t pixelCount, bool& active);
+                           std::int64_t pixelCount, bool& active, std::string* note = nullptr);
+
+// Reads a mask image of a run as readMaskImage does, and tells the user on the console,
+// and in warnings for the run log, when the image does not exist or cannot be read (the
+// mask is then off) or when part of it was left clear. maskName is "Pre-sample" or
+// "Post-sample".
+void readRunMask(const std::string& maskName, const std::string& path,
+                 std::vector<std::uint8_t>& buffer, std::int64_t pixelCount, bool& active,
+                 Console& console, std::vector<std::string>& warnings);
 
 }  // namespace conesim

@@ -7,6 +7,8 @@
 #include <limits>
 #include <system_error>
 
+#include "util/BoundedRead.hpp"
+
 namespace conesim {
 
 namespace {
@@ -80,10 +82,22 @@ PhotonSource loadSpectrum(const std::string& path, float detectorExtentX, float 
         writeLine(console.out, "\nSpectra file missing!");
         return source;
     }
-    // The mean is that of a single-precision sum, as the energies themselves are floats.
-    float sum = 0.0F;
+    // The energies are floats; their sum is kept in double precision, so that long spectra
+    // keep every energy's share, and the mean is rounded to single precision.
+    double sum = 0.0;
     std::string token;
-    while (file >> token) {
+    while (true) {
+        const BoundedReadResult read = readBoundedToken(file, token, kMaxSpectrumToken);
+        if (read == BoundedReadResult::kEnd) {
+            break;
+        }
+        if (read == BoundedReadResult::kTooLong) {
+            writeLine(console.out,
+                      "WARNING: Spectrum file " + path + " holds a token longer than " +
+                          std::to_string(kMaxSpectrumToken) + " characters (\"" +
+                          token.substr(0, 20) + "...\"); the rest of the file is not read.");
+            break;
+        }
         float value = 0.0F;
         const TokenKind kind = parseEnergy(token, value);
         if (kind == TokenKind::notANumber) {
@@ -94,12 +108,12 @@ PhotonSource loadSpectrum(const std::string& path, float detectorExtentX, float 
         // Values too large or too small for a float lie outside the accepted range.
         if (kind == TokenKind::number && value > kLowestEnergy && value < kHighestEnergy) {
             source.energies.push_back(value);
-            sum += value;
+            sum += static_cast<double>(value);
         }
     }
     source.energyCount = static_cast<std::int32_t>(source.energies.size());
     if (source.energyCount > 0) {
-        source.meanEnergy = sum / static_cast<float>(source.energyCount);
+        source.meanEnergy = static_cast<float>(sum / static_cast<double>(source.energyCount));
     }
     return source;
 }

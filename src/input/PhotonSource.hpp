@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "util/RandomGenerator.hpp"
 #include "util/Console.hpp"
+#include "util/RandomGenerator.hpp"
 
 namespace conesim {
 
@@ -26,8 +26,12 @@ struct PhotonSource {
     double halfAngleY = 0.0;            //!< atan(0.5 * extentY / distance)
 };
 
+constexpr std::size_t kMaxSpectrumToken = 64;  //!< characters of one energy in a spectrum file
+
 // Loads the spectrum file; a missing file gives a source without energies.
-// Tokens that are not numbers are reported with a warning and skipped.
+// Tokens that are not numbers are reported with a warning and skipped; a token longer than
+// kMaxSpectrumToken characters ends the reading with a warning (the energies before it
+// are kept), so that a file without white space is never held in memory or read forever.
 PhotonSource loadSpectrum(const std::string& path, float detectorExtentX, float detectorExtentY,
                           double detectorDistance, Console& console);
 

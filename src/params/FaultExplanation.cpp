@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <string_view>
 #include <vector>
@@ -40,7 +41,7 @@ std::string settingIs(int number, const std::string& valueText) {
 // stored single-precision number fails, the stored number follows.
 std::string realText(float value, const Check& passes) {
     const std::string shown = shortestText(value);
-    if (!passes(static_cast<double>(value)) && passes(std::stod(shown))) {
+    if (!passes(static_cast<double>(value)) && passes(std::strtod(shown.c_str(), nullptr))) {
         return shown + " (in single precision " + exactText(value) + ")";
     }
     return shown;
@@ -137,8 +138,9 @@ std::string window(const SimulationParameters& p, int pifNumber) {
     }
     const double sum = static_cast<double>(pif) + static_cast<double>(offset);
     const std::string shown = shortestText(static_cast<float>(sum));
-    const std::string sumText =
-        std::stod(shown) <= 1.0 ? exactText(sum) + " in single precision" : shown;
+    const std::string sumText = std::strtod(shown.c_str(), nullptr) <= 1.0
+                                    ? exactText(sum) + " in single precision"
+                                    : shown;
     const ParameterInfo& first = *findParameter(pifNumber);
     const ParameterInfo& second = *findParameter(pifNumber + 1);
     return "Settings " + std::to_string(pifNumber) + " (" + std::string(first.name) + ") and " +

@@ -10,7 +10,7 @@ namespace conesim {
 namespace {
 
 // Kept in the order of the file; a test compares every column with the README.
-const std::array<ParameterInfo, 48> kPositional = {{
+constexpr std::array<ParameterInfo, 48> kPositional = {{
     {1, "preMaskSize", ParameterKind::kUnsignedInteger, "pixels",
      "edge of the square pre-sample mask image", "≤ 10000", 1, "100", "1000", false,
      &SimulationParameters::preMaskSize},
@@ -148,7 +148,7 @@ const std::array<ParameterInfo, 48> kPositional = {{
 
 constexpr std::array<std::string_view, 2> kEnergyWords = {"mean", "spectrum"};
 
-const std::array<ParameterInfo, 4> kExtensions = {{
+constexpr std::array<ParameterInfo, 4> kExtensions = {{
     {0, "focalSpotFwhmX", ParameterKind::kReal, "length",
      "focal spot full width at half maximum along x; 0: a point source", "0 to 1000", 0, "0", "0.3",
      false, &ExtensionSettings::focalSpotFwhmX, 0.0, 1000.0},

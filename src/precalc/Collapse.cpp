@@ -28,11 +28,11 @@ void accumulateBoundary(const float* angles, const float* indexBefore, const flo
 
 int collapseWithArrays(Console& console, std::ostream& log, const std::string& angleMapName,
                        const std::string& indexMapName, int dimX, int dimY, int dimZ,
-                       std::vector<float>& plane, StopFlag stop) {
+                       std::vector<float>& plane, StopFlag stop, const PendingMapFiles* files) {
     const std::int64_t sliceSize = std::int64_t{dimX} * dimY;
     MapArray accumulator = MapArray::createDoubleMap(angleMapName, dimX, dimY, 1);
-    MapArray angles = MapArray::openFloatMap(angleMapName, dimX, dimY, 1);
-    MapArray indices = MapArray::openFloatMap(indexMapName, dimX, dimY, 2);
+    MapArray angles = MapArray::openFloatMap(mapFilePath(files, angleMapName), dimX, dimY, 1);
+    MapArray indices = MapArray::openFloatMap(mapFilePath(files, indexMapName), dimX, dimY, 2);
     if (!angles.isOpen() || !indices.isOpen()) {
         report(console, log,
                "ERROR: Could not open files: Z_ref-PRE or Z_iLR-PRE or Z_iUD-PRE check main "
@@ -41,7 +41,6 @@ int collapseWithArrays(Console& console, std::ostream& log, const std::string& a
     }
     for (int i = 1; i < dimZ; ++i) {
         if (stopRequested(stop)) {
-            reportPrecalcStopped(console, log);
             return kPrecalcStopped;
         }
         if (i % 10 == 0) {
@@ -64,8 +63,12 @@ int collapseWithArrays(Console& console, std::ostream& log, const std::string& a
     angles.close();
     indices.close();
 
-    const bool previewWritten = accumulator.writeMapPgm(console, log);
-    const bool planeWritten = accumulator.writeBinary(console, log) == accumulator.count();
+    const std::string previewName = angleMapName + kPreviewSuffix;
+    const std::string planeName = angleMapName + kPlaneSuffix;
+    const bool previewWritten =
+        accumulator.writeMapPgm(console, log, mapFilePath(files, previewName));
+    const bool planeWritten =
+        accumulator.writeBinary(console, log, mapFilePath(files, planeName)) == accumulator.count();
     angles.release();
     indices.release();
     plane = accumulator.takeAsFloat();
@@ -76,10 +79,10 @@ int collapseWithArrays(Console& console, std::ostream& log, const std::string& a
 
 int collapseInterfaceMap(Console& console, std::ostream& log, const std::string& angleMapName,
                          const std::string& indexMapName, int dimX, int dimY, int dimZ,
-                         std::vector<float>& plane, StopFlag stop) {
+                         std::vector<float>& plane, StopFlag stop, const PendingMapFiles* files) {
     try {
         return collapseWithArrays(console, log, angleMapName, indexMapName, dimX, dimY, dimZ, plane,
-                                  stop);
+                                  stop, files);
     } catch (const std::bad_alloc&) {
         writeLine(log, "Error reading values from  |" + indexMapName + "| .");
         return kCollapseFailed;
@@ -88,7 +91,7 @@ int collapseInterfaceMap(Console& console, std::ostream& log, const std::string&
 
 int collapseAttenuation(Console& console, std::ostream& log, const SampleVolume& sample,
                         const std::string& indexMapName, int runMode, std::vector<double>& plane,
-                        StopFlag stop) {
+                        StopFlag stop, const PendingMapFiles* files) {
     if (runMode < 3) {
         return kCollapseFailed;
     }
@@ -110,7 +113,6 @@ int collapseAttenuation(Console& console, std::ostream& log, const SampleVolume&
     report(console, log, "Collapsing array to one slice for attenuation.");
     for (std::int32_t z = 0; z < sample.dimZ; ++z) {
         if (stopRequested(stop)) {
-            reportPrecalcStopped(console, log);
             return kPrecalcStopped;
         }
         readSliceOrZeros(in, slice.data(), sliceSize);
@@ -121,8 +123,9 @@ int collapseAttenuation(Console& console, std::ostream& log, const SampleVolume&
     in.close();
     slice = std::vector<float>();
 
-    const std::string name = indexMapName + ".pca";
-    std::ofstream out(name, std::ios::binary | std::ios::trunc);
+    const std::string name = indexMapName + kPlaneSuffix;
+    const std::string path = mapFilePath(files, name);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
     const bool opened = out.is_open();
     if (opened && sliceSize > 0) {
         out.write(reinterpret_cast<const char*>(sums.data()),
@@ -132,7 +135,7 @@ int collapseAttenuation(Console& console, std::ostream& log, const SampleVolume&
     const bool written = opened && !out.fail();
     plane = std::move(sums);
     if (!written) {
-        reportWriteFailure(console, log, name);
+        reportWriteFailure(console, log, name, path);
         return kMapWriteFailed;
     }
     return kPrecalcOk;

@@ -21,6 +21,7 @@ struct AnglePass {
     bool alongY;              //!< neighbour columns along y (UD) instead of x (LR)
     std::ofstream* out;       //!< the pass's map file
     const std::string* name;  //!< its name, for messages
+    const std::string* path;  //!< where it is written
 };
 
 // One pass over the sample file: the angle of every voxel, written slice by slice.
@@ -66,26 +67,22 @@ int runPass(const SampleVolume& sample, std::istream& in, SliceWindow& window,
             }
         }
         if (!writeSlice(*pass.out, angles.data(), sliceSize)) {
-            reportWriteFailure(console, log, *pass.name);
+            reportWriteFailure(console, log, *pass.name, *pass.path);
             return kMapWriteFailed;
         }
     }
     pass.out->close();
     if (pass.out->fail()) {
-        reportWriteFailure(console, log, *pass.name);
+        reportWriteFailure(console, log, *pass.name, *pass.path);
         return kMapWriteFailed;
     }
     return kPrecalcOk;
 }
 
 // A pass that did not finish leaves its own map and the later pass's map unfinished.
-int endUnfinished(int status, Console& console, std::ostream& log,
-                  std::initializer_list<const std::string*> unfinished) {
-    for (const std::string* name : unfinished) {
-        discardUnfinishedFile(*name);
-    }
-    if (status == kPrecalcStopped) {
-        reportPrecalcStopped(console, log);
+int endUnfinished(int status, std::initializer_list<const std::string*> unfinished) {
+    for (const std::string* path : unfinished) {
+        discardUnfinishedFile(*path);
     }
     return status;
 }
@@ -94,16 +91,23 @@ int endUnfinished(int status, Console& console, std::ostream& log,
 
 int buildInterfaceAngleMaps(const SampleVolume& sample, MapNames& mapNames, Console& console,
                             std::ostream& log, VoxelSizes voxelSizes, int edgeSearchAcross,
-                            int edgeSearchDepth, int /*runMode*/, StopFlag stop) {
+                            int edgeSearchDepth, int /*runMode*/, StopFlag stop,
+                            const PendingMapFiles* files) {
     const std::string lrName = kLrAngleMapName;
     const std::string udName = kUdAngleMapName;
-    std::ofstream lrOut(lrName, std::ios::binary | std::ios::trunc);
-    std::ofstream udOut(udName, std::ios::binary | std::ios::trunc);
+    const std::string lrPath = mapFilePath(files, lrName);
+    const std::string udPath = mapFilePath(files, udName);
+    std::ofstream lrOut(lrPath, std::ios::binary | std::ios::trunc);
+    std::ofstream udOut(udPath, std::ios::binary | std::ios::trunc);
     mapNames[1] = lrName;
     mapNames[2] = udName;
     report(console, log, "Making inferface angle files Z_iLR-PRE and Z_iUD-PRE");
     if (!lrOut.is_open() || !udOut.is_open()) {
-        reportWriteFailure(console, log, !lrOut.is_open() ? lrName : udName);
+        if (!lrOut.is_open()) {
+            reportWriteFailure(console, log, lrName, lrPath);
+        } else {
+            reportWriteFailure(console, log, udName, udPath);
+        }
         return kMapWriteFailed;
     }
 
@@ -119,26 +123,34 @@ int buildInterfaceAngleMaps(const SampleVolume& sample, MapNames& mapNames, Cons
             report(console, log, sample.path + " failed to load.");
         }
 
-        const AnglePass lr{"Calculating interface angles in LR direction.", voxelSizes.x, false,
-                           &lrOut, &lrName};
+        const AnglePass lr{"Calculating interface angles in LR direction.",
+                           voxelSizes.x,
+                           false,
+                           &lrOut,
+                           &lrName,
+                           &lrPath};
         int status = runPass(sample, in, window, angles, lr, console, log, across, depth,
                              voxelSizes.z, stop);
         if (status != kPrecalcOk) {
             udOut.close();
-            return endUnfinished(status, console, log, {&lrName, &udName});
+            return endUnfinished(status, {&lrPath, &udPath});
         }
         in.clear();
         in.seekg(0, std::ios::beg);
-        const AnglePass ud{"Calculating interface angles in UD direction.", voxelSizes.y, true,
-                           &udOut, &udName};
+        const AnglePass ud{"Calculating interface angles in UD direction.",
+                           voxelSizes.y,
+                           true,
+                           &udOut,
+                           &udName,
+                           &udPath};
         window.zero();
         status = runPass(sample, in, window, angles, ud, console, log, across, depth, voxelSizes.z,
                          stop);
         if (status != kPrecalcOk) {
-            return endUnfinished(status, console, log, {&udName});
+            return endUnfinished(status, {&udPath});
         }
     } catch (const std::bad_alloc&) {
-        reportWriteFailure(console, log, lrName);
+        reportWriteFailure(console, log, lrName, lrPath);
         return kMapWriteFailed;
     }
     return kPrecalcOk;

@@ -5,24 +5,22 @@
 #include <ostream>
 
 #include "input/SampleVolume.hpp"
-#include "util/Console.hpp"
 #include "precalc/MapNames.hpp"
+#include "precalc/PendingMapFiles.hpp"
 #include "precalc/StopRequest.hpp"
+#include "precalc/VoxelSizes.hpp"
+#include "util/Console.hpp"
 
 namespace conesim {
 
-struct VoxelSizes {
-    float x;  //!< sampleScaleX (length units per voxel)
-    float y;  //!< sampleScaleY
-    float z;  //!< sampleScaleZ
-};
-
 // Two passes over the sample file (LR, then UD) through a rolling window of
-// 2 * edgeSearchDepth + 1 slices. Sets mapNames[1] and mapNames[2].
+// 2 * edgeSearchDepth + 1 slices, into "Z_iLR-PRE" and "Z_iUD-PRE" (written where files
+// places them). Sets mapNames[1] and mapNames[2].
 // Returns kPrecalcOk, kMapWriteFailed when a map could not be written in full, or
 // kPrecalcStopped when stop was raised (the unfinished maps are then removed).
 int buildInterfaceAngleMaps(const SampleVolume& sample, MapNames& mapNames, Console& console,
                             std::ostream& log, VoxelSizes voxelSizes, int edgeSearchAcross,
-                            int edgeSearchDepth, int runMode, StopFlag stop = nullptr);
+                            int edgeSearchDepth, int runMode, StopFlag stop = nullptr,
+                            const PendingMapFiles* files = nullptr);
 
 }  // namespace conesim

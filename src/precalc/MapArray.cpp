@@ -69,11 +69,16 @@ std::int64_t MapArray::readRange(std::int64_t start, std::int64_t n) {
 }
 
 std::int64_t MapArray::writeBinary(Console& console, std::ostream& report) {
+    return writeBinary(console, report, fileName_ + ".pca");
+}
+
+std::int64_t MapArray::writeBinary(Console& console, std::ostream& report,
+                                   const std::string& path) {
     const std::string name = fileName_ + ".pca";
-    std::ofstream out(name, std::ios::binary | std::ios::trunc);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
     if (!out.is_open()) {
         writeLine(console.out, "Error: Cannot write.");
-        reportWriteFailure(console, report, name);
+        reportWriteFailure(console, report, name, path);
         return 0;
     }
     writeLine(report, "\nWriting binary file " + name);
@@ -83,7 +88,7 @@ std::int64_t MapArray::writeBinary(Console& console, std::ostream& report) {
     }
     out.close();
     if (!hasDoubleData_ || out.fail()) {
-        reportWriteFailure(console, report, name);
+        reportWriteFailure(console, report, name, path);
         return 0;
     }
     return count_;

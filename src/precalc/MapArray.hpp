@@ -48,11 +48,15 @@ class MapArray {
     // when the file could not be created or written in full (reported on the console and
     // the report stream).
     std::int64_t writeBinary(Console& console, std::ostream& report);
+    // The same, written to path; messages still name fileName + ".pca".
+    std::int64_t writeBinary(Console& console, std::ostream& report, const std::string& path);
 
     // Double map: the slices summed into one dimX * dimY plane, rescaled to 0..255 and
     // written as an ASCII greyscale image to fileName + ".pgm". Returns false when there is
     // no double data or the file could not be written in full (reported).
     bool writeMapPgm(Console& console, std::ostream& report);
+    // The same, written to path; messages still name fileName + ".pgm".
+    bool writeMapPgm(Console& console, std::ostream& report, const std::string& path);
 
     // Double map: every value rounded to single precision; both buffers are released.
     std::vector<float> takeAsFloat();

@@ -24,6 +24,10 @@ long long greyLevel(double value) {
 }  // namespace
 
 bool MapArray::writeMapPgm(Console& console, std::ostream& report) {
+    return writeMapPgm(console, report, fileName_ + ".pgm");
+}
+
+bool MapArray::writeMapPgm(Console& console, std::ostream& report, const std::string& path) {
     const std::string name = fileName_ + ".pgm";
     if (!hasDoubleData_) {
         writeLine(console.out, "No result data found. ");
@@ -40,7 +44,7 @@ bool MapArray::writeMapPgm(Console& console, std::ostream& report) {
     }
     writeLine(report, "Writing PGM file ( " + name + " )");
 
-    std::ofstream out(name, std::ios::trunc);
+    std::ofstream out(path, std::ios::trunc);
     const bool opened = out.is_open();
 
     double min = plane.empty() ? 0.0 : plane[0];
@@ -74,7 +78,7 @@ bool MapArray::writeMapPgm(Console& console, std::ostream& report) {
         out.close();
     }
     if (!opened || out.fail()) {
-        reportWriteFailure(console, report, name);
+        reportWriteFailure(console, report, name, path);
         return false;
     }
     return true;

@@ -13,11 +13,12 @@ namespace conesim {
 
 int buildRefractiveIndexMap(const SampleVolume& sample, MapNames& mapNames, Console& console,
                             std::ostream& log, float sampleValueScale, int /*runMode*/,
-                            double sampleEnergy, StopFlag stop) {
+                            double sampleEnergy, StopFlag stop, const PendingMapFiles* files) {
     const std::string mapName = kRefractiveIndexMapName;
+    const std::string path = mapFilePath(files, mapName);
     writeLine(console.out, "Making Refractive index map called " + mapName);
     std::ifstream in(sample.path, std::ios::binary);
-    std::ofstream out(mapName, std::ios::binary | std::ios::trunc);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
     mapNames[0] = mapName;
     if (!in.is_open()) {
         // The existence check before the collapse stops the run on the missing map.
@@ -26,7 +27,7 @@ int buildRefractiveIndexMap(const SampleVolume& sample, MapNames& mapNames, Cons
     }
     if (!out.is_open()) {
         writeLine(console.out, "Cannot create file: " + mapName);
-        reportWriteFailure(console, log, mapName);
+        reportWriteFailure(console, log, mapName, path);
         return kMapWriteFailed;
     }
 
@@ -35,7 +36,7 @@ int buildRefractiveIndexMap(const SampleVolume& sample, MapNames& mapNames, Cons
     try {
         slice.resize(static_cast<std::size_t>(sliceSize));
     } catch (const std::bad_alloc&) {
-        reportWriteFailure(console, log, mapName);
+        reportWriteFailure(console, log, mapName, path);
         return kMapWriteFailed;
     }
     console.out.precision(15);
@@ -44,8 +45,7 @@ int buildRefractiveIndexMap(const SampleVolume& sample, MapNames& mapNames, Cons
     for (std::int32_t z = 0; z < sample.dimZ; ++z) {
         if (stopRequested(stop)) {
             out.close();
-            discardUnfinishedFile(mapName);
-            reportPrecalcStopped(console, log);
+            discardUnfinishedFile(path);
             return kPrecalcStopped;
         }
         const std::string progress = "Calculating refraction for slice " + std::to_string(z);
@@ -56,13 +56,13 @@ int buildRefractiveIndexMap(const SampleVolume& sample, MapNames& mapNames, Cons
             value = model.storedValue(value, sampleValueScale);
         }
         if (!writeSlice(out, slice.data(), sliceSize)) {
-            reportWriteFailure(console, log, mapName);
+            reportWriteFailure(console, log, mapName, path);
             return kMapWriteFailed;
         }
     }
     out.close();
     if (out.fail()) {
-        reportWriteFailure(console, log, mapName);
+        reportWriteFailure(console, log, mapName, path);
         return kMapWriteFailed;
     }
     return kPrecalcOk;

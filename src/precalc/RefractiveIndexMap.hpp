@@ -4,9 +4,10 @@
 #include <ostream>
 
 #include "input/SampleVolume.hpp"
-#include "util/Console.hpp"
 #include "precalc/MapNames.hpp"
+#include "precalc/PendingMapFiles.hpp"
 #include "precalc/StopRequest.hpp"
+#include "util/Console.hpp"
 
 namespace conesim {
 
@@ -15,11 +16,12 @@ double referenceAttenuation(double energyKeV);
 // Refractive index n of a scaled voxel value a at energyKeV; exactly 1 for a == 0.
 double refractiveIndex(double value, double energyKeV);
 
-// Streams the sample file slice by slice into "Z_ref-PRE" and sets mapNames[0].
-// Returns kPrecalcOk, kMapWriteFailed when the map could not be written in full, or
-// kPrecalcStopped when stop was raised (the unfinished map is then removed).
+// Streams the sample file slice by slice into "Z_ref-PRE" (written where files places it) and
+// sets mapNames[0]. Returns kPrecalcOk, kMapWriteFailed when the map could not be written in
+// full, or kPrecalcStopped when stop was raised (the unfinished map is then removed).
 int buildRefractiveIndexMap(const SampleVolume& sample, MapNames& mapNames, Console& console,
                             std::ostream& log, float sampleValueScale, int runMode,
-                            double sampleEnergy, StopFlag stop = nullptr);
+                            double sampleEnergy, StopFlag stop = nullptr,
+                            const PendingMapFiles* files = nullptr);
 
 }  // namespace conesim

@@ -50,23 +50,23 @@ BoundedReadResult readBoundedLine(std::istream& in, std::string& line, std::size
     return BoundedReadResult::kRead;
 }
 
-bool skipBoundedLine(std::istream& in, std::size_t maxLength) {
+BoundedReadResult skipBoundedLine(std::istream& in, std::size_t maxLength) {
     std::istream::sentry guard(in, true);
     if (!guard) {
-        return false;
+        return BoundedReadResult::kEnd;
     }
     std::streambuf* buffer = in.rdbuf();
     for (std::size_t count = 0; count <= maxLength + 1; ++count) {
         const Traits::int_type c = buffer->sbumpc();
         if (Traits::eq_int_type(c, Traits::eof())) {
             in.setstate(std::ios::eofbit);
-            return false;
+            return BoundedReadResult::kEnd;
         }
         if (Traits::to_char_type(c) == '\n') {
-            return true;
+            return BoundedReadResult::kRead;
         }
     }
-    return false;
+    return BoundedReadResult::kTooLong;
 }
 
 BoundedReadResult readBoundedToken(std::istream& in, std::string& token, std::size_t maxLength) {

@@ -20,9 +20,10 @@ enum class BoundedReadResult {
 // inside the line (the caller stops reading); a last line without a newline is a line.
 BoundedReadResult readBoundedLine(std::istream& in, std::string& line, std::size_t maxLength);
 
-// Skips the rest of a line without holding it; false when more than maxLength characters
-// come before its newline (the stream then stands inside the line) or the input ends first.
-bool skipBoundedLine(std::istream& in, std::size_t maxLength);
+// Skips a line without holding it: kRead when its newline came within maxLength + 1
+// characters (a carriage return may end it), kEnd when the input ended first, kTooLong
+// when it did not (the stream then stands inside the line).
+BoundedReadResult skipBoundedLine(std::istream& in, std::size_t maxLength);
 
 // Reads the next whitespace-separated token of at most maxLength characters, leading white
 // space skipped. On kTooLong the stream stands inside the token.

@@ -6,10 +6,26 @@
 #include <system_error>
 #include <utility>
 
+#include "util/OutputTarget.hpp"
+
 namespace conesim {
 
+namespace {
+
+// The name a commit replaces; a name whose links cannot be followed keeps its own name (its
+// check refuses it before anything is written).
+std::string targetOf(const std::string& path) {
+    std::string target;
+    std::string ignored;
+    return resolveOutputTarget(path, target, ignored) ? target : path;
+}
+
+}  // namespace
+
 PendingFile::PendingFile(std::string path)
-    : path_(std::move(path)), temporaryPath_(path_ + ".partial-" + std::to_string(::getpid())) {}
+    : path_(std::move(path)),
+      targetPath_(targetOf(path_)),
+      temporaryPath_(targetPath_ + ".partial-" + std::to_string(::getpid())) {}
 
 PendingFile::~PendingFile() {
     if (!committed_) {
@@ -18,7 +34,22 @@ PendingFile::~PendingFile() {
     }
 }
 
+bool PendingFile::check(std::string& error) const {
+    std::string target;
+    if (!usableOutputTarget(path_, target, error)) {
+        return false;
+    }
+    if (target != targetPath_) {
+        error = "cannot write " + path_ + ": its link changed while it was being written";
+        return false;
+    }
+    return true;
+}
+
 bool PendingFile::open(std::ofstream& file, std::string& error) const {
+    if (!check(error)) {
+        return false;
+    }
     file.open(temporaryPath_, std::ios::binary | std::ios::trunc);
     if (!file.is_open()) {
         error = "cannot create " + path_;
@@ -37,13 +68,41 @@ bool PendingFile::finish(std::ofstream& file, std::string& error) {
 }
 
 bool PendingFile::commit(std::string& error) {
+    if (!check(error)) {
+        return false;
+    }
     std::error_code code;
-    std::filesystem::rename(temporaryPath_, path_, code);
+    std::filesystem::rename(temporaryPath_, targetPath_, code);
     if (code) {
         error = "cannot create " + path_ + ": " + code.message();
         return false;
     }
     committed_ = true;
+    return true;
+}
+
+void PendingFile::withdraw() {
+    if (committed_) {
+        std::error_code ignored;
+        std::filesystem::remove(targetPath_, ignored);
+        committed_ = false;
+    }
+}
+
+bool commitTogether(std::initializer_list<PendingFile*> files, std::string& error) {
+    for (const PendingFile* file : files) {
+        if (!file->check(error)) {
+            return false;
+        }
+    }
+    for (auto current = files.begin(); current != files.end(); ++current) {
+        if (!(*current)->commit(error)) {
+            for (auto done = files.begin(); done != current; ++done) {
+                (*done)->withdraw();
+            }
+            return false;
+        }
+    }
     return true;
 }
 

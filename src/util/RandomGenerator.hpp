@@ -26,6 +26,26 @@ class RandomGenerator {
 
     std::uint64_t state() const { return state_; }
 
+    // Moves the generator delta draws ahead, exactly as delta calls of next() would, in
+    // O(log delta) steps: the state follows s -> M s + C, so delta steps are one affine map
+    // M^delta s + C (M^delta - 1) / (M - 1), built by squaring.
+    void advance(std::uint64_t delta) {
+        std::uint64_t accMultiplier = 1;
+        std::uint64_t accIncrement = 0;
+        std::uint64_t multiplier = kMultiplier;
+        std::uint64_t increment = kIncrement;
+        while (delta > 0) {
+            if ((delta & 1U) != 0) {
+                accMultiplier *= multiplier;
+                accIncrement = accIncrement * multiplier + increment;
+            }
+            increment = (multiplier + 1) * increment;
+            multiplier *= multiplier;
+            delta >>= 1U;
+        }
+        state_ = accMultiplier * state_ + accIncrement;
+    }
+
   private:
     static constexpr std::uint64_t kMultiplier = 6364136223846793005ULL;
     static constexpr std::uint64_t kIncrement = 1442695040888963407ULL;

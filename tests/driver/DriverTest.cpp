@@ -67,7 +67,7 @@ TEST(Driver, ParameterProblemsStopBeforeAnyFile) {
     EXPECT_EQ(fault.exitCode, 12);
     EXPECT_EQ(fault.console,
               "Parameter file loaded okay.\nERROR: Parameter file not sensible.\nFault code (See "
-              "README): 24\n");
+              "README): 24\nSetting 32 (runMode) is 2; it must be 3, 4 or 5.\n");
     EXPECT_FALSE(fs::exists("OUT/Logger.txt"));
 }
 
@@ -78,6 +78,7 @@ TEST(Driver, WrongSampleSizeEndsWith32) {
     EXPECT_EQ(result.exitCode, 32);
     EXPECT_EQ(result.console,
               "Parameter file loaded okay.\n\nStarting Sample loading.\n"
+              "WARNING: Pre-sample mask image pre.pgm does not exist; the pre-sample mask is off.\n"
               "ERROR: Sample size is wrong or sample file is missing.\n"
               "Sample name stated as Sample.bin.\nDimensions stated as 20x20x4.\n");
     EXPECT_FALSE(fs::exists("OUT/Logger.txt"));
@@ -93,14 +94,21 @@ TEST(Driver, MissingOutputFolderEndsWith13BeforeAnyWork) {
     EXPECT_FALSE(contains(result.console, "Starting Monte-Carlo sim."));
 }
 
+// The test set-up names mask images that do not exist: both masks are off.
+const std::string kPreMaskWarning =
+    "WARNING: Pre-sample mask image pre.pgm does not exist; the pre-sample mask is off.";
+const std::string kPostMaskWarning =
+    "WARNING: Post-sample mask image post.pgm does not exist; the post-sample mask is off.";
+
 TEST(Driver, CompleteRunWritesImagesAndItsLogRecord) {
     RunSetup setup;
     RunResult result = setup.run();
     ASSERT_EQ(result.exitCode, 0) << result.console;
     const std::string run = RunSetup::runNameAt();
     const std::string expectedConsole =
-        "Parameter file loaded okay.\n\nStarting Sample loading.\n"
-        "Sample loaded/size-verified-as okay.\n\nLog file located at OUT/Logger.txt\n\n"
+        "Parameter file loaded okay.\n\nStarting Sample loading.\n" + kPreMaskWarning +
+        "\nSample loaded/size-verified-as okay.\n" + kPostMaskWarning +
+        "\n\nLog file located at OUT/Logger.txt\n\n"
         "Run number " +
         run +
         "\nRunning for 10000 runs.\nImages produced every 550000 runs.\n\n"
@@ -126,7 +134,8 @@ TEST(Driver, CompleteRunWritesImagesAndItsLogRecord) {
                                "Run number " + run + " started at:\n" +
                                asctimeOf(RunSetup::kClock) + "Using paramter file: params.txt\n";
     EXPECT_EQ(log.substr(0, header.size()), header);
-    EXPECT_TRUE(contains(log, "The End Checkword was: END\n------------\n\n"));
+    EXPECT_TRUE(contains(log, "The End Checkword was: END\n------------\n\n" + kPreMaskWarning +
+                                  "\n" + kPostMaskWarning + "\n"));
     EXPECT_TRUE(contains(log, "\nStarting Monte-Carlo sim.\nRan 1000 photons.\n"));
     const std::string trailer = "Final image wrote.\n\n------------\nRun number " + run +
                                 " finished at:\n" + asctimeOf(RunSetup::kClock) + rule + "\n\n";
@@ -210,7 +219,12 @@ TEST(Driver, ConfirmedInterruptKeepsTheImages) {
         "continues: \n";
     RunResult stopped = setup.run(args, RunSetup::kClock, "y\n");
     EXPECT_EQ(stopped.exitCode, 0);
-    EXPECT_TRUE(contains(stopped.console, prompt + "Detector scored "));
+    // The photon after which it stopped, number 0, is the one photon that ran.
+    EXPECT_TRUE(contains(stopped.console,
+                         prompt + "Run stopped through the interrupt file after 1 of 10000 "
+                                  "photons.\nDetector scored "));
+    EXPECT_TRUE(contains(readText("OUT/Logger.txt"),
+                         "Run stopped through the interrupt file after 1 of 10000 photons.\n"));
     EXPECT_TRUE(contains(stopped.console, "Run complete.\n"));
     EXPECT_LT(sumOfCounts("OUT/int.1.dat"), 10U);
 
@@ -238,6 +252,8 @@ TEST(Driver, StopSignalEndsTheLoopAndKeepsTheImages) {
     RunResult result = setup.run({"conesim", "params.txt"}, RunSetup::kClock, "", &stop);
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_LE(sumOfCounts("OUT/Final." + RunSetup::runNameAt() + ".dat"), 1U);
+    EXPECT_TRUE(
+        contains(result.console, "Run stopped by a stop signal after 1 of 10000 photons.\n"));
     EXPECT_TRUE(contains(readText("OUT/Logger.txt"), "finished at:\n"));
 }
 

@@ -410,8 +410,9 @@ std::vector<Case> parameterFileCases() {
                      5,
                      {},
                      replaceText("params.txt", sound + garbageBytes(1 << 20, 11)),
-                     0,
-                     {"Parameter file loaded okay.\n", "Run number 1 finished.\n"}});
+                     11,
+                     {"Parameter file params.txt: line 51 (",
+                      "is not an extension setting \"name = value\".\n", loading}});
     cases.push_back(
         {"parameter file",
          "line of 300 characters",

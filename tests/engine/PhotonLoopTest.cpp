@@ -10,6 +10,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "LoopCase.hpp"
 #include "ReferencePhotonLoop.hpp"
 #include "engine/PhotonLoop.hpp"
 #include "output/ImageWriters.hpp"
@@ -17,88 +18,7 @@
 namespace conesim {
 namespace {
 
-std::vector<std::uint8_t> grating(std::uint32_t size, int period, int opaque) {
-    std::vector<std::uint8_t> mask(std::size_t{size} * size);
-    for (std::size_t i = 0; i < mask.size(); ++i) {
-        mask[i] = static_cast<int>(i % size) % period < opaque ? 1 : 0;
-    }
-    return mask;
-}
-
-struct LoopCase {
-    SimulationParameters p;
-    SampleGeometry geometry;
-    SamplePlanes planes;
-    std::vector<std::uint8_t> preMask;
-    std::vector<std::uint8_t> postMask;
-
-    // The default detector; a 40 x 40 sample plane of 0.5-unit columns from 60 on, with an
-    // absorbing disc whose rim deflects outwards, and 4-period gratings on both masks.
-    LoopCase() {
-        p.runMode = 5;
-        p.photonsToRun = 200000;
-        p.reportEvery = 2000000000;
-        p.splashEvery = 2000000000;
-        p.postMaskPosition = 100;
-        geometry = makeSampleGeometry(40, 40, 10, 0.5F, 0.5F, 0.5F, 60.0F);
-        planes.attenuation.assign(1600, 0.0);
-        planes.lr.assign(1600, 0.0F);
-        planes.ud.assign(1600, 0.0F);
-        for (int y = 0; y < 40; ++y) {
-            for (int x = 0; x < 40; ++x) {
-                const int r2 = (x - 20) * (x - 20) + (y - 20) * (y - 20);
-                const std::size_t i = static_cast<std::size_t>(y * 40 + x);
-                if (r2 < 225) {
-                    planes.attenuation[i] = 0.3;
-                }
-                if (r2 >= 144 && r2 < 225) {
-                    planes.lr[i] = (x < 20 ? -0.002F : 0.002F);
-                    planes.ud[i] = (y < 20 ? -0.001F : 0.001F);
-                }
-            }
-        }
-        preMask = grating(p.preMaskSize, 4, 2);
-        postMask = grating(p.postMaskSize, 5, 2);
-    }
-
-    static std::uint64_t hashOf(const std::vector<std::uint32_t>& image) {
-        std::uint64_t hash = 14695981039346656037ULL;
-        for (std::uint32_t count : image) {
-            hash = (hash ^ count) * 1099511628211ULL;
-        }
-        return hash;
-    }
-
-    // Runs the engine's loop and the plain reference on the same seed; both must agree.
-    std::pair<std::uint32_t, std::uint64_t> run(std::uint32_t seed) {
-        std::vector<std::uint32_t> image;
-        const std::uint32_t hits = runInto(seed, image);
-        std::vector<std::uint32_t> reference(image.size(), 0);
-        RandomGenerator random(seed);
-        const testing::ReferenceSetup setup{p, geometry, planes, preMask, postMask};
-        EXPECT_EQ(testing::runReferencePhotonLoop(setup, random, reference), hits);
-        EXPECT_TRUE(reference == image) << "the loop differs from the reference";
-        return {hits, hashOf(image)};
-    }
-
-    std::uint32_t runInto(std::uint32_t seed, std::vector<std::uint32_t>& image) {
-        std::ostringstream out;
-        std::ostringstream log;
-        std::istringstream in;
-        Console console{out, in};
-        RandomGenerator random(seed);
-        RunContext context{console, log, random};
-        PhotonSource source =
-            loadSpectrum("", static_cast<float>(p.detectorWidth) * p.detectorPixelSizeX,
-                         static_cast<float>(p.detectorHeight) * p.detectorPixelSizeY,
-                         static_cast<double>(p.detectorPosition), console);
-        source.showAll = p.showAllPhotons;
-        image.assign(std::size_t{p.detectorWidth} * p.detectorHeight, 0);
-        const std::string name = "1";
-        const PhotonLoopInputs inputs{p, geometry, planes, preMask, postMask, name};
-        return runPhotonLoop(inputs, source, image, context).hitCount;
-    }
-};
+using testing::LoopCase;
 
 TEST(PhotonLoop, EachPhotonDrawsMagnitudeThenSignPerAxis) {
     // One photon with nothing in its way lands where the photon draw's angles point.

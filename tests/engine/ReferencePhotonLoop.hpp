@@ -8,6 +8,7 @@
 #include <sstream>
 #include <vector>
 
+#include "engine/DetectorWindow.hpp"
 #include "engine/MaskTransmission.hpp"
 #include "engine/PhotonLoop.hpp"
 #include "engine/SampleTransport.hpp"

@@ -29,7 +29,7 @@ run_target() {
 }
 
 status=0
-targets=(parameter_file mask_image spectrum map_file)
+targets=(parameter_file mask_image spectrum map_file tool_arguments)
 for ((i = 0; i < ${#targets[@]}; i += 2)); do
     pids=()
     for name in "${targets[@]:i:2}"; do

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <limits>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -147,6 +150,135 @@ TEST(MaskImageTest, StatedCountLargerThanTheBufferDoesNotOverrun) {
     bool active = true;
     EXPECT_EQ(readMaskImage(path, buffer, 4, active), 4);
     EXPECT_EQ(buffer, (Bytes{1, 1}));
+}
+
+// The raster as formatted stream input reads it: four lines skipped, then integers until
+// the first extraction that fails.
+Bytes streamReading(const std::string& text, std::size_t count) {
+    std::istringstream in(text);
+    for (int line = 0; line < 4; ++line) {
+        in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+    }
+    Bytes buffer(count, 0);
+    for (std::size_t i = 0; i < count; ++i) {
+        int value = 0;
+        if (!(in >> value)) {
+            break;
+        }
+        buffer[i] = value > 0 ? 1 : 0;
+    }
+    return buffer;
+}
+
+TEST(MaskImageTest, TokensGiveTheIntegersThatStreamInputGives) {
+    const char* tokens[] = {"12abc",       "1.5",
+                            "12-3",        "+4",
+                            "+-5",         "-0",
+                            "007",         "2147483647",
+                            "2147483648",  "-2147483648",
+                            "-",           "+",
+                            "-2147483649", "99999999999999999999",
+                            "0x10",        "3+",
+                            "1-1-1",       "-1+2",
+                            "5e2",         "--5",
+                            "0-0"};
+    ScratchDir dir;
+    const std::string path = dir.file("mask.pgm");
+    for (const char* token : tokens) {
+        const std::string text = "P2\n# c\n3 3\n255\n1 " + std::string(token) + " 1 1 1 1 1 1 1\n";
+        testing::writeText(path, text);
+        EXPECT_EQ(readMask(path, 3).buffer, streamReading(text, 9)) << token;
+    }
+}
+
+TEST(MaskImageTest, OverlongHeaderLineLeavesTheMaskClearWithANote) {
+    ScratchDir dir;
+    const std::string path = dir.file("mask.pgm");
+    // A header line of 4096 characters (and a carriage return) is skipped; 4098 are not.
+    testing::writeText(path, "P2\n" + std::string(4096, '#') + "\r\n2 2\n255\n1 1 1 1\n");
+    EXPECT_EQ(readMask(path, 2).buffer, (Bytes{1, 1, 1, 1}));
+    testing::writeText(path, "P2\n# c\n" + std::string(4098, '2') + "\n255\n1 1 1 1\n");
+    Bytes buffer(4, 0);
+    bool active = true;
+    std::string note;
+    EXPECT_EQ(readMaskImage(path, buffer, 4, active, &note), 4);
+    EXPECT_TRUE(active);
+    EXPECT_EQ(buffer, (Bytes{0, 0, 0, 0}));
+    EXPECT_EQ(note, "line 3 of its header is longer than 4096 characters; the mask is left clear");
+    // An endless device is refused within its first line.
+    std::string deviceNote;
+    EXPECT_EQ(readMaskImage("/dev/zero", buffer, 4, active, &deviceNote), 4);
+    EXPECT_EQ(deviceNote,
+              "line 1 of its header is longer than 4096 characters; the mask is left clear");
+}
+
+TEST(MaskImageTest, OverlongTokenLeavesTheRestClearWithANote) {
+    ScratchDir dir;
+    const std::string path = dir.file("mask.pgm");
+    testing::writeText(path, "P2\n# c\n2 2\n255\n1 " + std::string(63, '0') + "1 " +
+                                 std::string(65, '9') + " 1\n");
+    Bytes buffer(4, 0);
+    bool active = true;
+    std::string note;
+    EXPECT_EQ(readMaskImage(path, buffer, 4, active, &note), 4);
+    EXPECT_EQ(buffer, (Bytes{1, 1, 0, 0}));
+    EXPECT_EQ(note,
+              "holds a token longer than 64 characters (\"99999999999999999999...\"); the "
+              "rest of the mask is left clear");
+}
+
+struct RunMaskRead {
+    Bytes buffer = Bytes(4, 0);
+    bool active = true;
+    std::string console;
+    std::vector<std::string> warnings;
+};
+
+RunMaskRead readForRun(const std::string& name, const std::string& path, bool active = true) {
+    RunMaskRead read;
+    read.active = active;
+    std::ostringstream out;
+    std::istringstream in;
+    Console console{out, in};
+    readRunMask(name, path, read.buffer, 4, read.active, console, read.warnings);
+    read.console = out.str();
+    return read;
+}
+
+TEST(MaskImageTest, RunMaskTellsWhyAMaskIsOffOrPartlyClear) {
+    ScratchDir dir;
+    const std::string missing = dir.file("none.pgm");
+    const RunMaskRead absent = readForRun("Pre-sample", missing);
+    EXPECT_FALSE(absent.active);
+    const std::string absentWarning = "WARNING: Pre-sample mask image " + missing +
+                                      " does not exist; the pre-sample mask is off.";
+    EXPECT_EQ(absent.console, absentWarning + "\n");
+    EXPECT_EQ(absent.warnings, std::vector<std::string>{absentWarning});
+
+    std::filesystem::create_directory(dir.file("folder"));
+    const RunMaskRead folder = readForRun("Post-sample", dir.file("folder"));
+    EXPECT_EQ(folder.warnings,
+              std::vector<std::string>{"WARNING: Post-sample mask image " + dir.file("folder") +
+                                       " cannot be read; the post-sample mask is off."});
+
+    const std::string longToken = dir.file("long.pgm");
+    testing::writeText(longToken, "P2\n# c\n2 2\n255\n1 " + std::string(70, 'x') + "\n");
+    const RunMaskRead partly = readForRun("Post-sample", longToken);
+    EXPECT_TRUE(partly.active);
+    EXPECT_EQ(partly.buffer, (Bytes{1, 0, 0, 0}));
+    EXPECT_EQ(partly.warnings,
+              std::vector<std::string>{"WARNING: Post-sample mask image " + longToken +
+                                       " holds a token longer than 64 characters (\"" +
+                                       std::string(20, 'x') +
+                                       "...\"); the rest of the mask is left clear."});
+
+    // A mask already off, or read completely, says nothing.
+    EXPECT_TRUE(readForRun("Pre-sample", missing, false).warnings.empty());
+    const std::string good = dir.file("good.pgm");
+    testing::writeText(good, "P2\n# c\n2 2\n255\n0 1 0 1\n");
+    const RunMaskRead complete = readForRun("Pre-sample", good);
+    EXPECT_EQ(complete.console, "");
+    EXPECT_EQ(complete.buffer, (Bytes{0, 1, 0, 1}));
 }
 
 }  // namespace

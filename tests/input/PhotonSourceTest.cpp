@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "TestSupport.hpp"
-#include "util/RandomGenerator.hpp"
 #include "input/PhotonSource.hpp"
+#include "util/RandomGenerator.hpp"
 
 namespace conesim {
 namespace {
@@ -56,12 +56,59 @@ TEST(SpectrumTest, DecimalFormsAreReadAsCorrectlyRoundedFloats) {
         loadText("60 60.5 6.05e1 +7 499.99997 0.1 1e-50 1e50", capture, dir);
     EXPECT_EQ(source.energies, (std::vector<float>{60.0F, 60.5F, 60.5F, 7.0F, 499.99997F, 0.1F}));
     EXPECT_EQ(capture.out.str(), "");
-    // Energies listed several times weigh that many times; the sum is single precision.
-    float sum = 0.0F;
+    // Energies listed several times weigh that many times; the sum is double precision and
+    // the mean is rounded to single precision.
+    double sum = 0.0;
     for (float e : source.energies) {
         sum += e;
     }
-    EXPECT_EQ(source.meanEnergy, sum / 6.0F);
+    EXPECT_EQ(source.meanEnergy, static_cast<float>(sum / 6.0));
+}
+
+TEST(SpectrumTest, MeanOfALongSpectrumKeepsEveryEnergysShare) {
+    // A million lines of 21.3: a single-precision sum drifts to a mean of 21.358.
+    std::string text;
+    text.reserve(5000000);
+    for (int i = 0; i < 1000000; ++i) {
+        text += "21.3\n";
+    }
+    ScratchDir dir;
+    ConsoleCapture capture;
+    const PhotonSource source = loadText(text, capture, dir);
+    EXPECT_EQ(source.energyCount, 1000000);
+    EXPECT_EQ(source.meanEnergy, 21.3F);
+    // Half a million each of 14 and 30.5: the mean is exactly their midpoint.
+    text.clear();
+    for (int i = 0; i < 500000; ++i) {
+        text += "14 30.5\n";
+    }
+    EXPECT_EQ(loadText(text, capture, dir).meanEnergy, 22.25F);
+    EXPECT_EQ(capture.out.str(), "");
+}
+
+TEST(SpectrumTest, OverlongTokenEndsTheReadingWithAShortQuote) {
+    ScratchDir dir;
+    ConsoleCapture capture;
+    const std::string path = dir.file("Spectrum");
+    // 64 characters are still a token; 65 are not, and nothing after them is read.
+    const std::string longest = "20." + std::string(61, '0');
+    testing::writeText(path, "10 " + longest + " 30\n" + std::string(65, '7') + " 40\n");
+    const PhotonSource source = loadSpectrum(path, 400.0F, 400.0F, 150.0, capture.console);
+    EXPECT_EQ(source.energies, (std::vector<float>{10.0F, 20.0F, 30.0F}));
+    EXPECT_EQ(source.meanEnergy, 20.0F);
+    EXPECT_EQ(capture.out.str(),
+              "WARNING: Spectrum file " + path + " holds a token longer than 64 characters (\"" +
+                  std::string(20, '7') + "...\"); the rest of the file is not read.\n");
+}
+
+TEST(SpectrumTest, EndlessDeviceIsReadOnlyUpToItsFirstOverlongToken) {
+    ConsoleCapture capture;
+    const PhotonSource source = loadSpectrum("/dev/zero", 400.0F, 400.0F, 150.0, capture.console);
+    EXPECT_EQ(source.energyCount, 0);
+    EXPECT_EQ(capture.out.str(),
+              "WARNING: Spectrum file /dev/zero holds a token longer than 64 "
+              "characters (\"" +
+                  std::string(20, '\0') + "...\"); the rest of the file is not read.\n");
 }
 
 TEST(SpectrumTest, TokenThatIsNotANumberIsReportedAndSkipped) {

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "ParameterFileText.hpp"
 #include "TestSupport.hpp"
@@ -254,6 +256,78 @@ TEST(ParameterReader, RefusesOverlongLines) {
     // 255 characters are fine.
     Reading ok("note ; " + std::string(248, 'c') + "\n" + numberedFile("END\n"));
     EXPECT_TRUE(ok.p.parameterFileLoaded) << ok.output;
+}
+
+TEST(ParameterReader, NumbersWithCharactersAfterThemLoadWithAWarning) {
+    Reading r(parameterFileText({{1, "2S6"},
+                                 {25, "12.7"},
+                                 {3, "0.5mm"},
+                                 {27, "150.5x"},
+                                 {30, "1yes"},
+                                 {26, "40\t"},
+                                 {28, "1e0"},
+                                 {4, "12abc"}}));
+    ASSERT_TRUE(r.p.parameterFileLoaded) << r.output;
+    const std::string prefix = "WARNING: Parameter file " + r.path + ": ";
+    const std::vector<std::string> expected = {
+        prefix + "value 1 (preMaskSize) \"2S6\" has characters after its number; it is read as 2.",
+        prefix +
+            "value 3 (preMaskScale) \"0.5mm\" has characters after its number; it is read "
+            "as 0.5.",
+        prefix +
+            "value 25 (detectorWidth) \"12.7\" has characters after its number; it is read "
+            "as 12.",
+        prefix +
+            "value 27 (detectorPosition) \"150.5x\" has characters after its number; it is "
+            "read as 150.",
+        prefix +
+            "value 30 (showAllPhotons) \"1yes\" has characters after its number; it is "
+            "read as 1.",
+    };
+    EXPECT_EQ(r.p.warnings, expected);
+    std::string console;
+    for (const std::string& warning : expected) {
+        console += warning + "\n";
+    }
+    EXPECT_EQ(r.output, console + "Parameter file loaded okay.\n");
+    EXPECT_EQ(r.p.preMaskSize, 2U);
+    EXPECT_EQ(r.p.detectorHeight, 40U);
+    // A refused file keeps no warnings.
+    Reading refused(parameterFileText({{1, "2S6"}, {40, "none"}}));
+    EXPECT_TRUE(refused.p.warnings.empty());
+    EXPECT_EQ(refused.output,
+              "Parameter file " + refused.path + ": value 40 (\"none\") is not a number.\n");
+}
+
+TEST(ParameterReader, TextInMemoryReadsLikeAFile) {
+    std::ostringstream out;
+    std::istringstream in;
+    Console console{out, in};
+    SimulationParameters p;
+    p.readText(parameterFileText({{25, "64"}}), "memory", console);
+    EXPECT_EQ(out.str(), "Parameter file loaded okay.\n");
+    EXPECT_TRUE(p.parameterFileLoaded);
+    EXPECT_EQ(p.parameterFileName, "memory");
+    EXPECT_EQ(p.detectorWidth, 64U);
+    out.str("");
+    p.readText(numberedFile(""), "memory", console);
+    EXPECT_EQ(out.str(), "Paramater file memory is too short.\nLast line (number 48) was 48.\n");
+    expectDefaults(p);
+}
+
+TEST(ParameterReader, EndlessInputIsRefusedAtItsFirstLine) {
+    std::ostringstream out;
+    std::istringstream in;
+    Console console{out, in};
+    SimulationParameters p;
+    p.readFile("/dev/zero", console);
+    EXPECT_EQ(out.str(), "Parameter file /dev/zero: line 1 (\"" + std::string(40, '\0') +
+                             "...\") is longer than 255 characters.\n");
+    expectDefaults(p);
+    // An over-long line after END is refused too, since extension lines are read.
+    Reading r(parameterFileText() + "// " + std::string(253, '-') + "\n");
+    EXPECT_EQ(r.output, "Parameter file " + r.path + ": line 51 (\"// " + std::string(37, '-') +
+                            "...\") is longer than 255 characters.\n");
 }
 
 }  // namespace

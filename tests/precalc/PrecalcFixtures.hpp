@@ -2,8 +2,10 @@
 // record filled by hand, and generated phantoms written as sample files.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -74,6 +76,16 @@ inline float phantomValue(int x, int y, int z, int dimX, int dimY, int dimZ) {
 inline std::vector<float> makePhantom(int dimX, int dimY, int dimZ) {
     return makeVolume(dimX, dimY, dimZ,
                       [&](int x, int y, int z) { return phantomValue(x, y, z, dimX, dimY, dimZ); });
+}
+
+// The names of the entries of a folder, sorted.
+inline std::vector<std::string> fileNamesIn(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 inline float atIndex(const std::vector<float>& volume, int dimX, int dimY, int x, int y, int z) {

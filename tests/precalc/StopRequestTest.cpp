@@ -6,6 +6,7 @@
 #include "precalc/Collapse.hpp"
 #include "precalc/InterfaceAngleMaps.hpp"
 #include "precalc/MapFileErrors.hpp"
+#include "precalc/PendingMapFiles.hpp"
 #include "precalc/RefractiveIndexMap.hpp"
 
 namespace conesim {
@@ -13,9 +14,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using testing::CapturedConsole;
-
-const std::string kStoppedMessage =
-    "Run stopped by a signal during the precalculation; unfinished map files were removed.\n";
 
 struct StoppedRun : ::testing::Test {
     testing::ScratchDir dir;
@@ -38,8 +36,29 @@ TEST_F(StoppedRun, MapStepsEndAndRemoveTheirUnfinishedFiles) {
         kPrecalcStopped);
     EXPECT_FALSE(fs::exists("Z_iLR-PRE"));
     EXPECT_FALSE(fs::exists("Z_iUD-PRE"));
-    EXPECT_NE(console.out.str().find(kStoppedMessage), std::string::npos);
-    EXPECT_NE(log.str().find(kStoppedMessage), std::string::npos);
+    // The run that called them says once what the stop left behind.
+    EXPECT_EQ(console.out.str().find("stopped"), std::string::npos);
+    EXPECT_EQ(log.str().find("stopped"), std::string::npos);
+}
+
+// Given the run's pending files, a stopped step removes only its own temporary file; the
+// map of an earlier run under the real name stays as it was.
+TEST_F(StoppedRun, StepsWritingUnderTemporaryNamesLeaveTheEarlierMaps) {
+    for (const char* map : {"Z_ref-PRE", "Z_iLR-PRE", "Z_iUD-PRE"}) {
+        testing::writeText(map, "earlier");
+    }
+    PendingMapFiles files(".partial-test");
+    files.add({"Z_ref-PRE", "Z_iLR-PRE", "Z_iUD-PRE"});
+    EXPECT_EQ(buildRefractiveIndexMap(sample, names, console.console, log, 1000.0F, 3, 30.0, &stop,
+                                      &files),
+              kPrecalcStopped);
+    EXPECT_EQ(buildInterfaceAngleMaps(sample, names, console.console, log, {1, 1, 1}, 3, 20, 3,
+                                      &stop, &files),
+              kPrecalcStopped);
+    for (const char* map : {"Z_ref-PRE", "Z_iLR-PRE", "Z_iUD-PRE"}) {
+        EXPECT_EQ(testing::readText(map), "earlier") << map;
+        EXPECT_FALSE(fs::exists(std::string(map) + ".partial-test")) << map;
+    }
 }
 
 TEST_F(StoppedRun, CollapsesEndBeforeWritingAPlane) {

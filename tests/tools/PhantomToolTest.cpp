@@ -78,6 +78,7 @@ TEST(PhantomToolTest, PrintsTheSampleDimensionsAndFileSize) {
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out,
               "Wrote s.bin: 10 x 20 x 30 voxels, 24000 bytes.\n"
+              "Wrote s.bin.mhd: its MetaImage header.\n"
               "Parameter file values 10 to 12:\n"
               "sampleDimX = 10\nsampleDimY = 20\nsampleDimZ = 30\n");
 }

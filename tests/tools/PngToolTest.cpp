@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -179,6 +180,93 @@ TEST(PngToolTest, BadArgumentsAreUsageErrors) {
     };
     testing::expectUsageErrors(CONESIM_PNG_TOOL, "conesim-png", bad, dir.path());
     EXPECT_FALSE(std::filesystem::exists(dir.file("a.png")));
+}
+
+TEST(PngToolTest, EveryRunPrintsTheRangeItMapped) {
+    ScratchDir dir;
+    testing::writeValues(dir.file("a.dat"), std::vector<std::uint32_t>{3, 7, 11, 4000000000U});
+    ToolResult result = pngTool(dir, {"a.dat", "--width", "2"});
+    ASSERT_EQ(result.status, 0);
+    EXPECT_EQ(result.out,
+              "Range: 3 to 4000000000\n"
+              "Wrote a.png: 2 x 2, grey 0 to 255 for 3 to 4000000000 (linear).\n");
+    result = pngTool(dir, {"a.dat", "--width", "2", "--log", "--max", "0.125"});
+    ASSERT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, "");
+    result = pngTool(dir, {"a.dat", "--width", "2", "--log", "--min", "-2.5e-7", "--max", "11"});
+    ASSERT_EQ(result.status, 0);
+    EXPECT_EQ(result.out,
+              "Range: -2.5e-07 to 11\n"
+              "Wrote a.png: 2 x 2, grey 0 to 255 for -2.5e-07 to 11 (logarithmic).\n");
+}
+
+// A deflection plane with values of both signs: white at 0, pure blue and red at the ends of
+// the symmetric range, halfway colours halfway.
+TEST(PngToolTest, ColormapIsADivergingMapSymmetricAboutZero) {
+    ScratchDir dir;
+    testing::writeValues(dir.file("Z_iLR-PRE.pca"),
+                         std::vector<double>{-2e-5, -1e-5, 0.0, 1e-5, 4e-5,
+                                             std::numeric_limits<double>::quiet_NaN()});
+    ToolResult result = pngTool(dir, {"Z_iLR-PRE.pca", "--width", "3", "--colormap"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out,
+              "Range: -4e-05 to 4e-05\n"
+              "Wrote Z_iLR-PRE.png: 3 x 2, blue at -4e-05, white at 0, red at 4e-05 (linear).\n");
+    tools::RgbImage png;
+    std::string error;
+    ASSERT_TRUE(tools::readRgbPng(dir.file("Z_iLR-PRE.png"), png, error)) << error;
+    EXPECT_EQ(png.width, 3U);
+    EXPECT_EQ(png.height, 2U);
+    // -2e-5 is half way to blue: 255 - 127.5 rounds to 127; -1e-5 a quarter: 255 - 64.
+    EXPECT_EQ(png.pixels, (std::vector<std::uint8_t>{127, 127, 255, 191, 191, 255, 255, 255, 255,
+                                                     255, 191, 191, 255, 0, 0, 0, 0, 0}));
+    // Given bounds: --max alone sets --min to its negative; values beyond are clamped.
+    result = pngTool(dir, {"Z_iLR-PRE.pca", "--width", "3", "--colormap", "--max", "1e-5"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out.substr(0, result.out.find('\n')), "Range: -1e-05 to 1e-05");
+    ASSERT_TRUE(tools::readRgbPng(dir.file("Z_iLR-PRE.png"), png, error)) << error;
+    EXPECT_EQ(
+        std::vector<std::uint8_t>(png.pixels.begin(), png.pixels.begin() + 15),
+        (std::vector<std::uint8_t>{0, 0, 255, 0, 0, 255, 255, 255, 255, 255, 0, 0, 255, 0, 0}));
+}
+
+TEST(PngToolTest, ColormapOfAnImageOfZerosIsWhiteAndLogarithmicSidesFollowTheirFormula) {
+    ScratchDir dir;
+    testing::writeValues(dir.file("zero.pca"), std::vector<double>{0.0, 0.0});
+    ASSERT_EQ(pngTool(dir, {"zero.pca", "--width", "2", "--colormap"}).status, 0);
+    tools::RgbImage png;
+    std::string error;
+    ASSERT_TRUE(tools::readRgbPng(dir.file("zero.png"), png, error)) << error;
+    EXPECT_EQ(png.pixels, std::vector<std::uint8_t>(6, 255));
+    // D = 1: -9 lies at ln(10) / ln(100) = 0.5 of the way to blue, 99 at the red end.
+    testing::writeValues(dir.file("s.pca"), std::vector<double>{-9.0, 99.0});
+    ASSERT_EQ(
+        pngTool(dir, {"s.pca", "--width", "2", "--colormap", "--log", "--log-offset", "1"}).status,
+        0);
+    ASSERT_TRUE(tools::readRgbPng(dir.file("s.png"), png, error)) << error;
+    EXPECT_EQ(png.pixels, (std::vector<std::uint8_t>{127, 127, 255, 255, 0, 0}));
+}
+
+TEST(PngToolTest, PgmWordsAreBoundedAndQuotedShort) {
+    ScratchDir dir;
+    testing::writeText(dir.file("long.pgm"), "P2\n2 1\n255\n1 " + std::string(1000000, '7') + "\n");
+    ToolResult result = pngTool(dir, {"long.pgm"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "conesim-png: long.pgm: a word longer than 64 characters: '" +
+                              std::string(40, '7') + "...'\n");
+    testing::writeText(dir.file("word.pgm"), "P2\n2 1\n255\n1 " + std::string(60, 'w') + "\n");
+    result = pngTool(dir, {"word.pgm"});
+    EXPECT_EQ(result.err, "conesim-png: word.pgm: value 2 '" + std::string(40, 'w') +
+                              "...' is not a whole number\n");
+    // A mask image's second line is passed over however long it is, with or without "#".
+    testing::writeText(dir.file("mask.pgm"),
+                       "P2\n" + std::string(100000, 'c') + "\n2 1\n255\n0 255\n");
+    result = pngTool(dir, {"mask.pgm"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    testing::writeText(dir.file("gimp.pgm"), "P2\nCREATOR: GIMP PNM Filter\n2 1\n255\n0 255\n");
+    result = pngTool(dir, {"gimp.pgm"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(readPng(dir.file("gimp.png")).pixels, (std::vector<std::uint8_t>{0, 255}));
 }
 
 TEST(PngToolTest, TypeOverridesTheEnding) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -32,7 +33,9 @@ TEST(SumToolTest, AddsPixelByPixelInTheProgramsLayouts) {
     const ToolResult result =
         sumTool(dir, {"--width", "3", "-o", "total", "a.dat", "b.dat", "c.dat"});
     ASSERT_EQ(result.status, 0) << result.err;
-    EXPECT_EQ(result.out, "Added 3 images of 3 x 2 pixels into total.dat and total.pgm.\n");
+    EXPECT_EQ(result.out,
+              "Added 3 images of 3 x 2 pixels into total.dat and total.pgm.\n"
+              "Wrote total.dat.mhd: its MetaImage header.\n");
     const Counts sum = {11, 2, 23, 4, 35, 6};
     // Raw: 4 bytes per pixel, least significant first, no header.
     const std::vector<std::uint8_t> bytes = testing::readBytes(dir.file("total.dat"));
@@ -58,8 +61,9 @@ TEST(SumToolTest, WidthComesFromTheParameterFile) {
     ScratchDir dir;
     testing::writeText(dir.file("run.txt"), testing::parameterFileText({{25, "2"}}));
     testing::writeValues(dir.file("a.dat"), Counts{1, 2, 3, 4});
-    ASSERT_EQ(sumTool(dir, {"--params", "run.txt", "-o", "s", "a.dat", "a.dat"}).status, 0);
-    EXPECT_EQ(testing::readText(dir.file("s.pgm")), testing::programPgm(Counts{2, 4, 6, 8}, 2));
+    testing::writeValues(dir.file("b.dat"), Counts{1, 2, 3, 5});
+    ASSERT_EQ(sumTool(dir, {"--params", "run.txt", "-o", "s", "a.dat", "b.dat"}).status, 0);
+    EXPECT_EQ(testing::readText(dir.file("s.pgm")), testing::programPgm(Counts{2, 4, 6, 9}, 2));
 }
 
 struct Refusal {
@@ -104,6 +108,101 @@ TEST(SumToolTest, RefusedSumLeavesAnEarlierOutputUntouched) {
     ASSERT_EQ(sumTool(dir, {"--width", "2", "-o", "s", "a.dat"}).status, 0);
     const std::string pgm = testing::readText(dir.file("s.pgm"));
     EXPECT_EQ(sumTool(dir, {"--width", "2", "-o", "s", "a.dat", "max.dat"}).status, 1);
+    EXPECT_EQ(testing::readValues<std::uint32_t>(dir.file("s.dat")), (Counts{1, 2}));
+    EXPECT_EQ(testing::readText(dir.file("s.pgm")), pgm);
+}
+
+TEST(SumToolTest, FileNamedTwiceIsRefusedUnderAnyOfItsNames) {
+    ScratchDir dir;
+    testing::writeValues(dir.file("a.dat"), Counts{1, 2});
+    testing::writeValues(dir.file("b.dat"), Counts{3, 4});
+    std::filesystem::create_hard_link(dir.file("a.dat"), dir.file("hard.dat"));
+    std::filesystem::create_symlink("b.dat", dir.path() / "soft.dat");
+    const std::vector<Refusal> refusals = {
+        {{"a.dat", "b.dat", "a.dat"}, "a.dat is named twice; each run's image may be added once"},
+        {{"a.dat", "b.dat", "hard.dat"},
+         "a.dat and hard.dat are the same file; each run's image may be added once"},
+        {{"soft.dat", "a.dat", "b.dat"},
+         "soft.dat and b.dat are the same file; each run's image may be added once"},
+        {{"./a.dat", "a.dat"},
+         "./a.dat and a.dat are the same file; each run's image may be added once"},
+    };
+    const std::vector<std::string> before = testing::fileNames(dir.path());
+    for (const Refusal& refusal : refusals) {
+        std::vector<std::string> args = {"--width", "2", "-o", "s"};
+        args.insert(args.end(), refusal.args.begin(), refusal.args.end());
+        const ToolResult result = sumTool(dir, args);
+        EXPECT_EQ(result.status, 1) << refusal.message;
+        EXPECT_EQ(result.err, "conesim-sum: " + refusal.message + "\n");
+        EXPECT_EQ(testing::fileNames(dir.path()), before);
+    }
+}
+
+TEST(SumToolTest, IdenticalImagesAreAddedWithAWarning) {
+    ScratchDir dir;
+    testing::writeValues(dir.file("a.dat"), Counts{5, 0, 7});
+    testing::writeValues(dir.file("b.dat"), Counts{1, 1, 1});
+    testing::writeValues(dir.file("c.dat"), Counts{5, 0, 7});
+    testing::writeValues(dir.file("d.dat"), Counts{5, 0, 7});
+    const ToolResult result =
+        sumTool(dir, {"--width", "3", "-o", "s", "a.dat", "b.dat", "c.dat", "d.dat"});
+    ASSERT_EQ(result.status, 0);
+    // Each copy is named once, against the first image it repeats.
+    EXPECT_EQ(result.err,
+              "conesim-sum: warning: c.dat holds the same counts as a.dat, pixel for pixel: most "
+              "likely copies of one run, whose photons the sum counts twice\n"
+              "conesim-sum: warning: d.dat holds the same counts as a.dat, pixel for pixel: most "
+              "likely copies of one run, whose photons the sum counts twice\n");
+    EXPECT_EQ(testing::readValues<std::uint32_t>(dir.file("s.dat")), (Counts{16, 1, 22}));
+}
+
+TEST(SumToolTest, EmptyImagesAndImagesOfEqualTotalsGiveNoWarning) {
+    ScratchDir dir;
+    testing::writeValues(dir.file("zero1.dat"), Counts{0, 0, 0, 0});
+    testing::writeValues(dir.file("zero2.dat"), Counts{0, 0, 0, 0});
+    testing::writeValues(dir.file("a.dat"), Counts{1, 2, 3, 4});
+    testing::writeValues(dir.file("b.dat"), Counts{4, 3, 2, 1});
+    const ToolResult result =
+        sumTool(dir, {"--width", "2", "-o", "s", "zero1.dat", "zero2.dat", "a.dat", "b.dat"});
+    ASSERT_EQ(result.status, 0);
+    EXPECT_EQ(result.err, "");
+}
+
+TEST(SumToolTest, HeaderDescribesTheSumWithThePixelSizesOfTheParameterFile) {
+    ScratchDir dir;
+    testing::writeText(dir.file("run.txt"),
+                       testing::parameterFileText({{25, "3"}, {28, "0.5"}, {29, "0.25"}}));
+    testing::writeValues(dir.file("a.dat"), Counts{1, 2, 3, 4, 5, 6});
+    ASSERT_EQ(sumTool(dir, {"--params", "run.txt", "-o", "s", "a.dat"}).status, 0);
+    EXPECT_EQ(testing::readText(dir.file("s.dat.mhd")),
+              "ObjectType = Image\n"
+              "NDims = 2\n"
+              "BinaryData = True\n"
+              "BinaryDataByteOrderMSB = False\n"
+              "CompressedData = False\n"
+              "ElementSpacing = 0.5 0.25\n"
+              "DimSize = 3 2\n"
+              "ElementType = MET_UINT\n"
+              "ElementDataFile = s.dat\n");
+    ASSERT_EQ(sumTool(dir, {"--width", "2", "-o", "t.pgm", "a.dat"}).status, 0);
+    const std::string header = testing::readText(dir.file("t.dat.mhd"));
+    EXPECT_NE(header.find("ElementSpacing = 1 1\nDimSize = 2 3\n"), std::string::npos) << header;
+    EXPECT_NE(header.find("ElementDataFile = t.dat\n"), std::string::npos) << header;
+}
+
+TEST(SumToolTest, HeaderThatCannotBeWrittenLeavesNoImageEither) {
+    ScratchDir dir;
+    testing::writeValues(dir.file("a.dat"), Counts{1, 2});
+    ASSERT_EQ(sumTool(dir, {"--width", "2", "-o", "s", "a.dat"}).status, 0);
+    const std::string pgm = testing::readText(dir.file("s.pgm"));
+    // The header's name is taken by a folder: the refusal comes before any image is replaced.
+    std::filesystem::remove(dir.file("s.dat.mhd"));
+    std::filesystem::create_directory(dir.file("s.dat.mhd"));
+    testing::writeValues(dir.file("b.dat"), Counts{9, 9});
+    const ToolResult result = sumTool(dir, {"--width", "2", "-o", "s", "a.dat", "b.dat"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err,
+              "conesim-sum: refusing to write s.dat.mhd: it is a folder, not a regular file\n");
     EXPECT_EQ(testing::readValues<std::uint32_t>(dir.file("s.dat")), (Counts{1, 2}));
     EXPECT_EQ(testing::readText(dir.file("s.pgm")), pgm);
 }

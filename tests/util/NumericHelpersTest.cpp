@@ -5,7 +5,7 @@
 
 #include "engine/Bilinear.hpp"
 #include "util/NumericHelpers.hpp"
-#include "engine/PhotonLoop.hpp"
+#include "engine/DetectorWindow.hpp"
 #include "util/RandomGenerator.hpp"
 
 namespace conesim {

@@ -26,6 +26,10 @@ bool readParameterGeometry(const std::string& path, ParameterGeometry& geometry,
     geometry.sampleDimX = parameters.sampleDimX;
     geometry.sampleDimY = parameters.sampleDimY;
     geometry.sampleDimZ = parameters.sampleDimZ;
+    geometry.sampleScaleX = parameters.sampleScaleX;
+    geometry.sampleScaleY = parameters.sampleScaleY;
+    geometry.detectorPixelSizeX = parameters.detectorPixelSizeX;
+    geometry.detectorPixelSizeY = parameters.detectorPixelSizeY;
     return true;
 }
 

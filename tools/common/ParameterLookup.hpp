@@ -13,6 +13,10 @@ struct ParameterGeometry {
     std::uint32_t sampleDimX = 0;      //!< value 10
     std::uint32_t sampleDimY = 0;      //!< value 11
     std::uint32_t sampleDimZ = 0;      //!< value 12
+    float sampleScaleX = 1.0F;         //!< value 13: voxel size along X (length units)
+    float sampleScaleY = 1.0F;         //!< value 14
+    float detectorPixelSizeX = 1.0F;   //!< value 28: detector pixel size along X
+    float detectorPixelSizeY = 1.0F;   //!< value 29
 };
 
 // False, with the reader's own messages in error, when the file is refused.

@@ -9,10 +9,19 @@ namespace conesim::tools {
 
 namespace {
 
-// libpng reports errors by a long jump back into the function that set it up; the two
-// functions below hold no object with a destructor between setjmp and the jump.
+// libpng reports errors by a long jump back into the function that set it up; the functions
+// below hold no object with a destructor between setjmp and the jump.
 
-bool encode(std::FILE* file, const GreyImage& image, png_bytep* rows) {
+// The pixel layout of one PNG: its colour type and bytes per pixel.
+struct PixelFormat {
+    int colourType;
+    std::uint32_t channels;
+};
+constexpr PixelFormat kGrey{PNG_COLOR_TYPE_GRAY, 1};
+constexpr PixelFormat kRgb{PNG_COLOR_TYPE_RGB, 3};
+
+bool encode(std::FILE* file, std::uint32_t width, std::uint32_t height, PixelFormat format,
+            png_bytep* rows) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     if (png == nullptr) {
         return false;
@@ -27,7 +36,7 @@ bool encode(std::FILE* file, const GreyImage& image, png_bytep* rows) {
         return false;
     }
     png_init_io(png, file);
-    png_set_IHDR(png, info, image.width, image.height, 8, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, width, height, 8, format.colourType, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
     png_write_image(png, rows);
@@ -36,8 +45,32 @@ bool encode(std::FILE* file, const GreyImage& image, png_bytep* rows) {
     return true;
 }
 
-// Fills image from an open PNG file; pixels must already hold room for the rows once the
-// header is known, so the header is read first and the rows in a second step.
+bool writePixels(const std::string& path, std::uint32_t width, std::uint32_t height,
+                 PixelFormat format, const std::vector<std::uint8_t>& pixels, std::string& error) {
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * format.channels;
+    if (width == 0 || height == 0 || pixels.size() != rowBytes * height) {
+        error = "no image to write to " + path;
+        return false;
+    }
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        error = "cannot create " + path;
+        return false;
+    }
+    std::vector<png_bytep> rows(height);
+    for (std::uint32_t y = 0; y < height; ++y) {
+        rows[y] = const_cast<png_bytep>(&pixels[static_cast<std::size_t>(y) * rowBytes]);
+    }
+    const bool encoded = encode(file, width, height, format, rows.data());
+    const bool closed = std::fclose(file) == 0;
+    if (!encoded || !closed) {
+        error = "cannot write " + path;
+        return false;
+    }
+    return true;
+}
+
+// Reads the header of an open PNG, so that the pixels can be given room before the rows.
 bool decodeHeader(png_structp png, png_infop info, std::FILE* file, png_uint_32& width,
                   png_uint_32& height, int& bitDepth, int& colourType) {
     if (setjmp(png_jmpbuf(png))) {
@@ -61,33 +94,9 @@ bool decodeRows(png_structp png, png_infop info, png_bytep* rows) {
     return true;
 }
 
-}  // namespace
-
-bool writeGreyPng(const std::string& path, const GreyImage& image, std::string& error) {
-    if (image.width == 0 || image.height == 0 ||
-        image.pixels.size() != static_cast<std::size_t>(image.width) * image.height) {
-        error = "no image to write to " + path;
-        return false;
-    }
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
-        error = "cannot create " + path;
-        return false;
-    }
-    std::vector<png_bytep> rows(image.height);
-    for (std::uint32_t y = 0; y < image.height; ++y) {
-        rows[y] = const_cast<png_bytep>(&image.pixels[static_cast<std::size_t>(y) * image.width]);
-    }
-    const bool encoded = encode(file, image, rows.data());
-    const bool closed = std::fclose(file) == 0;
-    if (!encoded || !closed) {
-        error = "cannot write " + path;
-        return false;
-    }
-    return true;
-}
-
-bool readGreyPng(const std::string& path, GreyImage& image, std::string& error) {
+bool readPixels(const std::string& path, PixelFormat format, const char* what,
+                std::uint32_t& imageWidth, std::uint32_t& imageHeight,
+                std::vector<std::uint8_t>& pixels, std::string& error) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
     if (file == nullptr) {
         error = "cannot open " + path;
@@ -101,16 +110,17 @@ bool readGreyPng(const std::string& path, GreyImage& image, std::string& error) 
     int colourType = 0;
     bool good =
         info != nullptr && decodeHeader(png, info, file, width, height, bitDepth, colourType);
-    if (good && (bitDepth != 8 || colourType != PNG_COLOR_TYPE_GRAY)) {
-        error = path + ": not an 8-bit greyscale PNG";
+    if (good && (bitDepth != 8 || colourType != format.colourType)) {
+        error = path + ": not an 8-bit " + what + " PNG";
         good = false;
     } else if (good) {
-        image.width = width;
-        image.height = height;
-        image.pixels.assign(static_cast<std::size_t>(width) * height, 0);
+        imageWidth = width;
+        imageHeight = height;
+        const std::size_t rowBytes = static_cast<std::size_t>(width) * format.channels;
+        pixels.assign(rowBytes * height, 0);
         std::vector<png_bytep> rows(height);
         for (png_uint_32 y = 0; y < height; ++y) {
-            rows[y] = &image.pixels[static_cast<std::size_t>(y) * width];
+            rows[y] = &pixels[static_cast<std::size_t>(y) * rowBytes];
         }
         good = decodeRows(png, info, rows.data());
         if (!good) {
@@ -122,6 +132,24 @@ bool readGreyPng(const std::string& path, GreyImage& image, std::string& error) 
     png_destroy_read_struct(&png, &info, nullptr);
     std::fclose(file);
     return good;
+}
+
+}  // namespace
+
+bool writeGreyPng(const std::string& path, const GreyImage& image, std::string& error) {
+    return writePixels(path, image.width, image.height, kGrey, image.pixels, error);
+}
+
+bool writeRgbPng(const std::string& path, const RgbImage& image, std::string& error) {
+    return writePixels(path, image.width, image.height, kRgb, image.pixels, error);
+}
+
+bool readGreyPng(const std::string& path, GreyImage& image, std::string& error) {
+    return readPixels(path, kGrey, "greyscale", image.width, image.height, image.pixels, error);
+}
+
+bool readRgbPng(const std::string& path, RgbImage& image, std::string& error) {
+    return readPixels(path, kRgb, "RGB", image.width, image.height, image.pixels, error);
 }
 
 }  // namespace conesim::tools

@@ -41,15 +41,14 @@ bool writeMask(const MaskOptions& options, std::string& error) {
 
 int runMask(int argc, char** argv) {
     MaskOptions options;
-    const int parsed = parseMaskOptions(argc, argv, options);
-    if (parsed != kExitOk) {
-        return parsed;
+    std::string error;
+    if (parseMaskOptions(argc, argv, options, error) != kExitOk) {
+        return usageError("conesim-mask", error);
     }
     if (options.help) {
         std::cout << kMaskUsage;
         return kExitOk;
     }
-    std::string error;
     if (!writeMask(options, error)) {
         return failure("conesim-mask", error);
     }

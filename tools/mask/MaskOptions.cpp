@@ -1,5 +1,6 @@
 #include "mask/MaskOptions.hpp"
 
+#include <cstdint>
 #include <vector>
 
 #include "common/ArgParse.hpp"
@@ -9,12 +10,17 @@ namespace conesim::tools {
 
 namespace {
 
-constexpr const char* kTool = "conesim-mask";
+constexpr IntRange kSizeRange{1, kMaxMaskSize};
+constexpr IntRange kPeriodRange{1, kMaxGratingPeriod};
+constexpr IntRange kOffsetRange{-kMaxGratingPeriod, kMaxGratingPeriod};
+constexpr NumberRange kFractionRange{0.0, 1.0, "from 0 to 1"};
+constexpr IntRange kSeedRange{0, INT64_MAX};
 
 bool parseGrating(const std::string& text, MaskPattern& pattern, std::string& error) {
     std::vector<std::string> words = splitList(text);
+    const std::string option = "--grating " + shortQuote(text);
     if (words.size() < 2 || words.size() > 4) {
-        error = "--grating '" + text + "' needs 2 to 4 comma-separated values";
+        error = option + " needs 2 to 4 comma-separated values";
         return false;
     }
     pattern.vertical = true;
@@ -22,49 +28,50 @@ bool parseGrating(const std::string& text, MaskPattern& pattern, std::string& er
         if (words[3] == "h" || words[3] == "horizontal") {
             pattern.vertical = false;
         } else if (words[3] != "v" && words[3] != "vertical") {
-            error = "--grating '" + text + "': the orientation '" + words[3] +
-                    "' is not v (vertical) or h (horizontal)";
+            error = option + ": the orientation " + shortQuote(words[3]) +
+                    " is not v (vertical) or h (horizontal)";
             return false;
         }
     }
-    std::int64_t numbers[3] = {0, 0, 0};
-    for (std::size_t i = 0; i < words.size() && i < 3; ++i) {
-        if (!parseInt64(words[i], numbers[i])) {
-            error = "--grating '" + text + "': '" + words[i] + "' is not a whole number";
-            return false;
-        }
+    std::int64_t period = 0;
+    if (!parseInRange(words[0], kPeriodRange, period)) {
+        error = notWholeNumber(option + ": the period", words[0], kPeriodRange);
+        return false;
+    }
+    const IntRange apertureRange{0, period};
+    std::int64_t aperture = 0;
+    if (!parseInRange(words[1], apertureRange, aperture)) {
+        error =
+            notWholeNumber(option + ": the aperture", words[1], apertureRange) + " (the period)";
+        return false;
+    }
+    std::int64_t offset = 0;
+    if (words.size() >= 3 && !parseInRange(words[2], kOffsetRange, offset)) {
+        error = notWholeNumber(option + ": the offset", words[2], kOffsetRange);
+        return false;
     }
     pattern.kind = PatternKind::Grating;
-    pattern.period = numbers[0];
-    pattern.aperture = numbers[1];
-    pattern.offset = numbers[2];
-    if (pattern.period < 1) {
-        error = "--grating '" + text + "': the period must be at least 1";
-        return false;
-    }
-    if (pattern.aperture < 0 || pattern.aperture > pattern.period) {
-        error = "--grating '" + text + "': the aperture must lie between 0 and the period";
-        return false;
-    }
+    pattern.period = period;
+    pattern.aperture = aperture;
+    pattern.offset = offset;
     return true;
 }
 
 bool parseRandom(const std::string& text, MaskPattern& pattern, std::string& error) {
     const std::vector<std::string> words = splitList(text);
+    const std::string option = "--random " + shortQuote(text);
     if (words.empty() || words.size() > 2) {
-        error = "--random '" + text + "' needs 1 or 2 comma-separated values";
+        error = option + " needs 1 or 2 comma-separated values";
         return false;
     }
     double fraction = 0.0;
-    if (!parseDouble(words[0], fraction) || fraction < 0.0 || fraction > 1.0) {
-        error = "--random '" + text + "': the clear fraction '" + words[0] +
-                "' is not a number from 0 to 1";
+    if (!parseInRange(words[0], kFractionRange, fraction)) {
+        error = notNumber(option + ": the clear fraction", words[0], kFractionRange);
         return false;
     }
     std::int64_t seed = 1;
-    if (words.size() == 2 && (!parseInt64(words[1], seed) || seed < 0)) {
-        error = "--random '" + text + "': the seed '" + words[1] +
-                "' is not a non-negative whole number";
+    if (words.size() == 2 && !parseInRange(words[1], kSeedRange, seed)) {
+        error = notWholeNumber(option + ": the seed", words[1], kSeedRange);
         return false;
     }
     pattern.kind = PatternKind::Random;
@@ -84,8 +91,8 @@ treats a grey value above 0 as opaque (the pixel stops photons) and 0 as clear (
 pass), so clear pixels are written 0 and opaque pixels 255.
 
 Options:
-  --size N            mask edge in pixels, 1 to 10000 (required; the parameter file's
-                      preMaskSize or postMaskSize must be the same N)
+  --size N            mask edge in pixels, a whole number from 1 to 10000 (required;
+                      the parameter file's preMaskSize or postMaskSize must be the same N)
   -o, --output FILE   the image file to write (required)
   --invert            swap clear and opaque after forming the pattern
   -h, --help          this text
@@ -93,20 +100,24 @@ Options:
 Patterns (exactly one):
   --grating PERIOD,APERTURE[,OFFSET[,ORIENTATION]]
         lines of apertures: along u a pixel is clear when (u - OFFSET) modulo PERIOD
-        is less than APERTURE, and opaque otherwise (whole pixels; 0 <= APERTURE <=
-        PERIOD; OFFSET default 0, may be negative). ORIENTATION v (default, vertical
-        lines: u is the column, every row alike) or h (horizontal lines: u is the row).
+        is less than APERTURE, and opaque otherwise (whole pixels: PERIOD from 1 to
+        1000000000, APERTURE from 0 to PERIOD, OFFSET from -1000000000 to 1000000000,
+        default 0). ORIENTATION v (default, vertical lines: u is the column, every row
+        alike) or h (horizontal lines: u is the row).
   --clear, --open     every pixel clear (0): photons pass everywhere
   --opaque            every pixel opaque (255): photons pass nowhere
   --random FRACTION[,SEED]
         a random coded aperture with exactly round(FRACTION * N * N) clear (open)
-        pixels (FRACTION from 0 to 1), the others opaque; the same SEED (default 1) always
-        gives the same mask.
+        pixels (FRACTION from 0 to 1), the others opaque; the same SEED (a whole number
+        from 0 to 9223372036854775807, default 1) always gives the same mask.
 
-Exit status: 0 done, 1 the file could not be written, 2 wrong command line.
+An output that is a symbolic link is written through to the file it leads to; an output
+that exists and is not a regular file (a device, a named pipe, a folder) is refused.
+Exit status: 0 done, 1 the file could not be written or was refused, 2 wrong command
+line (a value outside its range included).
 )";
 
-int parseMaskOptions(int argc, char** argv, MaskOptions& options) {
+int parseMaskOptions(int argc, char** argv, MaskOptions& options, std::string& error) {
     ArgCursor args(argc, argv);
     int patterns = 0;
     while (!args.done()) {
@@ -128,42 +139,42 @@ int parseMaskOptions(int argc, char** argv, MaskOptions& options) {
         const bool takesValue = word == "--size" || word == "-o" || word == "--output" ||
                                 word == "--grating" || word == "--random";
         if (!takesValue) {
-            return usageError(kTool, "unknown argument '" + word + "'");
+            error = "unknown argument " + shortQuote(word);
+            return kExitUsage;
         }
         std::string value;
         if (!args.takeValue(value)) {
-            return usageError(kTool, word + " needs a value");
+            error = word + " needs a value";
+            return kExitUsage;
         }
-        std::string error;
         if (word == "--size") {
-            if (!parseInt64(value, options.size) || options.size < 1 ||
-                options.size > kMaxMaskSize) {
-                return usageError(kTool,
-                                  "--size '" + value + "' is not a whole number from 1 to 10000");
+            if (!parseInRange(value, kSizeRange, options.size)) {
+                error = notWholeNumber(word, value, kSizeRange);
+                return kExitUsage;
             }
         } else if (word == "-o" || word == "--output") {
             options.output = value;
-        } else if (word == "--grating") {
-            if (!parseGrating(value, options.pattern, error)) {
-                return usageError(kTool, error);
-            }
-            ++patterns;
-        } else if (!parseRandom(value, options.pattern, error)) {
-            return usageError(kTool, error);
         } else {
+            const bool parsed = word == "--grating" ? parseGrating(value, options.pattern, error)
+                                                    : parseRandom(value, options.pattern, error);
+            if (!parsed) {
+                return kExitUsage;
+            }
             ++patterns;
         }
     }
     if (options.size == 0) {
-        return usageError(kTool, "--size is missing");
+        error = "--size is missing";
+        return kExitUsage;
     }
     if (options.output.empty()) {
-        return usageError(kTool, "-o FILE is missing");
+        error = "-o FILE is missing";
+        return kExitUsage;
     }
     if (patterns != 1) {
-        return usageError(kTool, patterns == 0 ? "no pattern given (--grating, --clear, "
-                                                 "--opaque or --random)"
-                                               : "more than one pattern given");
+        error = patterns == 0 ? "no pattern given (--grating, --clear, --opaque or --random)"
+                              : "more than one pattern given";
+        return kExitUsage;
     }
     return kExitOk;
 }

@@ -9,6 +9,9 @@ namespace conesim::tools {
 
 // The largest mask edge the program accepts.
 constexpr std::int64_t kMaxMaskSize = 10000;
+// The largest grating period and offset magnitude: far beyond any mask edge, and small
+// enough that no column minus an offset can overflow.
+constexpr std::int64_t kMaxGratingPeriod = 1000000000;
 
 struct MaskOptions {
     bool help = false;
@@ -19,7 +22,8 @@ struct MaskOptions {
 
 extern const char* const kMaskUsage;
 
-// Returns kExitOk with options filled, or kExitUsage after reporting the bad argument.
-int parseMaskOptions(int argc, char** argv, MaskOptions& options);
+// Returns kExitOk with options filled (options.help after -h or --help), or kExitUsage with
+// error saying which argument is wrong.
+int parseMaskOptions(int argc, char** argv, MaskOptions& options, std::string& error);
 
 }  // namespace conesim::tools

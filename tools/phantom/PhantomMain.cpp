@@ -10,15 +10,14 @@ namespace {
 int runPhantom(int argc, char** argv) {
     using namespace conesim::tools;
     PhantomOptions options;
-    const int parsed = parsePhantomOptions(argc, argv, options);
-    if (parsed != kExitOk) {
-        return parsed;
+    std::string error;
+    if (parsePhantomOptions(argc, argv, options, error) != kExitOk) {
+        return usageError("conesim-phantom", error);
     }
     if (options.help) {
         std::cout << kPhantomUsage;
         return kExitOk;
     }
-    std::string error;
     if (!writePhantom(options, error)) {
         return failure("conesim-phantom", error);
     }
@@ -26,6 +25,7 @@ int runPhantom(int argc, char** argv) {
     const std::int64_t bytes = g.x * g.y * g.z * 4;
     std::cout << "Wrote " << options.output << ": " << g.x << " x " << g.y << " x " << g.z
               << " voxels, " << bytes << " bytes.\n"
+              << "Wrote " << options.output << ".mhd: its MetaImage header.\n"
               << "Parameter file values 10 to 12:\n"
               << "sampleDimX = " << g.x << "\n"
               << "sampleDimY = " << g.y << "\n"

@@ -4,34 +4,59 @@
 
 #include "common/ArgParse.hpp"
 #include "common/ToolExit.hpp"
+#include "phantom/ShapeParsing.hpp"
 
 namespace conesim::tools {
 
 namespace {
 
-constexpr const char* kTool = "conesim-phantom";
+constexpr IntRange kDimRange{1, kMaxSampleDim};
+constexpr NumberRange kVoxelSizeRange{1e-30, 1e30, "from 1e-30 to 1e30"};
+
+bool parseVoxelSize(const std::string& text, std::array<double, 3>& size, std::string& error) {
+    const std::vector<std::string> words = splitList(text);
+    const std::string option = "--voxel-size " + shortQuote(text);
+    if (words.size() != 1 && words.size() != 3) {
+        error = option + " needs 1 or 3 comma-separated values";
+        return false;
+    }
+    for (std::size_t axis = 0; axis < 3; ++axis) {
+        const std::string& word = words[words.size() == 1 ? 0 : axis];
+        if (!parseInRange(word, kVoxelSizeRange, size[axis])) {
+            error = notNumber(option + ": the size", word, kVoxelSizeRange);
+            return false;
+        }
+    }
+    return true;
+}
 
 }  // namespace
 
 const char* const kPhantomUsage =
-    R"(Usage: conesim-phantom --dims XxYxZ -o FILE [--background V] [SHAPE ...]
+    R"(Usage: conesim-phantom --dims XxYxZ -o FILE [--background V] [--voxel-size S] [SHAPE ...]
 
 Writes a sample volume file for conesim: X*Y*Z little-endian 32-bit floats, no header,
-x varying fastest, then y, then z (z is the beam direction). The file is written slice
-by slice; it appears under its name only once complete.
+x varying fastest, then y, then z (z is the beam direction), and beside it the MetaImage
+header FILE.mhd (MET_FLOAT, 3-D) with which ITK, 3D Slicer, ParaView or Fiji open it. The
+file is written slice by slice; the two files appear under their names only once both
+are complete.
 
 Voxel (x, y, z) is the point with those integer coordinates (0 .. X-1 and so on); a shape
-covers a voxel when that point lies inside the shape. Coordinates and sizes may be
-fractional. Every voxel starts at the background value; shapes are applied in the order
-given, and a later shape overwrites the voxels of earlier ones that it covers.
+covers a voxel when that point lies inside it. Coordinates and sizes may be fractional.
+Every voxel starts at the background value; shapes are applied in the order given, and a
+later shape overwrites the voxels of earlier ones that it covers.
 
 Options:
-  --dims XxYxZ        grid size in voxels, each 1 to 3000 (required)
+  --dims XxYxZ        grid size in voxels, each a whole number from 1 to 3000 (required)
   -o, --output FILE   the volume file to write (required)
-  --background V      value of voxels no shape covers (default 0)
+  --background V      value of voxels no shape covers, from -1e38 to 1e38 (default 0)
+  --voxel-size S      the voxel size written to the header's ElementSpacing, S or
+                      SX,SY,SZ, each from 1e-30 to 1e30 (default 1; the parameter file's
+                      values 13 to 15 in its length unit)
   -h, --help          this text
 
-Shapes (VALUE is the voxel value the shape writes):
+Shapes (VALUE is the voxel value the shape writes, from -1e38 to 1e38; coordinates,
+positions and offsets are voxels from -1e6 to 1e6, radii from 0 to 1e6):
   --sphere CX,CY,CZ,R,VALUE
         voxels within distance R (inclusive) of (CX, CY, CZ)
   --cylinder AXIS,C1,C2,R,VALUE[,FROM,TO]
@@ -42,22 +67,25 @@ Shapes (VALUE is the voxel value the shape writes):
   --box X0,Y0,Z0,X1,Y1,Z1,VALUE
         voxels with X0 <= x <= X1, Y0 <= y <= Y1 and Z0 <= z <= Z1
   --slab ANGLE,THICKNESS,VALUE[,TILT[,OFFSET]]
-        a flat layer THICKNESS voxels thick whose mid-plane passes through the grid
-        centre ((X-1)/2, (Y-1)/2, (Z-1)/2), moved OFFSET voxels (default 0) along its
-        normal. TILT is the axis it is tilted about: y (default) or x. At ANGLE 0 a
-        slab tilted about y is the wall normal to x (a vertical stripe in the
-        projection), one tilted about x the wall normal to y (a horizontal stripe);
-        ANGLE degrees turn the normal towards z: normal (cos A, 0, sin A) about y,
-        (0, cos A, sin A) about x. A voxel at signed distance d from the mid-plane is
-        covered when -THICKNESS/2 <= d < THICKNESS/2, so an untilted slab of whole
-        thickness T covers exactly T voxels across.
+        a flat layer THICKNESS voxels thick (from 1e-6 to 1e6) whose mid-plane passes
+        through the grid centre ((X-1)/2, (Y-1)/2, (Z-1)/2), moved OFFSET voxels
+        (default 0) along its normal. TILT is the axis it is tilted about: y (default)
+        or x. At ANGLE 0 a slab tilted about y is the wall normal to x (a vertical
+        stripe in the projection), one tilted about x the wall normal to y (a
+        horizontal stripe); ANGLE degrees (from -360 to 360) turn the normal towards z:
+        normal (cos A, 0, sin A) about y, (0, cos A, sin A) about x. A voxel at signed
+        distance d from the mid-plane is covered when -THICKNESS/2 <= d < THICKNESS/2,
+        so an untilted slab of whole thickness T covers exactly T voxels across.
 
 On success it prints the file size and the sample dimensions to enter in the parameter
 file (values 10 to 12: sampleDimX, sampleDimY, sampleDimZ).
-Exit status: 0 done, 1 the file could not be written, 2 wrong command line.
+An output that is a symbolic link is written through to the file it leads to; an output
+that exists and is not a regular file (a device, a named pipe, a folder) is refused.
+Exit status: 0 done, 1 a file could not be written or was refused, 2 wrong command line
+(a value outside its range included).
 )";
 
-int parsePhantomOptions(int argc, char** argv, PhantomOptions& options) {
+int parsePhantomOptions(int argc, char** argv, PhantomOptions& options, std::string& error) {
     ArgCursor args(argc, argv);
     std::vector<std::pair<std::string, std::string>> shapeTexts;
     bool haveDims = false;
@@ -69,25 +97,29 @@ int parsePhantomOptions(int argc, char** argv, PhantomOptions& options) {
         }
         std::string value;
         const bool takesValue = word == "--dims" || word == "-o" || word == "--output" ||
-                                word == "--background" || word == "--sphere" ||
-                                word == "--cylinder" || word == "--box" || word == "--slab";
+                                word == "--background" || word == "--voxel-size" ||
+                                word == "--sphere" || word == "--cylinder" || word == "--box" ||
+                                word == "--slab";
         if (!takesValue) {
-            return usageError(kTool, "unknown argument '" + word + "'");
+            error = "unknown argument " + shortQuote(word);
+            return kExitUsage;
         }
         if (!args.takeValue(value)) {
-            return usageError(kTool, word + " needs a value");
+            error = word + " needs a value";
+            return kExitUsage;
         }
         if (word == "--dims") {
             std::vector<std::int64_t> dims;
             if (!parseDimensions(value, 3, dims)) {
-                return usageError(
-                    kTool, "--dims '" + value + "' is not three positive whole numbers XxYxZ");
+                error =
+                    "--dims " + shortQuote(value) + " is not three positive whole numbers XxYxZ";
+                return kExitUsage;
             }
             for (std::int64_t dim : dims) {
-                if (dim > kMaxSampleDim) {
-                    return usageError(kTool, "--dims '" + value +
-                                                 "': the program accepts at most 3000 voxels "
-                                                 "per axis");
+                if (dim > kDimRange.high) {
+                    error = "--dims " + shortQuote(value) +
+                            ": the program accepts at most 3000 voxels per axis";
+                    return kExitUsage;
                 }
             }
             options.grid = GridSize{dims[0], dims[1], dims[2]};
@@ -96,30 +128,36 @@ int parsePhantomOptions(int argc, char** argv, PhantomOptions& options) {
             options.output = value;
         } else if (word == "--background") {
             double background = 0.0;
-            if (!parseDouble(value, background)) {
-                return usageError(kTool, "--background '" + value + "' is not a number");
+            if (!parseInRange(value, kVoxelValueRange, background)) {
+                error = notNumber(word, value, kVoxelValueRange);
+                return kExitUsage;
             }
             options.background = static_cast<float>(background);
+        } else if (word == "--voxel-size") {
+            if (!parseVoxelSize(value, options.voxelSize, error)) {
+                return kExitUsage;
+            }
         } else {
             shapeTexts.emplace_back(word, value);
         }
     }
     if (!haveDims) {
-        return usageError(kTool, "--dims is missing");
+        error = "--dims is missing";
+        return kExitUsage;
     }
     if (options.output.empty()) {
-        return usageError(kTool, "-o FILE is missing");
+        error = "-o FILE is missing";
+        return kExitUsage;
     }
     // Shapes are read once the grid is known: the slab is placed through its centre.
     for (const auto& [option, text] : shapeTexts) {
         Shape shape;
-        std::string error;
         const bool parsed = option == "--sphere"     ? parseSphere(text, shape, error)
                             : option == "--cylinder" ? parseCylinder(text, shape, error)
                             : option == "--box"      ? parseBox(text, shape, error)
                                                      : parseSlab(text, options.grid, shape, error);
         if (!parsed) {
-            return usageError(kTool, error);
+            return kExitUsage;
         }
         options.shapes.push_back(shape);
     }

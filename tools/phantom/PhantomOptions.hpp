@@ -1,6 +1,7 @@
 // The command line of conesim-phantom.
 #pragma once
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -16,12 +17,14 @@ struct PhantomOptions {
     GridSize grid;
     std::string output;
     float background = 0.0F;
+    std::array<double, 3> voxelSize{1.0, 1.0, 1.0};  //!< --voxel-size, for the header only
     std::vector<Shape> shapes;  //!< in command-line order; later ones overwrite earlier
 };
 
 extern const char* const kPhantomUsage;
 
-// Returns kExitOk with options filled, or kExitUsage after reporting the bad argument.
-int parsePhantomOptions(int argc, char** argv, PhantomOptions& options);
+// Returns kExitOk with options filled (options.help after -h or --help), or kExitUsage with
+// error saying which argument is wrong.
+int parsePhantomOptions(int argc, char** argv, PhantomOptions& options, std::string& error);
 
 }  // namespace conesim::tools

@@ -4,8 +4,6 @@
 
 #include <array>
 #include <cstdint>
-#include <string>
-#include <string_view>
 
 namespace conesim::tools {
 
@@ -34,14 +32,6 @@ struct Shape {
     double offset = 0.0;
     int axis = 2;
 };
-
-// Each parser reads the comma-separated fields of one shape option. On a wrong field count
-// or a field that is no number it returns false with error naming what is wrong.
-bool parseSphere(std::string_view text, Shape& shape, std::string& error);
-bool parseCylinder(std::string_view text, Shape& shape, std::string& error);
-bool parseBox(std::string_view text, Shape& shape, std::string& error);
-// The slab needs the grid to place its mid-plane through the grid centre.
-bool parseSlab(std::string_view text, const GridSize& grid, Shape& shape, std::string& error);
 
 // True when the shape covers voxel (x, y, z).
 bool covers(const Shape& shape, double x, double y, double z);

@@ -5,6 +5,8 @@
 #include <vector>
 
 #include "common/BinaryFile.hpp"
+#include "output/MetaImageHeader.hpp"
+#include "util/OutputTarget.hpp"
 #include "util/PendingFile.hpp"
 
 namespace conesim::tools {
@@ -37,10 +39,22 @@ void fillSliceBytes(const PhantomOptions& options, std::int64_t z, std::string& 
     }
 }
 
+MetaImageLayout phantomLayout(const PhantomOptions& options) {
+    MetaImageLayout layout;
+    layout.dimensions = {options.grid.x, options.grid.y, options.grid.z};
+    layout.spacing.assign(options.voxelSize.begin(), options.voxelSize.end());
+    layout.type = MetaElementType::kFloat32;
+    return layout;
+}
+
 bool writePhantom(const PhantomOptions& options, std::string& error) {
-    PendingFile pending(options.output);
+    const std::string headerPath = metaImageHeaderPath(options.output);
+    if (!checkOutputs({options.output, headerPath}, {}, error)) {
+        return false;
+    }
+    PendingFile volume(options.output);
     std::ofstream file;
-    if (!pending.open(file, error)) {
+    if (!volume.open(file, error)) {
         return false;
     }
     std::string bytes;
@@ -51,7 +65,23 @@ bool writePhantom(const PhantomOptions& options, std::string& error) {
             return false;
         }
     }
-    return pending.finish(file, error);
+    file.close();
+    if (file.fail()) {
+        error = "cannot write " + options.output;
+        return false;
+    }
+    PendingFile header(headerPath);
+    std::ofstream headerFile;
+    if (!header.open(headerFile, error)) {
+        return false;
+    }
+    headerFile << metaImageHeaderText(options.output, phantomLayout(options));
+    headerFile.close();
+    if (headerFile.fail()) {
+        error = "cannot write " + headerPath;
+        return false;
+    }
+    return commitTogether({&volume, &header}, error);
 }
 
 }  // namespace conesim::tools

@@ -4,14 +4,19 @@
 #include <cstdint>
 #include <string>
 
+#include "output/MetaImageHeader.hpp"
 #include "phantom/PhantomOptions.hpp"
 
 namespace conesim::tools {
 
 // The value of every voxel of slice z, row by row, as float32 little-endian bytes.
 void fillSliceBytes(const PhantomOptions& options, std::int64_t z, std::string& bytes);
-// Writes the whole volume to options.output; false (with error set) on any failure, and
-// then no file of that name is left.
+// The MetaImage layout of the volume: 3-D MET_FLOAT of the grid size, spacing the voxel size.
+MetaImageLayout phantomLayout(const PhantomOptions& options);
+// Writes the whole volume to options.output and its header to options.output + ".mhd";
+// both appear or neither does. False (with error set) on any failure or refusal (an output
+// that is not a regular file, or the two names one file); earlier files of those names are
+// then left as they were.
 bool writePhantom(const PhantomOptions& options, std::string& error);
 
 }  // namespace conesim::tools

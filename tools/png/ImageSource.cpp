@@ -18,8 +18,11 @@ std::string lowerCase(std::string text) {
     return text;
 }
 
-// The next header word, skipping white space and "#" comments up to their line end.
-bool headerWord(std::istream& in, std::string& word) {
+enum class Word { Found, End, TooLong };
+
+// The next word, skipping white space and "#" comments up to their line end (a comment is
+// passed over without being kept). A word longer than kLongestPgmWord stops the reading.
+Word nextWord(std::istream& in, std::string& word) {
     word.clear();
     int c = in.get();
     while (c != EOF) {
@@ -31,19 +34,32 @@ bool headerWord(std::istream& in, std::string& word) {
         c = in.get();
     }
     while (c != EOF && !std::isspace(c) && c != '#') {
+        if (word.size() == kLongestPgmWord) {
+            return Word::TooLong;
+        }
         word += static_cast<char>(c);
         c = in.get();
     }
     if (c == '#') {
         in.unget();
     }
-    return !word.empty();
+    return word.empty() ? Word::End : Word::Found;
+}
+
+std::string tooLong(const std::string& path, const std::string& word) {
+    return path + ": a word longer than " + std::to_string(kLongestPgmWord) +
+           " characters: " + shortQuote(word);
 }
 
 bool headerNumber(std::istream& in, const std::string& path, const char* what, std::int64_t& value,
                   std::string& error) {
     std::string word;
-    if (!headerWord(in, word) || !parseInt64(word, value) || value < 1) {
+    const Word found = nextWord(in, word);
+    if (found == Word::TooLong) {
+        error = tooLong(path, word);
+        return false;
+    }
+    if (found == Word::End || !parseInt64(word, value) || value < 1) {
         error = path + ": the " + std::string(what) + " in the header is not a positive number";
         return false;
     }
@@ -67,6 +83,8 @@ bool kindFromWord(const std::string& word, SourceKind& kind) {
         kind = SourceKind::Pgm;
     } else if (word == "pca") {
         kind = SourceKind::Plane;
+    } else if (word == "mhd") {
+        kind = SourceKind::MetaImage;
     } else {
         return false;
     }
@@ -108,7 +126,7 @@ bool readPgmSource(const std::string& path, SourceImage& image, std::string& err
         return false;
     }
     std::string magic;
-    if (!headerWord(in, magic) || magic != "P2") {
+    if (nextWord(in, magic) != Word::Found || magic != "P2") {
         error = path + ": not an ASCII greyscale image (it does not start with P2)";
         return false;
     }
@@ -116,11 +134,14 @@ bool readPgmSource(const std::string& path, SourceImage& image, std::string& err
     std::int64_t height = 0;
     std::int64_t maximum = 0;
     // A mask image's second line is a comment whatever it holds: when the width cannot be
-    // read, the whole second line is passed over and the header read again after it.
+    // read, the whole second line is passed over and the header read again after it. The
+    // reading of "P2" took the character after it; from that character, the rest of the
+    // first line and then the second line are passed over.
     const std::streampos afterMagic = in.tellg();
     if (!headerNumber(in, path, "width", width, error)) {
+        error.clear();
         in.clear();
-        in.seekg(afterMagic);
+        in.seekg(afterMagic - std::streamoff(1));
         in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
         in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
     } else {
@@ -146,15 +167,20 @@ bool readPgmSource(const std::string& path, SourceImage& image, std::string& err
     for (std::uint64_t i = 0; i < wanted; ++i) {
         std::string word;
         std::int64_t value = 0;
-        if (!headerWord(in, word)) {
+        const Word found = nextWord(in, word);
+        if (found == Word::TooLong) {
+            error = tooLong(path, word);
+            return false;
+        }
+        if (found == Word::End) {
             error = path + ": holds " + std::to_string(i) + " values, its header's " +
                     std::to_string(width) + " x " + std::to_string(height) + " needs " +
                     std::to_string(wanted);
             return false;
         }
         if (!parseInt64(word, value)) {
-            error =
-                path + ": value " + std::to_string(i + 1) + " '" + word + "' is not a whole number";
+            error = path + ": value " + std::to_string(i + 1) + " " + shortQuote(word) +
+                    " is not a whole number";
             return false;
         }
         image.values.push_back(static_cast<double>(value));

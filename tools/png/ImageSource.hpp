@@ -1,6 +1,7 @@
 // The images conesim-png reads, as plain values row by row: a final raw image (".dat"),
 // an ASCII greyscale image ("P2": the program's final and progress images, plane
-// previews and mask images) and a collapsed plane (".pca").
+// previews and mask images), a collapsed plane (".pca") and a raw file described by a
+// MetaImage header (".mhd", see MetaImageSource.hpp).
 #pragma once
 
 #include <cstdint>
@@ -9,7 +10,9 @@
 
 namespace conesim::tools {
 
-enum class SourceKind { Raw, Pgm, Plane };
+enum class SourceKind { Raw, Pgm, Plane, MetaImage };
+
+constexpr std::size_t kLongestPgmWord = 64;
 
 struct SourceImage {
     std::uint32_t width = 0;
@@ -17,10 +20,10 @@ struct SourceImage {
     std::vector<double> values;  //!< row by row
 };
 
-// The kind named by the file's ending (".dat", ".pgm", ".pca", in any case); false when the
-// ending is none of them.
+// The kind named by the file's ending (".dat", ".pgm", ".pca", ".mhd", in any case); false
+// when the ending is none of them.
 bool kindFromName(const std::string& path, SourceKind& kind);
-// The kind named by a --type word ("dat", "pgm", "pca").
+// The kind named by a --type word ("dat", "pgm", "pca", "mhd").
 bool kindFromWord(const std::string& word, SourceKind& kind);
 
 // Reads a raw or plane file as rows of width values: its value count must be a positive
@@ -28,7 +31,8 @@ bool kindFromWord(const std::string& word, SourceKind& kind);
 bool readRawSource(const std::string& path, SourceKind kind, std::uint32_t width,
                    SourceImage& image, std::string& error);
 // Reads an ASCII greyscale image: magic "P2", width, height and maximum value, with "#"
-// comments anywhere in the header, then width * height decimal values.
+// comments anywhere in the header, then width * height decimal values. A word (number) longer
+// than kLongestPgmWord characters is refused before more of it is read.
 bool readPgmSource(const std::string& path, SourceImage& image, std::string& error);
 
 }  // namespace conesim::tools

@@ -1,12 +1,15 @@
 #include "sum/DatSum.hpp"
 
+#include <fstream>
 #include <iostream>
 #include <limits>
 #include <sstream>
 
 #include "common/BinaryFile.hpp"
-#include "util/PendingFile.hpp"
 #include "output/ImageWriters.hpp"
+#include "output/MetaImageHeader.hpp"
+#include "util/OutputTarget.hpp"
+#include "util/PendingFile.hpp"
 
 namespace conesim::tools {
 
@@ -48,10 +51,40 @@ bool checkSizes(const std::vector<std::string>& paths, std::uint32_t width,
     return true;
 }
 
+ImageDigest digestOf(const std::vector<std::uint32_t>& image) {
+    ImageDigest digest;
+    digest.hash = 14695981039346656037ULL;
+    for (std::uint32_t count : image) {
+        for (unsigned shift = 0; shift < 32; shift += 8) {
+            digest.hash = (digest.hash ^ ((count >> shift) & 0xFFU)) * 1099511628211ULL;
+        }
+        digest.allZero = digest.allZero && count == 0;
+    }
+    return digest;
+}
+
 }  // namespace
 
+bool refuseRepeatedImages(const std::vector<std::string>& paths, std::string& error) {
+    for (std::size_t later = 1; later < paths.size(); ++later) {
+        for (std::size_t earlier = 0; earlier < later; ++earlier) {
+            if (paths[earlier] == paths[later]) {
+                error = paths[later] + " is named twice; each run's image may be added once";
+                return false;
+            }
+            if (sameFile(paths[earlier], paths[later])) {
+                error = paths[earlier] + " and " + paths[later] +
+                        " are the same file; each run's image may be added once";
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 bool sumDetectorImages(const std::vector<std::string>& paths, std::uint32_t width,
-                       std::vector<std::uint32_t>& sum, std::string& error) {
+                       std::vector<std::uint32_t>& sum, std::vector<ImageDigest>& digests,
+                       std::string& error) {
     std::uint64_t pixelCount = 0;
     if (paths.empty() || width == 0 || !checkSizes(paths, width, pixelCount, error)) {
         if (error.empty()) {
@@ -61,6 +94,7 @@ bool sumDetectorImages(const std::vector<std::string>& paths, std::uint32_t widt
     }
     sum.assign(static_cast<std::size_t>(pixelCount), 0);
     std::vector<std::uint32_t> image;
+    digests.clear();
     constexpr std::uint32_t kMax = std::numeric_limits<std::uint32_t>::max();
     for (const std::string& path : paths) {
         if (!readUint32File(path, image, error)) {
@@ -79,14 +113,43 @@ bool sumDetectorImages(const std::vector<std::string>& paths, std::uint32_t widt
             }
             sum[i] += image[i];
         }
+        digests.push_back(digestOf(image));
     }
     return true;
 }
 
+std::vector<std::pair<std::size_t, std::size_t>> identicalImages(
+    const std::vector<std::string>& paths, const std::vector<ImageDigest>& digests) {
+    std::vector<std::pair<std::size_t, std::size_t>> pairs;
+    for (std::size_t later = 1; later < digests.size() && later < paths.size(); ++later) {
+        for (std::size_t earlier = 0; earlier < later; ++earlier) {
+            if (digests[later].allZero || digests[earlier].hash != digests[later].hash) {
+                continue;
+            }
+            std::vector<std::uint32_t> first;
+            std::vector<std::uint32_t> second;
+            std::string ignored;
+            if (readUint32File(paths[earlier], first, ignored) &&
+                readUint32File(paths[later], second, ignored) && first == second) {
+                pairs.emplace_back(earlier, later);
+                break;
+            }
+        }
+    }
+    return pairs;
+}
+
 bool writeSummedImages(const std::string& base, std::uint32_t width,
+                       const std::array<double, 2>& pixelSize,
                        const std::vector<std::uint32_t>& sum, std::string& error) {
-    PendingFile raw(base + ".dat");
+    const std::string rawPath = base + ".dat";
+    const std::string headerPath = metaImageHeaderPath(rawPath);
+    if (!checkOutputs({rawPath, base + ".pgm", headerPath}, {}, error)) {
+        return false;
+    }
+    PendingFile raw(rawPath);
     PendingFile pgm(base + ".pgm");
+    PendingFile header(headerPath);
     std::istringstream noInput;
     Console console{std::cerr, noInput};
     const auto count = static_cast<std::int64_t>(sum.size());
@@ -98,7 +161,21 @@ bool writeSummedImages(const std::string& base, std::uint32_t width,
         error = "cannot write " + pgm.path();
         return false;
     }
-    return raw.commit(error) && pgm.commit(error);
+    MetaImageLayout layout;
+    layout.dimensions = {width, count / width};
+    layout.spacing = {pixelSize[0], pixelSize[1]};
+    layout.type = MetaElementType::kUint32;
+    std::ofstream headerFile;
+    if (!header.open(headerFile, error)) {
+        return false;
+    }
+    headerFile << metaImageHeaderText(rawPath, layout);
+    headerFile.close();
+    if (headerFile.fail()) {
+        error = "cannot write " + headerPath;
+        return false;
+    }
+    return commitTogether({&raw, &pgm, &header}, error);
 }
 
 }  // namespace conesim::tools

@@ -1,0 +1,21 @@
+// The window test on a detector coordinate: which fraction of each pixel lets photons
+// through (the coded-aperture window on the undeflected path, the sensitive area on the
+// deflected one).
+#pragma once
+
+#include "util/NumericHelpers.hpp"
+
+namespace conesim {
+
+// Pixel fraction of a detector coordinate: u - floorWithTolerance(u as float).
+inline double pixelFraction(double u) {
+    return u - static_cast<double>(floorWithTolerance(static_cast<float>(u)));
+}
+
+// The window test of one coordinate: 0 <= frac - offset <= pif.
+inline bool insideWindow(double coordinate, float pif, float offset) {
+    const double shifted = pixelFraction(coordinate) - static_cast<double>(offset);
+    return shifted >= 0.0 && shifted <= static_cast<double>(pif);
+}
+
+}  // namespace conesim

@@ -1,0 +1,61 @@
+#include "engine/PhotonSetup.hpp"
+
+namespace conesim {
+namespace {
+
+MaskGeometry maskGeometry(const std::vector<std::uint8_t>& pixels, std::uint32_t size,
+                          std::int32_t position, float scale) {
+    return MaskGeometry{pixels.data(), static_cast<std::int64_t>(size),
+                        static_cast<float>(position), scale};
+}
+
+// The geometry of one axis of the chain, as the per-axis tables and the deflected paths
+// see it.
+AxisGeometry axisGeometry(double halfAngle, const SimulationParameters& p, bool alongX,
+                          const MaskGeometry& preMask, const MaskGeometry& postMask,
+                          const SampleGeometry& sample) {
+    const std::uint32_t detectorSize = alongX ? p.detectorWidth : p.detectorHeight;
+    return AxisGeometry{halfAngle,
+                        static_cast<double>(static_cast<float>(p.detectorPosition)),
+                        static_cast<double>(alongX ? p.detectorPixelSizeX : p.detectorPixelSizeY),
+                        static_cast<double>(detectorSize / 2),
+                        static_cast<std::int64_t>(detectorSize),
+                        alongX ? p.apertureLrPif : p.apertureUdPif,
+                        alongX ? p.apertureLrOffset : p.apertureUdOffset,
+                        alongX ? p.detectorLrPif : p.detectorUdPif,
+                        alongX ? p.detectorLrOffset : p.detectorUdOffset,
+                        preMask,
+                        postMask,
+                        static_cast<double>(sample.zMid),
+                        static_cast<double>(alongX ? sample.scaleX : sample.scaleY),
+                        alongX ? sample.dimX : sample.dimY};
+}
+
+}  // namespace
+
+PhotonSetup::PhotonSetup(const PhotonLoopInputs& inputs, double halfAngleX, double halfAngleY,
+                         bool showAllPhotons)
+    : parameters(inputs.parameters),
+      preMaskActive(inputs.parameters.preMaskActive),
+      postMaskActive(inputs.parameters.postMaskActive),
+      sampleActive(inputs.parameters.sampleActive),
+      showAll(showAllPhotons),
+      ditherPhotons(inputs.parameters.ditherPhotons),
+      preMask(maskGeometry(inputs.preMask, parameters.preMaskSize, parameters.preMaskPosition,
+                           parameters.preMaskScale)),
+      postMask(maskGeometry(inputs.postMask, parameters.postMaskSize, parameters.postMaskPosition,
+                            parameters.postMaskScale)),
+      sample(inputs.sample),
+      axisX(axisGeometry(halfAngleX, parameters, true, preMask, postMask, sample)),
+      axisY(axisGeometry(halfAngleY, parameters, false, preMask, postMask, sample)),
+      planes(packPlanes(inputs.planes)),
+      width(static_cast<std::int64_t>(parameters.detectorWidth)),
+      height(static_cast<std::int64_t>(parameters.detectorHeight)),
+      efficiencyLimit(parameters.quantumEfficiency * 32767.0F),
+      tableX_(axisX) {
+    if (!(axisY == axisX)) {
+        ownTableY_.emplace(axisY);
+    }
+}
+
+}  // namespace conesim

@@ -1,0 +1,61 @@
+// Everything the photons of a run share, derived once from the settings before the first
+// photon and read-only afterwards: the masks, the sample planes, the geometry of each axis
+// and the per-axis tables. Any number of workers trace photons against one set-up.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/AxisTable.hpp"
+#include "engine/MaskTransmission.hpp"
+#include "engine/SampleTransport.hpp"
+#include "params/SimulationParameters.hpp"
+
+namespace conesim {
+
+struct PhotonLoopInputs {
+    const SimulationParameters& parameters;
+    const SampleGeometry& sample;
+    const SamplePlanes& planes;
+    const std::vector<std::uint8_t>& preMask;
+    const std::vector<std::uint8_t>& postMask;
+    const std::string& runName;
+};
+
+class PhotonSetup {
+  public:
+    // halfAngleX/Y: the cone's half-angles (from the photon source); showAll: whether
+    // photons crossing zero attenuation go on.
+    PhotonSetup(const PhotonLoopInputs& inputs, double halfAngleX, double halfAngleY, bool showAll);
+    PhotonSetup(const PhotonSetup&) = delete;
+    PhotonSetup& operator=(const PhotonSetup&) = delete;
+
+    const AxisTable& tableX() const { return tableX_; }
+    // A square set-up has the same geometry along both axes: one table then serves both,
+    // which halves what the photons read.
+    const AxisTable& tableY() const { return ownTableY_ ? *ownTableY_ : tableX_; }
+
+    const SimulationParameters& parameters;
+    const bool preMaskActive;
+    const bool postMaskActive;
+    const bool sampleActive;
+    const bool showAll;
+    const bool ditherPhotons;
+    const MaskGeometry preMask;
+    const MaskGeometry postMask;
+    const SampleGeometry sample;
+    const AxisGeometry axisX;
+    const AxisGeometry axisY;
+    const PackedPlanes planes;
+    const std::int64_t width;     //!< detector pixels per row
+    const std::int64_t height;    //!< detector rows
+    const float efficiencyLimit;  //!< quantumEfficiency * 32767: a draw above it is lost
+
+  private:
+    AxisTable tableX_;
+    std::optional<AxisTable> ownTableY_;
+};
+
+}  // namespace conesim

@@ -1,0 +1,63 @@
+#include "precalc/MapFileHeaders.hpp"
+
+#include <fstream>
+#include <string>
+
+#include "output/MetaImageHeader.hpp"
+#include "precalc/MapFileErrors.hpp"
+#include "precalc/MapNames.hpp"
+
+namespace conesim {
+namespace {
+
+// The header of rawName, which names its data file by that name whatever temporary name
+// the header itself is written under.
+bool writeHeader(const std::string& rawName, const MetaImageLayout& layout, Console& console,
+                 std::ostream& log, const PendingMapFiles* files) {
+    const std::string name = metaImageHeaderPath(rawName);
+    const std::string path = mapFilePath(files, name);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    bool written = false;
+    if (out.is_open()) {
+        out << metaImageHeaderText(rawName, layout);
+        out.close();
+        written = !out.fail();
+    }
+    if (written) {
+        return true;
+    }
+    reportWriteFailure(console, log, name, path);
+    return false;
+}
+
+int writeHeaders(const MetaImageLayout& layout, const char* suffix, Console& console,
+                 std::ostream& log, const PendingMapFiles* files) {
+    for (const char* map : {kRefractiveIndexMapName, kLrAngleMapName, kUdAngleMapName}) {
+        if (!writeHeader(std::string(map) + suffix, layout, console, log, files)) {
+            return kMapWriteFailed;
+        }
+    }
+    return kPrecalcOk;
+}
+
+}  // namespace
+
+int writeVolumeMapHeaders(const SampleVolume& sample, VoxelSizes voxelSizes, Console& console,
+                          std::ostream& log, const PendingMapFiles* files) {
+    MetaImageLayout layout;
+    layout.dimensions = {sample.dimX, sample.dimY, sample.dimZ};
+    layout.spacing = {voxelSizes.x, voxelSizes.y, voxelSizes.z};
+    layout.type = MetaElementType::kFloat32;
+    return writeHeaders(layout, "", console, log, files);
+}
+
+int writePlaneHeaders(const SampleVolume& sample, VoxelSizes voxelSizes, Console& console,
+                      std::ostream& log, const PendingMapFiles* files) {
+    MetaImageLayout layout;
+    layout.dimensions = {sample.dimX, sample.dimY};
+    layout.spacing = {voxelSizes.x, voxelSizes.y};
+    layout.type = MetaElementType::kFloat64;
+    return writeHeaders(layout, kPlaneSuffix, console, log, files);
+}
+
+}  // namespace conesim

@@ -1,0 +1,45 @@
+#include "precalc/SampleFileIdentity.hpp"
+
+#include <sys/stat.h>
+
+#include <vector>
+
+#include "precalc/MapNames.hpp"
+
+namespace conesim {
+
+std::string mapFileSameAsSample(const std::string& samplePath, int runMode) {
+    std::vector<std::string> written;
+    if (runMode == 3) {
+        written = volumeMapSetNames();
+    }
+    if (runMode == 3 || runMode == 4) {
+        const std::vector<std::string> planes = planeSetNames();
+        written.insert(written.end(), planes.begin(), planes.end());
+    }
+    struct stat sample {};
+    if (written.empty() || ::stat(samplePath.c_str(), &sample) != 0) {
+        return {};
+    }
+    for (const std::string& name : written) {
+        struct stat map {};
+        if (::stat(name.c_str(), &map) == 0 && map.st_dev == sample.st_dev &&
+            map.st_ino == sample.st_ino) {
+            return name;
+        }
+    }
+    return {};
+}
+
+bool sampleIsApartFromMapFiles(const std::string& samplePath, int runMode, Console& console) {
+    const std::string map = mapFileSameAsSample(samplePath, runMode);
+    if (map.empty()) {
+        return true;
+    }
+    writeLine(console.out, "ERROR: Sample file " + samplePath + " is the same file as " + map +
+                               ", which run mode " + std::to_string(runMode) +
+                               " writes; copy the sample to a file of its own.");
+    return false;
+}
+
+}  // namespace conesim

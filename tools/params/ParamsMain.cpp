@@ -1,0 +1,242 @@
+// conesim-params: explains, reads, edits and writes conesim parameter files, through the
+// program's own parameter table, reader and checks.
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "common/ToolExit.hpp"
+#include "params/FaultExplanation.hpp"
+#include "params/ParameterFileEditing.hpp"
+#include "params/ParameterFileScan.hpp"
+#include "params/ParameterTable.hpp"
+#include "params/ParamsCommands.hpp"
+#include "params/SimulationParameters.hpp"
+#include "util/PendingFile.hpp"
+
+namespace {
+
+using namespace conesim::tools;
+
+constexpr const char* kTool = "conesim-params";
+
+constexpr const char* kUsage =
+    R"(Usage: conesim-params explain FILE
+       conesim-params get FILE NAME
+       conesim-params set FILE NAME=VALUE [NAME=VALUE ...] [-o OUT]
+       conesim-params new
+
+Works on conesim parameter files with the program's own reader and checks.
+
+  explain FILE   lists every value of FILE with its number, line, setting name, unit and
+                 meaning, then the extension settings (given or default), then the
+                 messages conesim itself gives when loading and checking the file: a
+                 refusal, or the fault code with the setting that fails its range.
+  get FILE NAME  prints the value of the setting NAME as the file gives it (an extension
+                 setting the file does not give: its default).
+  set FILE NAME=VALUE ...
+                 writes a copy of FILE in which only the value text of those settings
+                 changes (labels, comments, order and line ends stay); an extension setting
+                 the file does not hold is added after its END line. Written to OUT with
+                 -o (under a temporary name, then renamed; OUT may be FILE itself),
+                 otherwise to standard output. Refused, with nothing written: an unknown
+                 name, a value that cannot stand in the file as it is (blanks, quotes, ';',
+                 two slashes), a number followed by other characters, and any result that
+                 conesim would refuse or find not sensible.
+  new            prints a parameter file in which every setting is commented; its values
+                 are sensible examples (not the record defaults, which do not validate),
+                 so it loads and passes the checks as it stands.
+
+NAME is a setting's field name as the README's table writes it (detectorWidth,
+sampleEnergy, ...) or an extension setting (focalSpotFwhmX, focalSpotFwhmY,
+photonEnergies, detectorBlurSigma).
+
+Options:
+  -o, --output OUT   (set) the file to write
+  -h, --help         this text
+
+Exit status: 0 done (explain: the file loads and is sensible), 1 the file could not be read
+or written or was refused or is not sensible, 2 wrong command line.
+)";
+
+std::string withoutLastNewline(std::string text) {
+    while (!text.empty() && text.back() == '\n') {
+        text.pop_back();
+    }
+    return text;
+}
+
+bool loadText(const std::string& path, std::string& text, std::string& error) {
+    return readParameterFileText(path, text, error);
+}
+
+int explain(const std::string& path) {
+    std::string text;
+    std::string error;
+    if (!loadText(path, text, error)) {
+        std::cout << error << "\nERROR: Loading parameter file." << std::endl;
+        return kExitFailure;
+    }
+    std::cout << "Parameter file " << path << "\n\n";
+    writeExplanation(std::cout, text);
+    std::istringstream noInput;
+    conesim::Console console{std::cout, noInput};
+    conesim::SimulationParameters parameters;
+    parameters.readText(text, path, console);
+    if (!parameters.parameterFileLoaded) {
+        std::cout << "ERROR: Loading parameter file." << std::endl;
+        return kExitFailure;
+    }
+    const int fault = parameters.faultCode();
+    if (fault != 0) {
+        std::cout << "ERROR: Parameter file not sensible.\nFault code (See README): " << fault
+                  << "\n"
+                  << conesim::faultExplanation(parameters, fault) << std::endl;
+        return kExitFailure;
+    }
+    std::cout << "The settings are sensible." << std::endl;
+    return kExitOk;
+}
+
+int get(const std::string& path, const std::string& name) {
+    const conesim::ParameterInfo* info = conesim::findParameter(name);
+    if (info == nullptr) {
+        return usageError(kTool, "unknown setting '" + name + "'");
+    }
+    std::string text;
+    std::string error;
+    if (!loadText(path, text, error)) {
+        return failure(kTool, error);
+    }
+    std::istringstream in(text);
+    const conesim::ParameterFileScan scan = conesim::scanParameterFile(in);
+    if (info->isExtension()) {
+        std::string value(info->defaultText);
+        for (const conesim::ScannedExtension& given : scan.extensions) {
+            if (given.name == name) {
+                value = given.value;
+                break;
+            }
+        }
+        std::cout << value << std::endl;
+        return kExitOk;
+    }
+    const auto position = static_cast<std::size_t>(info->number);
+    if (scan.values.size() < position) {
+        std::ostringstream messages;
+        std::istringstream noInput;
+        conesim::Console console{messages, noInput};
+        conesim::SimulationParameters parameters;
+        parameters.readText(text, path, console);
+        return failure(kTool, "value " + std::to_string(position) + " (" + name +
+                                  ") is not in the file: " + withoutLastNewline(messages.str()));
+    }
+    std::cout << scan.values[position - 1].text << std::endl;
+    return kExitOk;
+}
+
+int set(const std::string& path, const std::vector<std::string>& words, const std::string& out) {
+    std::vector<std::pair<std::string, std::string>> assignments;
+    for (const std::string& word : words) {
+        const std::size_t equals = word.find('=');
+        if (equals == std::string::npos || equals == 0) {
+            return usageError(kTool, "'" + word + "' is not NAME=VALUE");
+        }
+        const std::string name = word.substr(0, equals);
+        if (conesim::findParameter(name) == nullptr) {
+            return usageError(kTool, "unknown setting '" + name + "'");
+        }
+        assignments.emplace_back(name, word.substr(equals + 1));
+    }
+    std::string text;
+    std::string error;
+    if (!loadText(path, text, error)) {
+        return failure(kTool, error);
+    }
+    std::string result;
+    if (!conesim::setParameterValues(text, assignments, result, error, path)) {
+        return failure(kTool, error);
+    }
+    if (out.empty()) {
+        std::cout << result << std::flush;
+        return std::cout ? kExitOk : failure(kTool, "cannot write standard output");
+    }
+    conesim::PendingFile pending(out);
+    std::ofstream file;
+    if (!pending.open(file, error)) {
+        return failure(kTool, error);
+    }
+    file.write(result.data(), static_cast<std::streamsize>(result.size()));
+    if (!pending.finish(file, error)) {
+        return failure(kTool, error);
+    }
+    return kExitOk;
+}
+
+int runParams(int argc, char** argv) {
+    std::vector<std::string> words;
+    std::string out;
+    bool outGiven = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word == "-h" || word == "--help") {
+            std::cout << kUsage;
+            return kExitOk;
+        }
+        if (word == "-o" || word == "--output") {
+            if (i + 1 == argc) {
+                return usageError(kTool, word + " needs a value");
+            }
+            out = argv[++i];
+            outGiven = true;
+            if (out.empty()) {
+                return usageError(kTool, word + " needs a file name");
+            }
+        } else if (word.size() > 1 && word[0] == '-') {
+            return usageError(kTool, "unknown argument '" + word + "'");
+        } else {
+            words.push_back(word);
+        }
+    }
+    if (words.empty()) {
+        return usageError(kTool, "a command is missing (explain, get, set or new)");
+    }
+    const std::string command = words[0];
+    if (outGiven && command != "set") {
+        return usageError(kTool, "-o is for the set command only");
+    }
+    if (command == "explain") {
+        if (words.size() != 2) {
+            return usageError(kTool, "explain takes one FILE");
+        }
+        return explain(words[1]);
+    }
+    if (command == "get") {
+        if (words.size() != 3) {
+            return usageError(kTool, "get takes FILE and NAME");
+        }
+        return get(words[1], words[2]);
+    }
+    if (command == "set") {
+        if (words.size() < 3) {
+            return usageError(kTool, "set takes FILE and at least one NAME=VALUE");
+        }
+        return set(words[1], std::vector<std::string>(words.begin() + 2, words.end()), out);
+    }
+    if (command == "new") {
+        if (words.size() != 1) {
+            return usageError(kTool, "new takes no argument");
+        }
+        std::cout << newParameterFileText() << std::flush;
+        return kExitOk;
+    }
+    return usageError(kTool, "unknown command '" + command + "'");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return runGuarded(kTool, [&] { return runParams(argc, argv); });
+}
