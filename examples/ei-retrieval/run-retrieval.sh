@@ -130,12 +130,15 @@ sed -e 's/^\(Sample file *= *\)phantom\.bin/\1empty.bin/' sample.txt >flat.txt
 grep -q '^Sample file *= *empty\.bin' flat.txt || fail "could not set the sample file in flat.txt"
 end
 
+# Run K of a sweep gets the seed S + K: the flat field's runs 1, 2, ..., the sample's 1001,
+# 1002, ..., so that every run has photons of its own and the whole demo repeats exactly.
+# Each run uses every core.
 sweep="detectorLrOffset=0:0.375:$positions"
 begin "Flat-field sweep: $positions analyser positions"
-quiet flat.log "$sweep_tool" flat.txt --set "$sweep" -o flat
+quiet flat.log "$sweep_tool" flat.txt --set "$sweep" -o flat --seed 1 --threads 0
 end
 begin "Sample sweep: $positions analyser positions"
-quiet sample.log "$sweep_tool" sample.txt --set "$sweep" -o sample
+quiet sample.log "$sweep_tool" sample.txt --set "$sweep" -o sample --seed 1001 --threads 0
 end
 
 begin "Truth of the sample planes"

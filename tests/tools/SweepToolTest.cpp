@@ -449,7 +449,7 @@ TEST(SweepCommandLineTest, HelpAndUsageErrors) {
          with({"--set", "photonsToRun=1000:2000:4"}),
          with({"--seed", "-1", "--set", "detectorLrOffset=0:1:3"}),
          with({"--seed", "18446744073709551616", "--set", "detectorLrOffset=0:1:3"}),
-         with({"--threads", "0", "--set", "detectorLrOffset=0:1:3"}),
+         with({"--threads", "-1", "--set", "detectorLrOffset=0:1:3"}),
          with({"--frobnicate", "--set", "detectorLrOffset=0:1:3"}),
          with({"--set"})},
         dir.path());

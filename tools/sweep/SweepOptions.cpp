@@ -52,7 +52,7 @@ Options:
                         independent and the whole sweep can be repeated exactly; without
                         it each run is seeded from the clock, and a run never starts in
                         the same second as the one before it
-  --threads N           passed on to every run
+  --threads N           passed on to every run (0: every core)
   --program PATH        the conesim program (default: conesim in the folder above this
                         tool's folder)
   -h, --help            this text
@@ -201,9 +201,10 @@ int parseSweepOptions(int argc, char** argv, SweepOptions& options) {
                 options.seed = seed;
             } else if (word == "--threads") {
                 std::int64_t threads = 0;
-                if (!parseInt64(value, threads) || threads < 1) {
-                    return usageError(kTool,
-                                      "--threads '" + value + "' is not a positive whole number");
+                if (!parseInt64(value, threads) || threads < 0) {
+                    return usageError(kTool, "--threads '" + value +
+                                                 "' is not a whole number of threads (0: every "
+                                                 "core)");
                 }
                 options.threads = threads;
             } else if (word == "--program") {
