@@ -158,8 +158,9 @@ TEST(PixelRetrievalTest, ImagesMarkEveryFailedPixelNaNAndCountWhy) {
     CurveStack sample{4, 1, kPositions, {}};
     for (std::size_t k = 0; k < kPositions.size(); ++k) {
         const auto g = static_cast<std::uint32_t>(std::lround(good[k]));
-        flat.images.push_back({g, 0, g, g});
-        sample.images.push_back({g / 2, 5, 300, static_cast<std::uint32_t>(shifted[k])});
+        flat.counts.insert(flat.counts.end(), {g, 0, g, g});
+        sample.counts.insert(sample.counts.end(),
+                             {g / 2, 5, 300, static_cast<std::uint32_t>(shifted[k])});
     }
     RetrievalImages images;
     std::string error;
@@ -178,7 +179,7 @@ TEST(PixelRetrievalTest, ImagesMarkEveryFailedPixelNaNAndCountWhy) {
 }
 
 TEST(PixelRetrievalTest, StacksThatCannotBeComparedAreRefused) {
-    CurveStack flat{2, 1, {0.0, 0.1, 0.2}, {{1, 1}, {2, 2}, {1, 1}}};
+    CurveStack flat{2, 1, {0.0, 0.1, 0.2}, {1, 1, 2, 2, 1, 1}};
     CurveStack sample = flat;
     RetrievalImages images;
     std::string error;
@@ -188,11 +189,15 @@ TEST(PixelRetrievalTest, StacksThatCannotBeComparedAreRefused) {
     EXPECT_EQ(error, "the flat field's images are 2 x 1 pixels, the sample's 1 x 2");
     sample = flat;
     sample.positions = {0.1};
-    sample.images = {{1, 1}};
+    sample.counts = {1, 1};
     EXPECT_FALSE(retrieveImages(flat, sample, {}, images, error));
     EXPECT_EQ(error, "the sample has 1 images; the retrieval needs two or more");
+    sample = flat;
+    sample.counts.pop_back();
+    EXPECT_FALSE(retrieveImages(flat, sample, {}, images, error));
+    EXPECT_EQ(error, "the sample holds 5 counts, not 3 images of 2 pixels");
     flat.positions = {0.0, 0.1};
-    flat.images = {{1, 1}, {2, 2}};
+    flat.counts = {1, 1, 2, 2};
     sample = flat;
     EXPECT_FALSE(retrieveImages(flat, sample, {}, images, error));
     EXPECT_EQ(error.rfind("the flat field has only two positions", 0), 0U) << error;

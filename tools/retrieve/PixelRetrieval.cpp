@@ -64,11 +64,18 @@ bool retrieveImages(const CurveStack& flat, const CurveStack& sample,
                 std::to_string(sample.width) + " x " + std::to_string(sample.height);
         return false;
     }
+    const auto pixels = static_cast<std::size_t>(flat.width * flat.height);
     for (const CurveStack* stack : {&flat, &sample}) {
-        if (stack->positions.size() < 2 || stack->images.size() != stack->positions.size()) {
-            error = std::string(stack == &flat ? "the flat field" : "the sample") + " has " +
-                    std::to_string(stack->images.size()) +
+        const std::string name = stack == &flat ? "the flat field" : "the sample";
+        if (stack->positions.size() < 2) {
+            error = name + " has " + std::to_string(stack->positions.size()) +
                     " images; the retrieval needs two or more";
+            return false;
+        }
+        if (stack->counts.size() != stack->positions.size() * pixels) {
+            error = name + " holds " + std::to_string(stack->counts.size()) + " counts, not " +
+                    std::to_string(stack->positions.size()) + " images of " +
+                    std::to_string(pixels) + " pixels";
             return false;
         }
     }
@@ -79,7 +86,6 @@ bool retrieveImages(const CurveStack& flat, const CurveStack& sample,
             "flat field over three or more positions";
         return false;
     }
-    const auto pixels = static_cast<std::size_t>(flat.width * flat.height);
     images.transmission.assign(pixels, kNaN);
     images.refraction.assign(pixels, kNaN);
     images.darkfield.assign(pixels, kNaN);
@@ -89,10 +95,10 @@ bool retrieveImages(const CurveStack& flat, const CurveStack& sample,
     std::vector<double> sampleCounts(sample.positions.size());
     for (std::size_t i = 0; i < pixels; ++i) {
         for (std::size_t k = 0; k < flatCounts.size(); ++k) {
-            flatCounts[k] = flat.images[k][i];
+            flatCounts[k] = flat.counts[k * pixels + i];
         }
         for (std::size_t k = 0; k < sampleCounts.size(); ++k) {
-            sampleCounts[k] = sample.images[k][i];
+            sampleCounts[k] = sample.counts[k * pixels + i];
         }
         const PixelResult pixel =
             retrievePixel(flat.positions, flatCounts, sample.positions, sampleCounts, settings);

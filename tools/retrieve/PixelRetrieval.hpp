@@ -13,14 +13,14 @@
 
 namespace conesim::tools {
 
-// The images of one sweep: count images[k] (width x height, row by row) taken at analyser
-// position positions[k], the positions already in detector pixels along the swept
-// direction.
+// The images of one sweep, one after the other: image k (width x height counts, row by row,
+// from counts[k * width * height]) taken at analyser position positions[k], the positions
+// already in detector pixels along the swept direction.
 struct CurveStack {
     std::int64_t width = 0;
     std::int64_t height = 0;
     std::vector<double> positions;
-    std::vector<std::vector<std::uint32_t>> images;
+    std::vector<std::uint32_t> counts;
 };
 
 struct RetrievalSettings {
@@ -64,7 +64,8 @@ PixelResult retrievePixel(const std::vector<double>& flatPositions,
                           const RetrievalSettings& settings);
 
 // Every pixel. False (error set) when the stacks differ in size, a stack has fewer than two
-// positions, or the flat field has two positions and no variance is given.
+// positions or not one image per position, or the flat field has two positions and no
+// variance is given.
 bool retrieveImages(const CurveStack& flat, const CurveStack& sample,
                     const RetrievalSettings& settings, RetrievalImages& images, std::string& error);
 

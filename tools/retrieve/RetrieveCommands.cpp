@@ -69,7 +69,8 @@ std::string positionRange(const std::vector<double>& positions) {
     return number(*low) + " to " + number(*high);
 }
 
-bool loadSweepStack(const SweepFolder& folder, const std::string& setting, double direction,
+// Takes the folder's counts over: the stack is not held twice.
+bool loadSweepStack(SweepFolder& folder, const std::string& setting, double direction,
                     CurveStack& stack, std::string& error) {
     std::vector<double> positions;
     if (!finishedPositions(folder, setting, positions, error)) {
@@ -81,7 +82,7 @@ bool loadSweepStack(const SweepFolder& folder, const std::string& setting, doubl
     for (const double position : positions) {
         stack.positions.push_back(direction * position);
     }
-    stack.images = folder.images;
+    stack.counts = std::move(folder.stack);
     return true;
 }
 

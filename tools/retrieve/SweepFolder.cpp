@@ -22,7 +22,7 @@ bool readSweepFolder(const std::string& path, SweepFolder& folder, std::string& 
         }
     }
     const std::string stackPath = (dir / kSweepStackName).string();
-    std::vector<std::uint32_t> stack;
+    std::vector<std::uint32_t>& stack = result.stack;
     if (!readUint32File(stackPath, stack, error)) {
         return false;
     }
@@ -35,10 +35,6 @@ bool readSweepFolder(const std::string& path, SweepFolder& folder, std::string& 
                 std::to_string(result.geometry.detectorHeight) + " pixels make " +
                 std::to_string(pixels * result.finishedRows.size());
         return false;
-    }
-    for (std::size_t k = 0; k < result.finishedRows.size(); ++k) {
-        result.images.emplace_back(stack.begin() + static_cast<std::ptrdiff_t>(k * pixels),
-                                   stack.begin() + static_cast<std::ptrdiff_t>((k + 1) * pixels));
     }
     folder = std::move(result);
     return true;

@@ -16,8 +16,8 @@ struct SweepFolder {
     std::string path;
     SweepTable table;
     SetupGeometry geometry;
-    std::vector<std::size_t> finishedRows;           //!< rows of status 0: the stack's slices
-    std::vector<std::vector<std::uint32_t>> images;  //!< one per finished row
+    std::vector<std::size_t> finishedRows;  //!< rows of status 0: the stack's slices
+    std::vector<std::uint32_t> stack;       //!< the finished runs' images, one after the other
 };
 
 // False (error set) when a file is missing or the stack does not hold exactly one

@@ -409,6 +409,7 @@ int runSweep(const SweepOptions& options, SweepEnvironment& environment) {
         }
         const fs::path image = plan.output / (row.runName + ".1.dat");
         if (!appendToStack(plan, image, finished + 1, error)) {
+            // The run is not in the stack, so the table must not count it as finished.
             table.rows.back().status = kExitFailure;
             std::string ignored;
             writeTable(plan, table, ignored);
