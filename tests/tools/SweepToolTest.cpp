@@ -23,6 +23,7 @@
 #include "params/SimulationParameters.hpp"
 #include "sweep/SweepFiles.hpp"
 #include "sweep/SweepOptions.hpp"
+#include "sweep/SweepProgress.hpp"
 #include "util/Console.hpp"
 
 namespace conesim {
@@ -100,6 +101,31 @@ TEST(SweepTableTest, LinesAndTheirReading) {
               ", line 2: hits '-1' is not a count");
     EXPECT_EQ(refused("a,run,status,hits,seconds\n0,r,0,1,x\n"),
               ", line 2: seconds 'x' is not a number");
+}
+
+TEST(SweepProgressTest, BarAndPhotonShareOfTheRunningRun) {
+    EXPECT_EQ(tools::SweepProgress::bar(1.5, 3, 10), "[#####.....] 1/3");
+    EXPECT_EQ(tools::SweepProgress::bar(3.0, 3, 4), "[####] 3/3");
+    EXPECT_EQ(tools::SweepProgress::bar(0.0, 9, 3), "[...] 0/9");
+    const std::string console =
+        "Starting Monte-Carlo sim.\nRan 4000000 photons.\nRan 8000000 photons.\n";
+    EXPECT_DOUBLE_EQ(tools::photonFraction(console, 12000000), 8.0 / 12.0);
+    EXPECT_DOUBLE_EQ(tools::photonFraction("Starting Monte-Carlo sim.\n", 12000000), 0.0);
+    EXPECT_DOUBLE_EQ(tools::photonFraction(console, 1000), 1.0);
+    // Plain lines off a terminal: only the lines that stay, no bar.
+    std::ostringstream out;
+    tools::SweepProgress plain(out, false, 2);
+    plain.runStarted(0, "detectorLrOffset=0");
+    plain.runAdvanced(0.5);
+    plain.line("run-000 done");
+    plain.finish();
+    EXPECT_EQ(out.str(), "run-000 done\n");
+    std::ostringstream terminal;
+    tools::SweepProgress bar(terminal, true, 2);
+    bar.runStarted(1, "x=1");
+    bar.runAdvanced(0.5);
+    EXPECT_EQ(terminal.str().substr(terminal.str().rfind('\r')),
+              "\r\033[K[######################........] 1/2  run 2: x=1  50%");
 }
 
 // A folder with a 20 x 20 x 4 empty sample, a spectrum and a run-mode-3 parameter file of
