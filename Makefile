@@ -7,7 +7,7 @@ MPI_DIR ?= build-mpi
 FUZZ_SECONDS ?= 30
 JOBS ?= 2
 
-.PHONY: all build test demo bench test-sanitize fuzz mpi test-mpi clean
+.PHONY: all build test demo retrieval-demo bench test-sanitize fuzz mpi test-mpi clean
 
 all: build
 
@@ -20,6 +20,9 @@ test: build
 
 demo: build
 	bash examples/run-demo.sh $(BUILD_DIR)
+
+retrieval-demo: build
+	bash examples/ei-retrieval/run-retrieval.sh $(BUILD_DIR)
 
 bench:
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DCONESIM_BENCH=ON -DCONESIM_TESTS=OFF

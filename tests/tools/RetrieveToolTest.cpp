@@ -1,0 +1,379 @@
+// conesim-retrieve run in scratch folders: retrieval from sweep folders written here with
+// known Gaussian curves, the truth mapping of known planes, and the comparison figures.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "ParameterFileText.hpp"
+#include "TestSupport.hpp"
+#include "ToolRunner.hpp"
+#include "common/PngIo.hpp"
+#include "sweep/SweepFiles.hpp"
+
+namespace conesim {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::readText;
+using testing::runTool;
+using testing::ScratchDir;
+using testing::ToolResult;
+using Floats = std::vector<float>;
+
+ToolResult retrieve(const ScratchDir& dir, const std::vector<std::string>& args) {
+    return runTool(CONESIM_RETRIEVE_TOOL, args, dir.path());
+}
+
+std::string metaHeader(const std::string& raw, const std::string& spacing,
+                       const std::string& size) {
+    return "ObjectType = Image\nNDims = 2\nBinaryData = True\nBinaryDataByteOrderMSB = False\n"
+           "CompressedData = False\nElementSpacing = " +
+           spacing + "\nDimSize = " + size + "\nElementType = MET_FLOAT\nElementDataFile = " + raw +
+           "\n";
+}
+
+struct Curve {
+    double integral;
+    double centre;
+    double variance;
+};
+
+// A sweep folder as conesim-sweep leaves it: a 4 x 3 detector of 0.5 x 0.25 pixels at 150,
+// sample mid-plane at 62 (lever arm 88), one Gaussian curve per pixel over the positions.
+// Large integrals keep the rounding of the counts far below single precision.
+void writeSweep(const fs::path& folder, const std::string& setting,
+                const std::vector<double>& positions, const std::vector<Curve>& pixels,
+                const std::vector<int>& statuses = {}) {
+    fs::create_directories(folder);
+    testing::writeText(
+        (folder / "params.txt").string(),
+        testing::parameterFileText({{25, "4"}, {26, "3"}, {28, "0.5"}, {29, "0.25"}}));
+    tools::SweepTable table;
+    table.settings = {setting};
+    std::vector<std::uint32_t> stack;
+    for (std::size_t k = 0; k < positions.size(); ++k) {
+        char value[32];
+        std::snprintf(value, sizeof value, "%.12g", positions[k]);
+        const int status = k < statuses.size() ? statuses[k] : 0;
+        table.rows.push_back({{value}, "run-00" + std::to_string(k), status, 1, 0.5});
+        if (status != 0) {
+            break;  // a failed run ends the sweep
+        }
+        for (const Curve& c : pixels) {
+            const double d = positions[k] - c.centre;
+            stack.push_back(static_cast<std::uint32_t>(
+                std::lround(c.integral / std::sqrt(2.0 * std::numbers::pi * c.variance) *
+                            std::exp(-d * d / (2.0 * c.variance)))));
+        }
+    }
+    testing::writeText((folder / "sweep.csv").string(), tools::sweepTableText(table));
+    testing::writeValues((folder / "stack.raw").string(), stack);
+}
+
+const std::vector<double> kPositions = {0.0, 0.0625, 0.125, 0.1875, 0.25, 0.3125, 0.375};
+constexpr double kBig = 1e8;  // integral: peak counts near 6e8
+const Curve kFlat{kBig, 0.1875, 0.004};
+
+// Flat field the same everywhere except pixel 3, which the flat field never lit.
+std::vector<Curve> flatPixels() {
+    std::vector<Curve> pixels(12, kFlat);
+    pixels[3] = {0.0, 0.1875, 0.004};
+    return pixels;
+}
+
+// Pixel 0: 80 % transmission, +0.02 pixels, variance +0.001; pixel 1: 50 %, -0.03; pixel 2
+// lost every photon; the rest as the flat field.
+std::vector<Curve> samplePixels() {
+    std::vector<Curve> pixels(12, kFlat);
+    pixels[0] = {0.8 * kBig, 0.2075, 0.005};
+    pixels[1] = {0.5 * kBig, 0.1575, 0.004};
+    pixels[2] = {0.0, 0.1875, 0.004};
+    return pixels;
+}
+
+Floats readFloats(const ScratchDir& dir, const std::string& name) {
+    return testing::readValues<float>(dir.file(name));
+}
+
+void expectNear(float value, double expected, double relative, const std::string& what) {
+    EXPECT_NEAR(value, expected, std::max(1e-9, std::fabs(expected) * relative)) << what;
+}
+
+TEST(RetrieveToolTest, KnownCurvesComeBackAsFloatImagesWithHeadersAndPngs) {
+    ScratchDir dir;
+    writeSweep(dir.path() / "flat", "detectorLrOffset", kPositions, flatPixels());
+    writeSweep(dir.path() / "sample", "detectorLrOffset", kPositions, samplePixels());
+    const ToolResult result = retrieve(dir, {"flat", "sample", "-o", "out"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out,
+              "Flat field flat: 7 images, detectorLrOffset from 0 to 0.375.\n"
+              "Sample sample: 7 images, detectorLrOffset from 0 to 0.375.\n"
+              "Positions in detector pixels along the columns (the analyser moves); refraction "
+              "angle = shift x 0.5 / 88.\n"
+              "Retrieved 10 of 12 pixels; 2 NaN (flat field: 1 too few counts, 0 flat curve, 0 "
+              "no convergence, 0 centre outside; sample: 1 too few counts, 0 flat curve, 0 no "
+              "convergence, 0 centre outside).\n"
+              "Wrote out/transmission, out/refraction, out/refraction-angle, out/darkfield (.raw, "
+              ".raw.mhd and .png each).\n");
+    const char* const names[] = {"transmission", "refraction", "refraction-angle", "darkfield"};
+    for (const char* name : names) {
+        const std::string raw = std::string(name) + ".raw";
+        EXPECT_EQ(testing::readBytes(dir.file("out/" + raw)).size(), 12U * 4U) << name;
+        EXPECT_EQ(readText(dir.file("out/" + raw + ".mhd")), metaHeader(raw, "0.5 0.25", "4 3"));
+        tools::GreyImage png;
+        std::string error;
+        ASSERT_TRUE(tools::readGreyPng(dir.file("out/" + std::string(name) + ".png"), png, error))
+            << error;
+        EXPECT_EQ(png.width, 4U);
+        EXPECT_EQ(png.height, 3U);
+    }
+    const Floats t = readFloats(dir, "out/transmission.raw");
+    const Floats r = readFloats(dir, "out/refraction.raw");
+    const Floats a = readFloats(dir, "out/refraction-angle.raw");
+    const Floats d = readFloats(dir, "out/darkfield.raw");
+    expectNear(t[0], 0.8, 1e-6, "t0");
+    expectNear(r[0], 0.02, 1e-5, "r0");
+    expectNear(a[0], 0.02 * 0.5 / 88.0, 1e-5, "a0");
+    expectNear(d[0], 0.001, 1e-4, "d0");
+    expectNear(t[1], 0.5, 1e-6, "t1");
+    expectNear(r[1], -0.03, 1e-5, "r1");
+    EXPECT_NEAR(d[1], 0.0, 1e-9);
+    for (std::size_t i : {2U, 3U}) {
+        EXPECT_TRUE(std::isnan(t[i]) && std::isnan(r[i]) && std::isnan(a[i]) && std::isnan(d[i]))
+            << i;
+    }
+    for (std::size_t i = 4; i < 12; ++i) {
+        expectNear(t[i], 1.0, 1e-6, "t");
+        EXPECT_NEAR(r[i], 0.0, 1e-7) << i;
+    }
+}
+
+TEST(RetrieveToolTest, BeamletSweepsCountBackwardsAndUpDownSweepsUseTheRows) {
+    ScratchDir dir;
+    writeSweep(dir.path() / "flat", "apertureLrOffset", kPositions, flatPixels());
+    writeSweep(dir.path() / "sample", "apertureLrOffset", kPositions, samplePixels());
+    ToolResult result = retrieve(dir, {"flat", "sample", "-o", "beamlets"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("along the columns (the beamlets move: reversed)"),
+              std::string::npos);
+    expectNear(readFloats(dir, "beamlets/refraction.raw")[0], -0.02, 1e-5, "reversed");
+
+    writeSweep(dir.path() / "flat-ud", "detectorUdOffset", kPositions, flatPixels());
+    writeSweep(dir.path() / "sample-ud", "detectorUdOffset", kPositions, samplePixels());
+    result = retrieve(dir, {"flat-ud", "sample-ud", "-o", "rows"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("along the rows (the analyser moves); refraction angle = shift x "
+                              "0.25 / 88."),
+              std::string::npos)
+        << result.out;
+    expectNear(readFloats(dir, "rows/refraction-angle.raw")[0], 0.02 * 0.25 / 88.0, 1e-5, "ud");
+}
+
+TEST(RetrieveToolTest, TwoSamplePositionsGiveNoDarkField) {
+    ScratchDir dir;
+    writeSweep(dir.path() / "flat", "detectorLrOffset", kPositions, flatPixels());
+    std::vector<Curve> pixels(12, Curve{0.75 * kBig, 0.17, 0.004});
+    writeSweep(dir.path() / "sample", "detectorLrOffset", {0.125, 0.25}, pixels);
+    const ToolResult result = retrieve(dir, {"flat", "sample", "-o", "out"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("Two sample positions: two-image retrieval, no dark field.\n"),
+              std::string::npos);
+    EXPECT_NE(result.out.find("Wrote out/transmission, out/refraction, out/refraction-angle "
+                              "(.raw, .raw.mhd and .png each).\n"),
+              std::string::npos)
+        << result.out;
+    EXPECT_FALSE(fs::exists(dir.path() / "out/darkfield.raw"));
+    expectNear(readFloats(dir, "out/transmission.raw")[0], 0.75, 1e-6, "t");
+    expectNear(readFloats(dir, "out/refraction.raw")[0], -0.0175, 1e-5, "r");
+    EXPECT_TRUE(std::isnan(readFloats(dir, "out/transmission.raw")[3]));
+}
+
+TEST(RetrieveToolTest, FailedRunsAreLeftOutAndUnusableFoldersRefused) {
+    ScratchDir dir;
+    writeSweep(dir.path() / "flat", "detectorLrOffset", kPositions, flatPixels());
+    // The sample sweep's fifth run failed: its four finished runs are used.
+    writeSweep(dir.path() / "sample", "detectorLrOffset", kPositions, samplePixels(),
+               {0, 0, 0, 0, 32});
+    ToolResult result = retrieve(dir, {"flat", "sample", "-o", "out"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err,
+              "conesim-retrieve: warning: sample: run run-004 ended with status 32; the 4 "
+              "finished runs are used\n");
+    EXPECT_NE(result.out.find("Sample sample: 4 images, detectorLrOffset from 0 to 0.1875.\n"),
+              std::string::npos);
+
+    const auto refused = [&](const std::vector<std::string>& args) {
+        const ToolResult r = retrieve(dir, args);
+        EXPECT_EQ(r.status, 1) << r.err;
+        return r.err;
+    };
+    writeSweep(dir.path() / "energy", "sampleEnergy", kPositions, samplePixels());
+    EXPECT_EQ(refused({"flat", "energy", "-o", "x", "--position", "sampleEnergy"}),
+              "conesim-retrieve: the swept setting sampleEnergy moves neither the analyser nor "
+              "the beamlets, so its values are no positions on the detector; sweep one of "
+              "apertureLrOffset, apertureUdOffset, detectorLrOffset, detectorUdOffset\n");
+    EXPECT_EQ(refused({"flat", "energy", "-o", "x"}),
+              "conesim-retrieve: energy did not sweep detectorLrOffset (it swept sampleEnergy)\n");
+    EXPECT_EQ(refused({"flat", "missing", "-o", "x"}),
+              "conesim-retrieve: cannot open missing/sweep.csv\n");
+    testing::writeValues(dir.file("energy/stack.raw"), std::vector<std::uint32_t>(12 * 6));
+    EXPECT_EQ(refused({"flat", "energy", "-o", "x", "--position", "sampleEnergy"}),
+              "conesim-retrieve: energy/stack.raw holds 72 counts; 7 finished runs of 4 x 3 "
+              "pixels make 84\n");
+    EXPECT_FALSE(fs::exists(dir.path() / "x"));
+}
+
+TEST(RetrieveToolTest, TruthIsThePlanesOnTheDetectorGrid) {
+    // Sample 20 x 20 voxels of 1 with its mid-plane at 75, detector at 150: the rays reach
+    // the plane at half the detector coordinates, so a 24 x 24 detector of unit pixels
+    // lies inside the plane's interior (voxel coordinates 4 to 15.5).
+    ScratchDir dir;
+    const auto parameters = [](const std::string& width) {
+        return testing::parameterFileText({{9, "73"}, {25, width}, {26, width}, {27, "150"}});
+    };
+    testing::writeText(dir.file("inside.txt"), parameters("24"));
+    testing::writeText(dir.file("wide.txt"), parameters("48"));
+    testing::writeValues(dir.file("Z_ref-PRE.pca"), std::vector<double>(400, 0.3));
+    testing::writeValues(dir.file("Z_iLR-PRE.pca"), std::vector<double>(400, 1e-4));
+    testing::writeValues(dir.file("Z_iUD-PRE.pca"), std::vector<double>(400, -2e-4));
+    ToolResult result = retrieve(dir, {"--truth", "inside.txt", "-o", "truth"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out,
+              "Truth of inside.txt from Z_ref-PRE.pca and Z_iLR-PRE.pca, rays to pixel fraction "
+              "(0, 0) of each of the 24 x 24 pixels: 576 inside the sample.\n"
+              "Wrote truth/true-transmission, truth/true-refraction, truth/true-refraction-angle "
+              "(.raw, .raw.mhd and .png each).\n");
+    EXPECT_EQ(readText(dir.file("truth/true-refraction.raw.mhd")),
+              metaHeader("true-refraction.raw", "1 1", "24 24"));
+    // Uniform planes: exp(-N) and the deflection times the lever arm 75, everywhere.
+    const auto deflection = static_cast<double>(1e-4F);
+    EXPECT_EQ(readFloats(dir, "truth/true-transmission.raw"),
+              Floats(576, static_cast<float>(std::exp(-0.3))));
+    EXPECT_EQ(readFloats(dir, "truth/true-refraction.raw"),
+              Floats(576, static_cast<float>(deflection * 75.0)));
+    EXPECT_EQ(readFloats(dir, "truth/true-refraction-angle.raw"), Floats(576, 1e-4F));
+
+    result = retrieve(dir, {"--truth", "inside.txt", "-o", "ud", "--ud", "--at", "0.25,0.5"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("Z_iUD-PRE.pca, rays to pixel fraction (0.25, 0.5)"),
+              std::string::npos);
+    // Between grid lines the interpolation weights add up to 1 only to rounding.
+    for (const float value : readFloats(dir, "ud/true-refraction.raw")) {
+        ASSERT_FLOAT_EQ(value, -0.015F);
+    }
+
+    // A 48 x 48 detector, rays to the pixels' corners: voxel coordinates 0.5 c - 1.75, so the
+    // plane's shadow covers columns and rows 4 to 43; beyond it nothing is attenuated or
+    // deflected.
+    result = retrieve(dir, {"--truth", "wide.txt", "-o", "wide", "--at", "0.5,0.5"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("48 x 48 pixels: 1600 inside the sample."), std::string::npos)
+        << result.out;
+    const Floats t = readFloats(dir, "wide/true-transmission.raw");
+    const Floats r = readFloats(dir, "wide/true-refraction.raw");
+    for (int row = 0; row < 48; ++row) {
+        for (int column = 0; column < 48; ++column) {
+            const std::size_t i = static_cast<std::size_t>(row * 48 + column);
+            const bool inside = row >= 4 && row <= 43 && column >= 4 && column <= 43;
+            EXPECT_EQ(t[i] < 1.0F, inside) << column << ", " << row;
+            if (!inside) {
+                EXPECT_EQ(r[i], 0.0F) << column << ", " << row;
+            }
+        }
+    }
+
+    testing::writeValues(dir.file("Z_iLR-PRE.pca"), std::vector<double>(399, 1e-4));
+    result = retrieve(dir, {"--truth", "inside.txt", "-o", "short"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err,
+              "conesim-retrieve: Z_ref-PRE.pca, Z_iLR-PRE.pca: the planes hold 400 and 399 "
+              "values; the sample plane has 20 x 20\n");
+    fs::remove(dir.path() / "Z_ref-PRE.pca");
+    result = retrieve(dir, {"--truth", "inside.txt", "-o", "short"});
+    EXPECT_EQ(result.err,
+              "conesim-retrieve: cannot open Z_ref-PRE.pca: no such file (the planes of a run "
+              "in modes 3 or 4 are read from the working directory)\n");
+}
+
+TEST(RetrieveToolTest, ComparisonFiguresOverTheRetrievedPixelsInsideTheSample) {
+    ScratchDir dir;
+    fs::create_directories(dir.path() / "r");
+    fs::create_directories(dir.path() / "t");
+    // Pixel 0 lies outside the sample, pixel 4 was not retrieved; over pixels 1 to 3 the
+    // retrieved refraction is 2 x true + 1 (r = 1) and the transmission errs by 10 %, 0 and
+    // 10 %.
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    testing::writeValues(dir.file("r/transmission.raw"), Floats{1.0F, 0.55F, 0.8F, 0.81F, nan});
+    testing::writeValues(dir.file("r/refraction.raw"), Floats{9.0F, 3.0F, 5.0F, 7.0F, nan});
+    testing::writeValues(dir.file("t/true-transmission.raw"), Floats{1.0F, 0.5F, 0.8F, 0.9F, 0.6F});
+    testing::writeValues(dir.file("t/true-refraction.raw"), Floats{0.0F, 1.0F, 2.0F, 3.0F, 4.0F});
+    testing::writeText(dir.file("t/true-transmission.raw.mhd"),
+                       metaHeader("true-transmission.raw", "1 1", "5 1"));
+    const std::string figures =
+        "Inside the sample: 4 pixels (true transmission below 1), 1 of them not retrieved "
+        "(NaN).\n"
+        "Refraction: Pearson correlation 1.0000 between retrieved and true, over 3 pixels.\n"
+        "Transmission: median relative error 10.00 %.\n";
+    ToolResult result = retrieve(dir, {"--compare", "r", "t", "--min-correlation", "0.9"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, figures);
+    result = retrieve(dir, {"--compare", "r", "t", "--max-error", "0.05", "-o", "c"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.out, figures +
+                              "Wrote c/transmission-compared.png, c/refraction-compared.png "
+                              "(retrieved left, true right, on the true image's grey scale).\n");
+    EXPECT_EQ(result.err,
+              "conesim-retrieve: the transmission's median relative error 10.00 % is above 5 %\n");
+    tools::GreyImage png;
+    std::string error;
+    ASSERT_TRUE(tools::readGreyPng(dir.file("c/refraction-compared.png"), png, error)) << error;
+    EXPECT_EQ(png.width, 12U);  // 5 + a 2-pixel gap + 5
+    EXPECT_EQ(png.height, 1U);
+    // True refraction 0..4 on a symmetric scale: 0 is mid-grey; the gap is white.
+    EXPECT_EQ(png.pixels[5], 255);
+    EXPECT_EQ(png.pixels[6], 255);
+    EXPECT_EQ(png.pixels[7], 128);
+    EXPECT_EQ(png.pixels[11], 255);
+    EXPECT_EQ(png.pixels[4], 0);  // NaN is black
+
+    testing::writeValues(dir.file("r/refraction.raw"), Floats{9.0F, 3.0F});
+    result = retrieve(dir, {"--compare", "r", "t", "--min-correlation", "0.9"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err,
+              "conesim-retrieve: the retrieved and true images differ in size (5, 2, 5 and 5 "
+              "pixels)\n");
+}
+
+TEST(RetrieveToolTest, HelpAndUsageErrors) {
+    testing::expectHelp(CONESIM_RETRIEVE_TOOL,
+                        "Usage: conesim-retrieve FLAT_DIR SAMPLE_DIR -o OUT");
+    ScratchDir dir;
+    testing::expectUsageErrors(CONESIM_RETRIEVE_TOOL, "conesim-retrieve",
+                               {{},
+                                {"flat"},
+                                {"flat", "sample"},
+                                {"flat", "sample", "extra", "-o", "x"},
+                                {"flat", "sample", "-o"},
+                                {"flat", "sample", "-o", "x", "--min-counts", "-1"},
+                                {"flat", "sample", "-o", "x", "--flat-variance", "0"},
+                                {"flat", "sample", "-o", "x", "--at", "0.25,0"},
+                                {"flat", "sample", "-o", "x", "--bogus"},
+                                {"--truth", "p.txt"},
+                                {"--truth", "-o", "x"},
+                                {"--truth", "p.txt", "-o", "x", "--at", "0.25"},
+                                {"--truth", "p.txt", "-o", "x", "--position", "a"},
+                                {"--truth", "--compare", "a", "b"},
+                                {"--compare", "a"},
+                                {"--compare", "a", "b", "--max-error", "x"},
+                                {"--compare", "a", "b", "--ud"}},
+                               dir.path());
+}
+
+}  // namespace
+}  // namespace conesim

@@ -1,0 +1,42 @@
+// The retrieval's images on disk: NAME.raw (little-endian 32-bit floats, row by row, NaN
+// where nothing was retrieved), its MetaImage header NAME.raw.mhd and a greyscale NAME.png.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace conesim::tools {
+
+enum class GreyMapping {
+    kFullRange,  //!< black at the smallest finite value, white at the largest
+    kSymmetric,  //!< mid-grey at 0, black and white at -m and +m, m the 99th percentile of
+                 //!< the non-zero |values| (larger ones clamped)
+};
+
+struct FloatImage {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    double spacingX = 1.0;  //!< pixel size along x, for the header
+    double spacingY = 1.0;
+    std::vector<float> values;
+};
+
+// Writes folder/name.raw, .raw.mhd and .png; each appears only complete. NaN pixels are
+// black in the PNG. False with error set on failure.
+bool writeFloatImage(const std::string& folder, const std::string& name, const FloatImage& image,
+                     GreyMapping mapping, std::string& error);
+
+// Writes two images of one size side by side into one greyscale PNG (left, a 2-pixel white
+// gap, right), both on the grey scale that mapping gives the right-hand image.
+bool writeSideBySidePng(const std::string& path, const FloatImage& left, const FloatImage& right,
+                        GreyMapping mapping, std::string& error);
+
+// The width and height in the MetaImage header at path ("DimSize = W H").
+bool readMetaImageSize(const std::string& path, std::uint32_t& width, std::uint32_t& height,
+                       std::string& error);
+
+// Reads a raw float image's values; false (error set) when it is not a whole number of floats.
+bool readFloatValues(const std::string& path, std::vector<float>& values, std::string& error);
+
+}  // namespace conesim::tools

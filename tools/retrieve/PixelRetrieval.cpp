@@ -1,0 +1,119 @@
+#include "retrieve/PixelRetrieval.hpp"
+
+#include <cmath>
+#include <limits>
+
+namespace conesim::tools {
+
+namespace {
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+// The flat field's curve: fitted, or through two points of the given variance.
+FitOutcome flatCurve(const std::vector<double>& positions, const std::vector<double>& counts,
+                     const RetrievalSettings& settings, GaussianCurve& curve) {
+    if (positions.size() >= 3) {
+        return fitGaussian(positions, counts, settings.minimumCounts, curve);
+    }
+    if (counts[0] + counts[1] < settings.minimumCounts ||
+        !gaussianThroughTwoPoints(positions[0], counts[0], positions[1], counts[1],
+                                  settings.flatVariance.value_or(0.0), curve)) {
+        return FitOutcome::kTooFewCounts;
+    }
+    return FitOutcome::kFitted;
+}
+
+}  // namespace
+
+PixelResult retrievePixel(const std::vector<double>& flatPositions,
+                          const std::vector<double>& flatCounts,
+                          const std::vector<double>& samplePositions,
+                          const std::vector<double>& sampleCounts,
+                          const RetrievalSettings& settings) {
+    PixelResult result{kNaN, kNaN, kNaN};
+    GaussianCurve flat;
+    result.flat = flatCurve(flatPositions, flatCounts, settings, flat);
+    if (result.flat != FitOutcome::kFitted) {
+        return result;
+    }
+    GaussianCurve sample;
+    if (samplePositions.size() >= 3) {
+        result.sample = fitGaussian(samplePositions, sampleCounts, settings.minimumCounts, sample);
+    } else if (sampleCounts[0] + sampleCounts[1] < settings.minimumCounts ||
+               !gaussianThroughTwoPoints(samplePositions[0], sampleCounts[0], samplePositions[1],
+                                         sampleCounts[1], flat.variance, sample)) {
+        result.sample = FitOutcome::kTooFewCounts;
+    }
+    if (result.sample != FitOutcome::kFitted) {
+        return result;
+    }
+    result.transmission = static_cast<float>(sample.integral / flat.integral);
+    result.shift = static_cast<float>(sample.centre - flat.centre);
+    if (samplePositions.size() >= 3) {
+        result.growth = static_cast<float>(sample.variance - flat.variance);
+    }
+    return result;
+}
+
+bool retrieveImages(const CurveStack& flat, const CurveStack& sample,
+                    const RetrievalSettings& settings, RetrievalImages& images,
+                    std::string& error) {
+    if (flat.width != sample.width || flat.height != sample.height) {
+        error = "the flat field's images are " + std::to_string(flat.width) + " x " +
+                std::to_string(flat.height) + " pixels, the sample's " +
+                std::to_string(sample.width) + " x " + std::to_string(sample.height);
+        return false;
+    }
+    const auto pixels = static_cast<std::size_t>(flat.width * flat.height);
+    for (const CurveStack* stack : {&flat, &sample}) {
+        const std::string name = stack == &flat ? "the flat field" : "the sample";
+        if (stack->positions.size() < 2) {
+            error = name + " has " + std::to_string(stack->positions.size()) +
+                    " images; the retrieval needs two or more";
+            return false;
+        }
+        if (stack->counts.size() != stack->positions.size() * pixels) {
+            error = name + " holds " + std::to_string(stack->counts.size()) + " counts, not " +
+                    std::to_string(stack->positions.size()) + " images of " +
+                    std::to_string(pixels) + " pixels";
+            return false;
+        }
+    }
+    if (flat.positions.size() == 2 && !settings.flatVariance) {
+        error =
+            "the flat field has only two positions, which do not fix the width of its "
+            "illumination curve; give the curve's variance with --flat-variance or sweep the "
+            "flat field over three or more positions";
+        return false;
+    }
+    images.transmission.assign(pixels, kNaN);
+    images.refraction.assign(pixels, kNaN);
+    images.darkfield.assign(pixels, kNaN);
+    images.hasDarkfield = sample.positions.size() >= 3;
+    images.counts = RetrievalCounts{};
+    std::vector<double> flatCounts(flat.positions.size());
+    std::vector<double> sampleCounts(sample.positions.size());
+    for (std::size_t i = 0; i < pixels; ++i) {
+        for (std::size_t k = 0; k < flatCounts.size(); ++k) {
+            flatCounts[k] = flat.counts[k * pixels + i];
+        }
+        for (std::size_t k = 0; k < sampleCounts.size(); ++k) {
+            sampleCounts[k] = sample.counts[k * pixels + i];
+        }
+        const PixelResult pixel =
+            retrievePixel(flat.positions, flatCounts, sample.positions, sampleCounts, settings);
+        images.transmission[i] = pixel.transmission;
+        images.refraction[i] = pixel.shift;
+        images.darkfield[i] = pixel.growth;
+        if (pixel.flat != FitOutcome::kFitted) {
+            ++images.counts.flat[static_cast<int>(pixel.flat)];
+        } else if (pixel.sample != FitOutcome::kFitted) {
+            ++images.counts.sample[static_cast<int>(pixel.sample)];
+        } else {
+            ++images.counts.retrieved;
+        }
+    }
+    return true;
+}
+
+}  // namespace conesim::tools

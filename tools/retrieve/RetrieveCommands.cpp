@@ -1,0 +1,315 @@
+#include "retrieve/RetrieveCommands.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <system_error>
+
+#include "common/BinaryFile.hpp"
+#include "common/ToolExit.hpp"
+#include "precalc/MapNames.hpp"
+#include "retrieve/FloatImageFiles.hpp"
+#include "retrieve/PixelRetrieval.hpp"
+#include "retrieve/SweepFolder.hpp"
+#include "retrieve/SweptSetting.hpp"
+#include "retrieve/TruthComparison.hpp"
+
+namespace conesim::tools {
+
+namespace {
+
+constexpr const char* kTool = "conesim-retrieve";
+
+std::string number(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
+std::string fixed(double value, int digits) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.*f", digits, value);
+    return text;
+}
+
+bool makeFolder(const std::string& path, std::string& error) {
+    std::error_code code;
+    std::filesystem::create_directories(path, code);
+    if (code || !std::filesystem::is_directory(path, code)) {
+        error = "cannot create folder " + path;
+        return false;
+    }
+    return true;
+}
+
+// Runs that did not finish are left out of a sweep's stack; say so.
+void warnAboutFailedRuns(const SweepFolder& folder) {
+    for (const SweepRow& row : folder.table.rows) {
+        if (row.status != 0) {
+            std::cerr << kTool << ": warning: " << folder.path << ": run " << row.runName
+                      << " ended with status " << row.status << "; the "
+                      << folder.finishedRows.size() << " finished runs are used" << std::endl;
+        }
+    }
+}
+
+std::string outcomeCounts(const std::array<std::int64_t, kFitOutcomeCount>& counts) {
+    using enum FitOutcome;
+    const auto at = [&](FitOutcome outcome) {
+        return std::to_string(counts[static_cast<int>(outcome)]);
+    };
+    return at(kTooFewCounts) + " too few counts, " + at(kFlatCurve) + " flat curve, " +
+           at(kNoConvergence) + " no convergence, " + at(kCentreOutside) + " centre outside";
+}
+
+std::string positionRange(const std::vector<double>& positions) {
+    const auto [low, high] = std::minmax_element(positions.begin(), positions.end());
+    return number(*low) + " to " + number(*high);
+}
+
+// Takes the folder's counts over: the stack is not held twice.
+bool loadSweepStack(SweepFolder& folder, const std::string& setting, double direction,
+                    CurveStack& stack, std::string& error) {
+    std::vector<double> positions;
+    if (!finishedPositions(folder, setting, positions, error)) {
+        return false;
+    }
+    stack.width = folder.geometry.detectorWidth;
+    stack.height = folder.geometry.detectorHeight;
+    stack.positions.clear();
+    for (const double position : positions) {
+        stack.positions.push_back(direction * position);
+    }
+    stack.counts = std::move(folder.stack);
+    return true;
+}
+
+FloatImage imageOf(const SetupGeometry& geometry, std::vector<float> values) {
+    FloatImage image;
+    image.width = geometry.detectorWidth;
+    image.height = geometry.detectorHeight;
+    image.spacingX = geometry.pixelSizeX;
+    image.spacingY = geometry.pixelSizeY;
+    image.values = std::move(values);
+    return image;
+}
+
+std::string joinedNames(const std::string& folder, const std::vector<std::string>& names) {
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        text += (i == 0 ? "" : ", ") + (std::filesystem::path(folder) / names[i]).string();
+    }
+    return text;
+}
+
+}  // namespace
+
+int runRetrieval(const RetrievalOptions& options) {
+    std::string error;
+    SweepFolder flat;
+    SweepFolder sample;
+    if (!readSweepFolder(options.flatFolder, flat, error) ||
+        !readSweepFolder(options.sampleFolder, sample, error)) {
+        return failure(kTool, error);
+    }
+    warnAboutFailedRuns(flat);
+    warnAboutFailedRuns(sample);
+    const std::string setting =
+        options.position.empty() ? flat.table.settings.front() : options.position;
+    SweptSetting axis;
+    if (!sweptSettingAxis(setting, axis)) {
+        return failure(kTool, "the swept setting " + setting +
+                                  " moves neither the analyser nor the beamlets, so its values "
+                                  "are no positions on the detector; sweep one of " +
+                                  std::string(sweptSettingNames()));
+    }
+    if (flat.geometry.detectorWidth != sample.geometry.detectorWidth ||
+        flat.geometry.detectorHeight != sample.geometry.detectorHeight) {
+        return failure(kTool, "the flat field's detector (" +
+                                  std::to_string(flat.geometry.detectorWidth) + " x " +
+                                  std::to_string(flat.geometry.detectorHeight) +
+                                  ") differs from the sample's (" +
+                                  std::to_string(sample.geometry.detectorWidth) + " x " +
+                                  std::to_string(sample.geometry.detectorHeight) + ")");
+    }
+    CurveStack flatStack;
+    CurveStack sampleStack;
+    if (!loadSweepStack(flat, setting, axis.direction, flatStack, error) ||
+        !loadSweepStack(sample, setting, axis.direction, sampleStack, error)) {
+        return failure(kTool, error);
+    }
+    RetrievalSettings settings;
+    settings.minimumCounts = options.minimumCounts;
+    settings.flatVariance = options.flatVariance;
+    RetrievalImages images;
+    if (!retrieveImages(flatStack, sampleStack, settings, images, error)) {
+        return failure(kTool, error);
+    }
+    if (!makeFolder(options.output, error)) {
+        return failure(kTool, error);
+    }
+    // The geometry of the sample's sweep gives the lever arm of its refraction.
+    const SetupGeometry& geometry = sample.geometry;
+    const double pixelSize = axis.alongRows ? geometry.pixelSizeY : geometry.pixelSizeX;
+    const double radiansPerPixel = pixelSize / geometry.leverArm();
+    std::vector<float> angles(images.refraction.size());
+    std::transform(images.refraction.begin(), images.refraction.end(), angles.begin(),
+                   [&](float shift) { return static_cast<float>(shift * radiansPerPixel); });
+    std::vector<std::string> written = {"transmission", "refraction", "refraction-angle"};
+    bool good =
+        writeFloatImage(options.output, "transmission", imageOf(geometry, images.transmission),
+                        GreyMapping::kFullRange, error) &&
+        writeFloatImage(options.output, "refraction", imageOf(geometry, images.refraction),
+                        GreyMapping::kSymmetric, error) &&
+        writeFloatImage(options.output, "refraction-angle", imageOf(geometry, std::move(angles)),
+                        GreyMapping::kSymmetric, error);
+    if (good && images.hasDarkfield) {
+        written.push_back("darkfield");
+        good = writeFloatImage(options.output, "darkfield", imageOf(geometry, images.darkfield),
+                               GreyMapping::kSymmetric, error);
+    }
+    if (!good) {
+        return failure(kTool, error);
+    }
+    const std::int64_t pixels = flatStack.width * flatStack.height;
+    std::cout << "Flat field " << flat.path << ": " << flatStack.positions.size() << " images, "
+              << setting << " from " << positionRange(flatStack.positions) << ".\n"
+              << "Sample " << sample.path << ": " << sampleStack.positions.size() << " images, "
+              << setting << " from " << positionRange(sampleStack.positions) << ".\n"
+              << "Positions in detector pixels along the " << (axis.alongRows ? "rows" : "columns")
+              << (axis.direction > 0 ? " (the analyser moves)" : " (the beamlets move: reversed)")
+              << "; refraction angle = shift x " << number(pixelSize) << " / "
+              << number(geometry.leverArm()) << ".\n";
+    if (!images.hasDarkfield) {
+        std::cout << "Two sample positions: two-image retrieval, no dark field.\n";
+    }
+    std::cout << "Retrieved " << images.counts.retrieved << " of " << pixels << " pixels; "
+              << pixels - images.counts.retrieved
+              << " NaN (flat field: " << outcomeCounts(images.counts.flat)
+              << "; sample: " << outcomeCounts(images.counts.sample) << ").\n"
+              << "Wrote " << joinedNames(options.output, written)
+              << " (.raw, .raw.mhd and .png each)." << std::endl;
+    return kExitOk;
+}
+
+int runTruthMapping(const TruthCommandOptions& options) {
+    std::string error;
+    SetupGeometry geometry;
+    if (!readSetupGeometry(options.parameters, geometry, error)) {
+        return failure(kTool, error);
+    }
+    const std::string attenuationName = std::string(kRefractiveIndexMapName) + ".pca";
+    const std::string deflectionName =
+        std::string(options.truth.alongRows ? kUdAngleMapName : kLrAngleMapName) + ".pca";
+    std::vector<double> attenuation;
+    std::vector<double> deflection;
+    if (!readDoubleFile(attenuationName, attenuation, error) ||
+        !readDoubleFile(deflectionName, deflection, error)) {
+        return failure(kTool, error +
+                                  " (the planes of a run in modes 3 or 4 are read from the "
+                                  "working directory)");
+    }
+    TruthImages truth;
+    if (!mapTruth(geometry, attenuation, deflection, options.truth, truth, error)) {
+        return failure(kTool, attenuationName + ", " + deflectionName + ": " + error);
+    }
+    if (!makeFolder(options.output, error)) {
+        return failure(kTool, error);
+    }
+    if (!writeFloatImage(options.output, "true-transmission",
+                         imageOf(geometry, std::move(truth.transmission)), GreyMapping::kFullRange,
+                         error) ||
+        !writeFloatImage(options.output, "true-refraction",
+                         imageOf(geometry, std::move(truth.refraction)), GreyMapping::kSymmetric,
+                         error) ||
+        !writeFloatImage(options.output, "true-refraction-angle",
+                         imageOf(geometry, std::move(truth.angle)), GreyMapping::kSymmetric,
+                         error)) {
+        return failure(kTool, error);
+    }
+    std::cout << "Truth of " << options.parameters << " from " << attenuationName << " and "
+              << deflectionName << ", rays to pixel fraction (" << number(options.truth.fractionX)
+              << ", " << number(options.truth.fractionY) << ") of each of the "
+              << geometry.detectorWidth << " x " << geometry.detectorHeight
+              << " pixels: " << truth.insidePixels << " inside the sample.\n"
+              << "Wrote "
+              << joinedNames(options.output,
+                             {"true-transmission", "true-refraction", "true-refraction-angle"})
+              << " (.raw, .raw.mhd and .png each)." << std::endl;
+    return kExitOk;
+}
+
+int runComparison(const ComparisonOptions& options) {
+    const auto file = [](const std::string& folder, const char* name) {
+        return (std::filesystem::path(folder) / name).string();
+    };
+    std::vector<float> transmission;
+    std::vector<float> refraction;
+    std::vector<float> trueTransmission;
+    std::vector<float> trueRefraction;
+    std::string error;
+    if (!readFloatValues(file(options.retrievedFolder, "transmission.raw"), transmission, error) ||
+        !readFloatValues(file(options.retrievedFolder, "refraction.raw"), refraction, error) ||
+        !readFloatValues(file(options.truthFolder, "true-transmission.raw"), trueTransmission,
+                         error) ||
+        !readFloatValues(file(options.truthFolder, "true-refraction.raw"), trueRefraction, error)) {
+        return failure(kTool, error);
+    }
+    if (refraction.size() != transmission.size() ||
+        trueTransmission.size() != transmission.size() ||
+        trueRefraction.size() != transmission.size()) {
+        return failure(kTool, "the retrieved and true images differ in size (" +
+                                  std::to_string(transmission.size()) + ", " +
+                                  std::to_string(refraction.size()) + ", " +
+                                  std::to_string(trueTransmission.size()) + " and " +
+                                  std::to_string(trueRefraction.size()) + " pixels)");
+    }
+    const ComparisonFigures figures =
+        compareWithTruth(transmission, refraction, trueTransmission, trueRefraction);
+    if (!options.output.empty()) {
+        SetupGeometry size;
+        if (!readMetaImageSize(file(options.truthFolder, "true-transmission.raw.mhd"),
+                               size.detectorWidth, size.detectorHeight, error) ||
+            static_cast<std::size_t>(size.detectorWidth) * size.detectorHeight !=
+                transmission.size()) {
+            return failure(kTool, error.empty() ? "the header of true-transmission.raw does not "
+                                                  "match its size"
+                                                : error);
+        }
+        if (!makeFolder(options.output, error) ||
+            !writeSideBySidePng(file(options.output, "transmission-compared.png"),
+                                imageOf(size, transmission), imageOf(size, trueTransmission),
+                                GreyMapping::kFullRange, error) ||
+            !writeSideBySidePng(file(options.output, "refraction-compared.png"),
+                                imageOf(size, refraction), imageOf(size, trueRefraction),
+                                GreyMapping::kSymmetric, error)) {
+            return failure(kTool, error);
+        }
+    }
+    std::cout << "Inside the sample: " << figures.inside << " pixels (true transmission below 1), "
+              << figures.inside - figures.compared << " of them not retrieved (NaN).\n"
+              << "Refraction: Pearson correlation " << fixed(figures.correlation, 4)
+              << " between retrieved and true, over " << figures.compared << " pixels.\n"
+              << "Transmission: median relative error "
+              << fixed(100.0 * figures.medianRelativeError, 2) << " %." << std::endl;
+    if (!options.output.empty()) {
+        std::cout << "Wrote "
+                  << joinedNames(options.output,
+                                 {"transmission-compared.png", "refraction-compared.png"})
+                  << " (retrieved left, true right, on the true image's grey scale)." << std::endl;
+    }
+    if (options.minimumCorrelation && !(figures.correlation >= *options.minimumCorrelation)) {
+        return failure(kTool, "the refraction correlation " + fixed(figures.correlation, 4) +
+                                  " is below " + number(*options.minimumCorrelation));
+    }
+    if (options.maximumError && !(figures.medianRelativeError <= *options.maximumError)) {
+        return failure(kTool, "the transmission's median relative error " +
+                                  fixed(100.0 * figures.medianRelativeError, 2) + " % is above " +
+                                  number(100.0 * *options.maximumError) + " %");
+    }
+    return kExitOk;
+}
+
+}  // namespace conesim::tools

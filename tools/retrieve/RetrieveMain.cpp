@@ -1,0 +1,215 @@
+// conesim-retrieve: edge-illumination retrieval from two sweeps, the truth of a run's
+// planes on the detector grid, and the comparison of the two.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "common/ArgParse.hpp"
+#include "common/ToolExit.hpp"
+#include "retrieve/RetrieveCommands.hpp"
+
+namespace {
+
+using namespace conesim::tools;
+
+constexpr const char* kTool = "conesim-retrieve";
+
+constexpr const char* kUsage =
+    R"(Usage: conesim-retrieve FLAT_DIR SAMPLE_DIR -o OUT [--position NAME] [--min-counts N]
+                        [--flat-variance V]
+       conesim-retrieve --truth PARAMS -o OUT [--at FX,FY] [--ud]
+       conesim-retrieve --compare RETRIEVED_DIR TRUTH_DIR [-o OUT] [--min-correlation R]
+                        [--max-error E]
+
+Edge-illumination retrieval. FLAT_DIR and SAMPLE_DIR are two conesim-sweep folders over
+the analyser (or beamlet) positions, one without and one with the sample. In every pixel
+the counts against position form an illumination curve, modelled as a Gaussian
+f(x) = A / (s sqrt(2 pi)) exp(-(x - c)^2 / 2 s^2) with A its integral, c its centre and
+s^2 its variance. Writes into OUT (created if missing), as 32-bit floats with a MetaImage
+header (.raw, .raw.mhd) and a PNG each:
+  transmission       A_sample / A_flat (the integral: photons are conserved by refraction
+                     and scattering, so their ratio is the sample's transmission)
+  refraction         c_sample - c_flat in detector pixels, positive towards increasing
+                     column (or row, for an up-down setting)
+  refraction-angle   the same in radians: shift x pixel size / (L - zMid)
+  darkfield          s_sample^2 - s_flat^2 in pixels^2
+Pixels whose curve cannot be fitted are NaN and counted in the summary line.
+With three or more positions each curve is fitted by maximum Poisson likelihood. With two
+sample positions the two-image retrieval is used: the Gaussian of the flat field's width
+through the two sample points gives transmission and refraction, no dark field. A flat
+field of only two positions needs its curve's variance (--flat-variance, pixels^2).
+
+The positions are the values of a swept pixel-fraction setting, already detector pixels:
+detectorLrOffset or detectorUdOffset (the analyser moves) or apertureLrOffset or
+apertureUdOffset (the beamlets move, so the positions count backwards).
+
+  -o, --output OUT      the folder for the images (required)
+  --position NAME       the swept setting that gives the positions (default: the flat
+                        sweep's first)
+  --min-counts N        fewest counts a curve needs in all (default 20)
+  --flat-variance V     the flat curve's variance in pixels^2, for a two-position flat field
+
+--truth PARAMS: reads the planes Z_ref-PRE.pca and Z_iLR-PRE.pca (Z_iUD-PRE.pca with --ud)
+from the working directory and writes into OUT true-transmission (exp(-N)),
+true-refraction (deflection x (L - zMid) / pixel size, in pixels) and
+true-refraction-angle (the deflection in radians), looked up where the ray from the
+source to each pixel crosses the sample's mid-plane (1, 0 and 0 where it misses the
+sample or meets no attenuation).
+  --at FX,FY            the ray ends at this fraction of a pixel from the pixel's centre
+                        (default 0,0; for edge illumination: the middle of the beamlet)
+  --ud                  refraction along the rows (up-down) instead of the columns
+
+--compare RETRIEVED_DIR TRUTH_DIR: over the pixels inside the sample (true transmission
+below 1) that were retrieved, prints the Pearson correlation of refraction.raw with
+true-refraction.raw and the median of |T - T_true| / T_true of transmission.raw. With
+-o OUT it also writes OUT/transmission-compared.png and OUT/refraction-compared.png:
+retrieved on the left, true on the right, both on the true image's grey scale.
+  --min-correlation R   fail (status 1) when the correlation is below R
+  --max-error E         fail (status 1) when the median relative error is above E
+                        (a fraction: 0.03 for 3 %)
+
+  -h, --help            this text
+
+Exit status: 0 done, 1 a file could not be read or written, was refused, or a figure
+missed its bound, 2 wrong command line.
+)";
+
+enum class Mode { kRetrieve, kTruth, kCompare };
+
+bool positiveNumber(const std::string& text, double& value) {
+    return parseDouble(text, value) && value > 0.0;
+}
+
+int runRetrieve(int argc, char** argv) {
+    ArgCursor args(argc, argv);
+    Mode mode = Mode::kRetrieve;
+    bool modeGiven = false;
+    std::vector<std::string> operands;
+    RetrievalOptions retrieval;
+    TruthCommandOptions truth;
+    ComparisonOptions comparison;
+    std::string output;
+    bool retrievalOnly = false;
+    bool truthOnly = false;
+    bool comparisonOnly = false;
+    while (!args.done()) {
+        const std::string word = args.next();
+        if (word == "-h" || word == "--help") {
+            std::cout << kUsage;
+            return kExitOk;
+        }
+        if (word == "--truth" || word == "--compare") {
+            if (modeGiven) {
+                return usageError(kTool, "--truth and --compare exclude each other");
+            }
+            modeGiven = true;
+            mode = word == "--truth" ? Mode::kTruth : Mode::kCompare;
+            continue;
+        }
+        if (word == "--ud") {
+            truth.truth.alongRows = true;
+            truthOnly = true;
+            continue;
+        }
+        if (word.size() > 1 && word[0] == '-') {
+            const bool takesValue = word == "-o" || word == "--output" || word == "--position" ||
+                                    word == "--min-counts" || word == "--flat-variance" ||
+                                    word == "--at" || word == "--min-correlation" ||
+                                    word == "--max-error";
+            if (!takesValue) {
+                return usageError(kTool, "unknown argument '" + word + "'");
+            }
+            std::string value;
+            if (!args.takeValue(value)) {
+                return usageError(kTool, word + " needs a value");
+            }
+            double number = 0.0;
+            if (word == "-o" || word == "--output") {
+                output = value;
+            } else if (word == "--position") {
+                retrieval.position = value;
+                retrievalOnly = true;
+            } else if (word == "--min-counts") {
+                if (!parseDouble(value, number) || number < 0.0) {
+                    return usageError(kTool, "--min-counts '" + value + "' is not a count");
+                }
+                retrieval.minimumCounts = number;
+                retrievalOnly = true;
+            } else if (word == "--flat-variance") {
+                if (!positiveNumber(value, number)) {
+                    return usageError(kTool,
+                                      "--flat-variance '" + value + "' is not a positive number");
+                }
+                retrieval.flatVariance = number;
+                retrievalOnly = true;
+            } else if (word == "--at") {
+                std::vector<double> fractions;
+                if (!parseNumberList(value, fractions) || fractions.size() != 2) {
+                    return usageError(kTool, "--at '" + value + "' is not two numbers FX,FY");
+                }
+                truth.truth.fractionX = fractions[0];
+                truth.truth.fractionY = fractions[1];
+                truthOnly = true;
+            } else if (word == "--min-correlation") {
+                if (!parseDouble(value, number)) {
+                    return usageError(kTool, word + " '" + value + "' is not a number");
+                }
+                comparison.minimumCorrelation = number;
+                comparisonOnly = true;
+            } else {
+                if (!parseDouble(value, number) || number < 0.0) {
+                    return usageError(kTool, word + " '" + value + "' is not a fraction");
+                }
+                comparison.maximumError = number;
+                comparisonOnly = true;
+            }
+            continue;
+        }
+        operands.push_back(word);
+    }
+    if ((retrievalOnly && mode != Mode::kRetrieve) || (truthOnly && mode != Mode::kTruth) ||
+        (comparisonOnly && mode != Mode::kCompare)) {
+        return usageError(kTool, "an option was given that belongs to another use of the tool");
+    }
+    switch (mode) {
+        case Mode::kRetrieve:
+            if (operands.size() != 2) {
+                return usageError(kTool, "give FLAT_DIR and SAMPLE_DIR (" +
+                                             std::to_string(operands.size()) + " given)");
+            }
+            if (output.empty()) {
+                return usageError(kTool, "-o OUT is missing");
+            }
+            retrieval.flatFolder = operands[0];
+            retrieval.sampleFolder = operands[1];
+            retrieval.output = output;
+            return runRetrieval(retrieval);
+        case Mode::kTruth:
+            if (operands.size() != 1) {
+                return usageError(kTool, "--truth takes one parameter file (" +
+                                             std::to_string(operands.size()) + " given)");
+            }
+            if (output.empty()) {
+                return usageError(kTool, "-o OUT is missing");
+            }
+            truth.parameters = operands[0];
+            truth.output = output;
+            return runTruthMapping(truth);
+        case Mode::kCompare:
+            if (operands.size() != 2) {
+                return usageError(kTool, "--compare takes RETRIEVED_DIR and TRUTH_DIR (" +
+                                             std::to_string(operands.size()) + " given)");
+            }
+            comparison.output = output;
+            comparison.retrievedFolder = operands[0];
+            comparison.truthFolder = operands[1];
+            return runComparison(comparison);
+    }
+    return kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return runGuarded(kTool, [&] { return runRetrieve(argc, argv); });
+}

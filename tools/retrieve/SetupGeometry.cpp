@@ -1,0 +1,52 @@
+#include "retrieve/SetupGeometry.hpp"
+
+#include <sstream>
+
+#include "params/SimulationParameters.hpp"
+#include "util/Console.hpp"
+
+namespace conesim::tools {
+
+bool readSetupGeometry(const std::string& path, SetupGeometry& geometry, std::string& error) {
+    std::ostringstream messages;
+    std::istringstream noInput;
+    Console console{messages, noInput};
+    SimulationParameters p;
+    p.readFile(path, console);
+    if (!p.parameterFileLoaded) {
+        std::string text = messages.str();
+        while (!text.empty() && text.back() == '\n') {
+            text.pop_back();
+        }
+        error = "cannot use parameter file " + path + (text.empty() ? "" : ": " + text);
+        return false;
+    }
+    SetupGeometry result;
+    result.detectorWidth = p.detectorWidth;
+    result.detectorHeight = p.detectorHeight;
+    result.pixelSizeX = p.detectorPixelSizeX;
+    result.pixelSizeY = p.detectorPixelSizeY;
+    // The photon loop takes the detector distance as a single-precision number.
+    result.detectorDistance = static_cast<double>(static_cast<float>(p.detectorPosition));
+    result.sample = makeSampleGeometry(static_cast<std::int32_t>(p.sampleDimX),
+                                       static_cast<std::int32_t>(p.sampleDimY),
+                                       static_cast<std::int32_t>(p.sampleDimZ), p.sampleScaleX,
+                                       p.sampleScaleY, p.sampleScaleZ, p.sampleStart);
+    if (result.detectorWidth == 0 || result.detectorHeight == 0) {
+        error = path + ": the detector has no pixel";
+        return false;
+    }
+    if (!(result.pixelSizeX > 0.0) || !(result.pixelSizeY > 0.0)) {
+        error = path + ": the detector's pixel size is not positive";
+        return false;
+    }
+    if (!(result.leverArm() > 0.0)) {
+        error = path + ": the detector (at " + std::to_string(p.detectorPosition) +
+                ") does not lie beyond the sample's mid-plane";
+        return false;
+    }
+    geometry = result;
+    return true;
+}
+
+}  // namespace conesim::tools

@@ -1,0 +1,69 @@
+#include "retrieve/SweepFolder.hpp"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "common/ArgParse.hpp"
+#include "common/BinaryFile.hpp"
+
+namespace conesim::tools {
+
+bool readSweepFolder(const std::string& path, SweepFolder& folder, std::string& error) {
+    const std::filesystem::path dir(path);
+    SweepFolder result;
+    result.path = path;
+    if (!readSweepTable((dir / kSweepTableName).string(), result.table, error) ||
+        !readSetupGeometry((dir / kSweepParametersName).string(), result.geometry, error)) {
+        return false;
+    }
+    for (std::size_t row = 0; row < result.table.rows.size(); ++row) {
+        if (result.table.rows[row].status == 0) {
+            result.finishedRows.push_back(row);
+        }
+    }
+    const std::string stackPath = (dir / kSweepStackName).string();
+    std::vector<std::uint32_t>& stack = result.stack;
+    if (!readUint32File(stackPath, stack, error)) {
+        return false;
+    }
+    const auto pixels =
+        static_cast<std::size_t>(result.geometry.detectorWidth) * result.geometry.detectorHeight;
+    if (stack.size() != pixels * result.finishedRows.size()) {
+        error = stackPath + " holds " + std::to_string(stack.size()) + " counts; " +
+                std::to_string(result.finishedRows.size()) + " finished runs of " +
+                std::to_string(result.geometry.detectorWidth) + " x " +
+                std::to_string(result.geometry.detectorHeight) + " pixels make " +
+                std::to_string(pixels * result.finishedRows.size());
+        return false;
+    }
+    folder = std::move(result);
+    return true;
+}
+
+bool finishedPositions(const SweepFolder& folder, const std::string& setting,
+                       std::vector<double>& positions, std::string& error) {
+    const auto& settings = folder.table.settings;
+    const auto found = std::find(settings.begin(), settings.end(), setting);
+    if (found == settings.end()) {
+        std::string names;
+        for (const std::string& name : settings) {
+            names += (names.empty() ? "" : ", ") + name;
+        }
+        error = folder.path + " did not sweep " + setting + " (it swept " + names + ")";
+        return false;
+    }
+    const auto column = static_cast<std::size_t>(found - settings.begin());
+    positions.clear();
+    for (const std::size_t row : folder.finishedRows) {
+        const std::string& text = folder.table.rows[row].values[column];
+        double value = 0.0;
+        if (!parseDouble(text, value)) {
+            error = folder.path + ": the value '" + text + "' of " + setting + " is not a number";
+            return false;
+        }
+        positions.push_back(value);
+    }
+    return true;
+}
+
+}  // namespace conesim::tools

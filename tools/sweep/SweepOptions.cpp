@@ -1,0 +1,248 @@
+#include "sweep/SweepOptions.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+
+#include "common/ArgParse.hpp"
+#include "common/ToolExit.hpp"
+#include "params/ParameterTable.hpp"
+
+namespace conesim::tools {
+
+const char* const kSweepUsage =
+    R"(Usage: conesim-sweep PARAMS --set NAME=START:STOP:COUNT [--set ...] -o DIR
+                     [--seed S] [--threads N] [--program PATH] [--force]
+
+Runs conesim once per value of the swept settings: COUNT values evenly from START to STOP
+inclusive (COUNT 1: START alone). Several --set vary together and need the same COUNT.
+NAME is a setting's field name as the README's parameter table lists it (for example
+detectorLrOffset, the analyser's offset); text settings, runMode, outputFolder and the
+detector's size cannot be swept.
+
+Each run works in PARAMS's folder (where its inputs are) on an edited copy of PARAMS,
+written there under a temporary name and removed after the run, with the swept values,
+the output folder set to DIR and the output name run-000, run-001, ... . When no swept
+setting changes the sample planes, the first run makes them (PARAMS's run mode 3 or 4)
+and the others read them (run mode 5); otherwise every run uses PARAMS's run mode.
+
+DIR (created if missing) receives:
+  params.txt             a copy of PARAMS
+  run-NNN.1.dat, .pgm    each run's final images; run-NNN.log its console output
+  Logger.txt             the runs' log (the name PARAMS gives)
+  stack.raw              the final images of the finished runs, one after the other: a
+                         W x H x RUNS volume of unsigned 32-bit little-endian counts
+  stack.raw.mhd          its MetaImage header (spacing: the detector's pixel sizes, 1)
+  sweep.csv              a header line, then per run: the swept values, the run name, its
+                         exit status, the detector hits and the seconds it took
+The stack, its header and the table are brought up to date after every run.
+
+A run that fails stops the sweep: its line stays in sweep.csv, the stack keeps the runs
+before it, and conesim-sweep exits with that run's status. A stop signal (Ctrl-C) ends
+the sweep after the run in flight, which is left out; the status is then 128 + signal.
+
+Options:
+  --set NAME=START:STOP:COUNT   a setting to sweep (at least one)
+  -o, --output DIR      the sweep's folder (required); it must not hold an earlier sweep
+                        (sweep.csv or stack.raw) unless --force is given
+  --force               replace an earlier sweep in DIR (its stack, table, copy, run
+                        images and console logs; the run log is appended to)
+  --seed S              run k (0, 1, ...) gets --seed S+k (modulo 2^64), so the runs are
+                        independent and the whole sweep can be repeated exactly; without
+                        it each run is seeded from the clock, and a run never starts in
+                        the same second as the one before it
+  --threads N           passed on to every run (0: every core)
+  --program PATH        the conesim program (default: conesim in the folder above this
+                        tool's folder)
+  -h, --help            this text
+
+With countHitsOnly set, each run counts only detected photons, so the images of different
+settings do not share one number of emitted photons; a warning says so.
+Exit status: 0 all runs done, 1 a file could not be read or written or was refused,
+2 wrong command line, otherwise the status of the run that failed.
+)";
+
+namespace {
+
+constexpr const char* kTool = "conesim-sweep";
+
+bool parseUnsigned64(const std::string& text, std::uint64_t& out) {
+    if (text.empty() || text.front() == '-' || text.front() == '+') {
+        return false;
+    }
+    std::uint64_t value = 0;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (result.ec != std::errc() || result.ptr != text.data() + text.size()) {
+        return false;
+    }
+    out = value;
+    return true;
+}
+
+bool isIntegerKind(ParameterKind kind) {
+    return kind == ParameterKind::kInteger || kind == ParameterKind::kUnsignedInteger ||
+           kind == ParameterKind::kFlag;
+}
+
+// Why a setting cannot be swept; empty when it can.
+std::string unsweepable(const ParameterInfo& info) {
+    if (info.kind == ParameterKind::kText || info.kind == ParameterKind::kWord) {
+        return "it is not a number";
+    }
+    if (info.name == "runMode") {
+        return "the sweep chooses the run mode itself";
+    }
+    if (info.name == "detectorWidth" || info.name == "detectorHeight") {
+        return "all images of a sweep share one size";
+    }
+    return "";
+}
+
+int parseRange(const std::string& text, SweptRange& range) {
+    const std::size_t equals = text.find('=');
+    if (equals == std::string::npos) {
+        return usageError(kTool, "--set '" + text + "' is not NAME=START:STOP:COUNT");
+    }
+    range.name = text.substr(0, equals);
+    const ParameterInfo* info = findParameter(range.name);
+    if (info == nullptr) {
+        return usageError(kTool, "--set: there is no setting named '" + range.name + "'");
+    }
+    if (const std::string why = unsweepable(*info); !why.empty()) {
+        return usageError(kTool, "--set: " + range.name + " cannot be swept: " + why);
+    }
+    const std::vector<std::string> fields = splitList(text.substr(equals + 1), ':');
+    if (fields.size() != 3 || !parseDouble(fields[0], range.start) ||
+        !parseDouble(fields[1], range.stop) || !parseInt64(fields[2], range.count) ||
+        range.count < 1) {
+        return usageError(kTool, "--set '" + text +
+                                     "' is not NAME=START:STOP:COUNT (two numbers and a "
+                                     "positive whole count)");
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
+bool sweepValueTexts(const SweptRange& range, std::vector<std::string>& texts, std::string& error) {
+    const ParameterInfo* info = findParameter(range.name);
+    const bool integer = info != nullptr && isIntegerKind(info->kind);
+    const double magnitude = std::max(std::fabs(range.start), std::fabs(range.stop));
+    texts.clear();
+    for (std::int64_t k = 0; k < range.count; ++k) {
+        double value = range.start;
+        if (range.count > 1) {
+            const auto steps = static_cast<double>(range.count - 1);
+            value = (range.start * (steps - static_cast<double>(k)) +
+                     range.stop * static_cast<double>(k)) /
+                    steps;
+        }
+        // What rounding leaves of a zero between a negative START and a positive STOP.
+        if (std::fabs(value) < 1e-12 * magnitude) {
+            value = 0.0;
+        }
+        char text[64];
+        if (integer) {
+            const double whole = std::round(value);
+            if (std::fabs(value - whole) > 1e-9 * std::max(1.0, std::fabs(value))) {
+                std::snprintf(text, sizeof text, "%.12g", value);
+                error = range.name + " holds whole numbers, and value " + std::to_string(k + 1) +
+                        " of the sweep would be " + text;
+                return false;
+            }
+            std::snprintf(text, sizeof text, "%.0f", whole);
+        } else {
+            std::snprintf(text, sizeof text, "%.12g", value);
+        }
+        texts.emplace_back(text);
+    }
+    return true;
+}
+
+int parseSweepOptions(int argc, char** argv, SweepOptions& options) {
+    ArgCursor args(argc, argv);
+    while (!args.done()) {
+        const std::string word = args.next();
+        if (word == "-h" || word == "--help") {
+            options.help = true;
+            return kExitOk;
+        }
+        if (word == "--force") {
+            options.force = true;
+            continue;
+        }
+        if (word.size() > 1 && word[0] == '-') {
+            const bool takesValue = word == "--set" || word == "-o" || word == "--output" ||
+                                    word == "--seed" || word == "--threads" || word == "--program";
+            if (!takesValue) {
+                return usageError(kTool, "unknown argument '" + word + "'");
+            }
+            std::string value;
+            if (!args.takeValue(value)) {
+                return usageError(kTool, word + " needs a value");
+            }
+            if (word == "--set") {
+                SweptRange range;
+                if (const int status = parseRange(value, range); status != kExitOk) {
+                    return status;
+                }
+                for (const SweptRange& earlier : options.settings) {
+                    if (earlier.name == range.name) {
+                        return usageError(kTool, "--set " + range.name + " is given twice");
+                    }
+                }
+                options.settings.push_back(range);
+            } else if (word == "--seed") {
+                std::uint64_t seed = 0;
+                if (!parseUnsigned64(value, seed)) {
+                    return usageError(kTool, "--seed '" + value + "' is not 0 to 2^64-1");
+                }
+                options.seed = seed;
+            } else if (word == "--threads") {
+                std::int64_t threads = 0;
+                if (!parseInt64(value, threads) || threads < 0) {
+                    return usageError(kTool, "--threads '" + value +
+                                                 "' is not a whole number of threads (0: every "
+                                                 "core)");
+                }
+                options.threads = threads;
+            } else if (word == "--program") {
+                options.program = value;
+            } else {
+                options.output = value;
+            }
+            continue;
+        }
+        if (!options.parameters.empty()) {
+            return usageError(kTool, "more than one parameter file: '" + options.parameters +
+                                         "' and '" + word + "'");
+        }
+        options.parameters = word;
+    }
+    if (options.parameters.empty()) {
+        return usageError(kTool, "no parameter file given");
+    }
+    if (options.settings.empty()) {
+        return usageError(kTool, "no --set NAME=START:STOP:COUNT given");
+    }
+    if (options.output.empty()) {
+        return usageError(kTool, "-o DIR is missing");
+    }
+    for (const SweptRange& range : options.settings) {
+        if (range.count != options.settings.front().count) {
+            return usageError(kTool, "the swept settings vary together and need one COUNT: " +
+                                         options.settings.front().name + " has " +
+                                         std::to_string(options.settings.front().count) + ", " +
+                                         range.name + " " + std::to_string(range.count));
+        }
+        std::vector<std::string> texts;
+        std::string error;
+        if (!sweepValueTexts(range, texts, error)) {
+            return usageError(kTool, error);
+        }
+    }
+    return kExitOk;
+}
+
+}  // namespace conesim::tools

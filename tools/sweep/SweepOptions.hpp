@@ -1,0 +1,43 @@
+// The command line of conesim-sweep and the values each swept setting takes.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace conesim::tools {
+
+// --set NAME=START:STOP:COUNT
+struct SweptRange {
+    std::string name;
+    double start = 0.0;
+    double stop = 0.0;
+    std::int64_t count = 0;
+};
+
+struct SweepOptions {
+    bool help = false;
+    std::string parameters;            //!< PARAMS
+    std::vector<SweptRange> settings;  //!< in --set order
+    std::optional<std::uint64_t> seed;
+    std::optional<std::int64_t> threads;
+    std::string output;   //!< -o DIR
+    std::string program;  //!< --program PATH; empty: beside the tools folder
+    bool force = false;
+};
+
+extern const char* const kSweepUsage;
+
+// Returns kExitOk with options filled (or help set), or kExitUsage after reporting the bad
+// argument: an unknown or non-sweepable setting, a range that is not START:STOP:COUNT,
+// settings of different COUNT, a value an integer setting cannot hold.
+int parseSweepOptions(int argc, char** argv, SweepOptions& options);
+
+// The COUNT values of a range, evenly from START to STOP inclusive, as the texts written
+// into the parameter file: whole numbers for integer settings, otherwise at most 12
+// significant digits (0.1 + 2 x 0.1 is written 0.3). False (error set) when an integer
+// setting would get a fraction.
+bool sweepValueTexts(const SweptRange& range, std::vector<std::string>& texts, std::string& error);
+
+}  // namespace conesim::tools

@@ -1,0 +1,436 @@
+#include "sweep/SweepRunner.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <system_error>
+#include <thread>
+
+#include "common/BinaryFile.hpp"
+#include "common/ToolExit.hpp"
+#include "output/MetaImageHeader.hpp"
+#include "params/ParameterFileEditing.hpp"
+#include "params/ParameterTable.hpp"
+#include "params/SimulationParameters.hpp"
+#include "sweep/ChildProcess.hpp"
+#include "sweep/SweepFiles.hpp"
+#include "sweep/SweepProgress.hpp"
+#include "util/PendingFile.hpp"
+
+namespace conesim::tools {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr const char* kTool = "conesim-sweep";
+
+// What the runs share, worked out before the first one starts.
+struct SweepPlan {
+    std::string parametersText;
+    fs::path workFolder;  //!< the parameter file's folder: every run's working directory
+    fs::path output;      //!< DIR, absolute
+    std::string program;  //!< absolute path of conesim
+    std::vector<std::vector<std::string>> values;  //!< per setting, per run
+    std::vector<std::string> editedTexts;          //!< per run
+    std::vector<int> modes;                        //!< per run
+    std::vector<std::string> runNames;             //!< per run
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    double pixelSizeX = 1.0;
+    double pixelSizeY = 1.0;
+    std::int64_t photonsToRun = 0;
+    bool countHitsOnly = false;
+};
+
+int fail(SweepEnvironment& environment, const std::string& message) {
+    environment.err << kTool << ": " << message << std::endl;
+    return kExitFailure;
+}
+
+std::string runName(std::int64_t index, std::int64_t runs) {
+    const std::string number = std::to_string(index);
+    const std::size_t width = std::max<std::size_t>(3, std::to_string(runs - 1).size());
+    return "run-" + std::string(width - number.size(), '0') + number;
+}
+
+std::string programBesideTools(const std::string& selfPath) {
+    std::error_code code;
+    fs::path self = fs::canonical("/proc/self/exe", code);
+    if (code) {
+        self = fs::absolute(selfPath, code);
+    }
+    return (self.parent_path().parent_path() / "conesim").string();
+}
+
+bool executable(const std::string& path) {
+    std::error_code code;
+    return fs::is_regular_file(path, code) && ::access(path.c_str(), X_OK) == 0;
+}
+
+// The copy of the parameter file a run reads, under a name no other file has.
+bool writeRunParameters(const fs::path& folder, std::int64_t index, const std::string& text,
+                        std::string& path, std::string& error) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::string name = ".conesim-sweep." + std::to_string(::getpid()) + "." +
+                                 std::to_string(index) +
+                                 (attempt == 0 ? "" : "-" + std::to_string(attempt)) + ".txt";
+        const fs::path candidate = folder / name;
+        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        if (fd < 0) {
+            if (errno == EEXIST) {
+                continue;
+            }
+            break;
+        }
+        const bool written =
+            ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+        const bool closed = ::close(fd) == 0;
+        if (!written || !closed) {
+            fs::remove(candidate);
+            error = "cannot write the run's parameter file " + candidate.string();
+            return false;
+        }
+        path = name;
+        return true;
+    }
+    error = "cannot create a parameter file for the run in " + folder.string();
+    return false;
+}
+
+std::string readWhole(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+std::optional<std::uint64_t> scoredHits(const std::string& console) {
+    static const std::regex hits(R"((^|\n)Detector scored (\d+) hits\.)");
+    std::smatch match;
+    std::optional<std::uint64_t> result;
+    for (auto it = console.cbegin(); std::regex_search(it, console.cend(), match, hits);
+         it = match.suffix().first) {
+        result = std::stoull(match[2].str());
+    }
+    return result;
+}
+
+std::string lastLines(const std::string& text, int count) {
+    std::size_t start = text.size();
+    while (start > 0 && text[start - 1] == '\n') {
+        --start;
+    }
+    const std::size_t end = start;
+    for (int lines = 0; lines < count && start > 0; ++lines) {
+        start = text.rfind('\n', start - 1);
+        if (start == std::string::npos) {
+            start = 0;
+            break;
+        }
+    }
+    return text.substr(start == 0 ? 0 : start + 1, end - (start == 0 ? 0 : start + 1));
+}
+
+int planSweep(const SweepOptions& options, SweepEnvironment& environment, SweepPlan& plan) {
+    std::string error;
+    std::vector<std::uint8_t> bytes;
+    if (!readFileBytes(options.parameters, bytes, error)) {
+        return fail(environment, error);
+    }
+    plan.parametersText.assign(bytes.begin(), bytes.end());
+    if (!checkParameterText(plan.parametersText, options.parameters, error)) {
+        return fail(environment, error);
+    }
+    std::ostringstream messages;
+    std::istringstream noInput;
+    Console console{messages, noInput};
+    SimulationParameters parameters;
+    parameters.readFile(options.parameters, console);
+    plan.width = parameters.detectorWidth;
+    plan.height = parameters.detectorHeight;
+    plan.pixelSizeX = parameters.detectorPixelSizeX;
+    plan.pixelSizeY = parameters.detectorPixelSizeY;
+    plan.photonsToRun = parameters.photonsToRun;
+    plan.countHitsOnly = parameters.countHitsOnly;
+
+    std::error_code code;
+    plan.workFolder = fs::absolute(options.parameters, code).parent_path();
+    plan.program = options.program.empty() ? programBesideTools(environment.selfPath)
+                                           : fs::absolute(options.program, code).string();
+    if (!executable(plan.program)) {
+        return fail(environment, "cannot run " + plan.program +
+                                     ": not an executable file (give conesim with --program)");
+    }
+    bool planesChange = false;
+    for (const SweptRange& range : options.settings) {
+        planesChange = planesChange || findParameter(range.name)->affectsSamplePlanes;
+        plan.values.emplace_back();
+        if (!sweepValueTexts(range, plan.values.back(), error)) {
+            return fail(environment, error);
+        }
+    }
+    plan.output = fs::weakly_canonical(fs::absolute(options.output, code), code);
+    const std::int64_t runs = options.settings.front().count;
+    for (std::int64_t k = 0; k < runs; ++k) {
+        const int mode = planesChange || k == 0 ? parameters.runMode : 5;
+        std::vector<std::pair<std::string, std::string>> assignments;
+        for (std::size_t s = 0; s < options.settings.size(); ++s) {
+            assignments.emplace_back(options.settings[s].name, plan.values[s][k]);
+        }
+        assignments.emplace_back("runMode", std::to_string(mode));
+        assignments.emplace_back("outputFolder", plan.output.string());
+        std::string edited;
+        if (!setParameterValues(plan.parametersText, assignments, edited, error,
+                                options.parameters)) {
+            return fail(environment, "run " + std::to_string(k + 1) + " of the sweep: " + error);
+        }
+        plan.editedTexts.push_back(edited);
+        plan.modes.push_back(mode);
+        plan.runNames.push_back(runName(k, runs));
+    }
+    return kExitOk;
+}
+
+// Makes DIR, refusing an earlier sweep there unless forced (then its files go).
+int prepareOutput(const SweepOptions& options, SweepEnvironment& environment,
+                  const SweepPlan& plan) {
+    std::error_code code;
+    fs::create_directories(plan.output, code);
+    if (code || !fs::is_directory(plan.output, code)) {
+        return fail(environment, "cannot create folder " + options.output);
+    }
+    const bool earlier = fs::exists(plan.output / kSweepTableName, code) ||
+                         fs::exists(plan.output / kSweepStackName, code);
+    if (earlier && !options.force) {
+        return fail(environment, options.output +
+                                     " holds an earlier sweep (sweep.csv or stack.raw); give "
+                                     "--force to replace it, or another -o DIR");
+    }
+    if (earlier) {
+        static const std::regex runFile(R"(run-\d+(\.1\.dat|\.1\.pgm|\.log))");
+        for (const auto& entry : fs::directory_iterator(plan.output, code)) {
+            const std::string name = entry.path().filename().string();
+            // The parameter file itself may be an earlier sweep's copy: it stays.
+            const bool input = fs::equivalent(entry.path(), options.parameters, code);
+            if (!input && (name == kSweepTableName || name == kSweepStackName ||
+                           name == std::string(kSweepStackName) + ".mhd" ||
+                           name == kSweepParametersName || std::regex_match(name, runFile))) {
+                fs::remove(entry.path(), code);
+            }
+        }
+    }
+    return kExitOk;
+}
+
+bool copyParameters(const SweepOptions& options, const SweepPlan& plan, std::string& error) {
+    const fs::path copy = plan.output / kSweepParametersName;
+    std::error_code code;
+    if (fs::exists(copy, code) && fs::equivalent(copy, options.parameters, code)) {
+        return true;
+    }
+    PendingFile pending(copy.string());
+    std::ofstream file;
+    if (!pending.open(file, error)) {
+        return false;
+    }
+    file << plan.parametersText;
+    return pending.finish(file, error);
+}
+
+// Adds one run's final image to the stack and makes the header count it.
+bool appendToStack(const SweepPlan& plan, const fs::path& image, std::int64_t slices,
+                   std::string& error) {
+    std::vector<std::uint8_t> bytes;
+    if (!readFileBytes(image.string(), bytes, error)) {
+        return false;
+    }
+    const std::uint64_t expected = std::uint64_t{plan.width} * plan.height * 4U;
+    if (bytes.size() != expected) {
+        error = image.string() + " holds " + std::to_string(bytes.size()) + " bytes, not the " +
+                std::to_string(expected) + " of a " + std::to_string(plan.width) + " x " +
+                std::to_string(plan.height) + " image";
+        return false;
+    }
+    const fs::path stack = plan.output / kSweepStackName;
+    const std::uint64_t before = expected * static_cast<std::uint64_t>(slices - 1);
+    {
+        std::ofstream file(stack,
+                           std::ios::binary | (slices == 1 ? std::ios::trunc : std::ios::app));
+        if (!file.is_open() || !writeChecked(file, bytes.data(), bytes.size()) ||
+            !(file.close(), file)) {
+            std::error_code code;
+            fs::resize_file(stack, before, code);
+            error = "cannot write " + stack.string();
+            return false;
+        }
+    }
+    MetaImageLayout layout;
+    layout.dimensions = {plan.width, plan.height, slices};
+    layout.spacing = {plan.pixelSizeX, plan.pixelSizeY, 1.0};
+    layout.type = MetaElementType::kUint32;
+    return writeMetaImageHeader(stack.string(), layout, error);
+}
+
+bool writeTable(const SweepPlan& plan, const SweepTable& table, std::string& error) {
+    PendingFile pending((plan.output / kSweepTableName).string());
+    std::ofstream file;
+    if (!pending.open(file, error)) {
+        return false;
+    }
+    file << sweepTableText(table);
+    return pending.finish(file, error);
+}
+
+// Without a seed each run seeds from the clock in whole seconds: a run started in the same
+// second as the one before would repeat its photons, so it waits for the next second.
+void waitForNewSecond(std::time_t previousStart) {
+    while (std::time(nullptr) == previousStart) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
+std::string secondsText(double seconds) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", seconds);
+    return text;
+}
+
+}  // namespace
+
+int runSweep(const SweepOptions& options, SweepEnvironment& environment) {
+    SweepPlan plan;
+    if (const int status = planSweep(options, environment, plan); status != kExitOk) {
+        return status;
+    }
+    if (const int status = prepareOutput(options, environment, plan); status != kExitOk) {
+        return status;
+    }
+    std::string error;
+    if (!copyParameters(options, plan, error)) {
+        return fail(environment, error);
+    }
+    if (plan.countHitsOnly) {
+        environment.err << kTool << ": warning: " << options.parameters
+                        << " sets countHitsOnly (value 42): each run stops after a number of "
+                           "detected photons, not of emitted ones, so the runs' counts do not "
+                           "form an illumination curve; set it to 0 for one"
+                        << std::endl;
+    }
+    const auto runs = static_cast<std::int64_t>(plan.runNames.size());
+    environment.out << "Sweep of " << runs << " runs of " << options.parameters << " in "
+                    << plan.workFolder.string() << " into " << plan.output.string() << "."
+                    << std::endl;
+    SweepProgress progress(environment.out, environment.terminal, runs);
+    SweepTable table;
+    for (const SweptRange& range : options.settings) {
+        table.settings.push_back(range.name);
+    }
+    std::time_t previousStart = 0;
+    std::int64_t finished = 0;
+    for (std::int64_t k = 0; k < runs; ++k) {
+        std::string label;
+        SweepRow row;
+        for (std::size_t s = 0; s < options.settings.size(); ++s) {
+            label += (s == 0 ? "" : ", ") + options.settings[s].name + "=" + plan.values[s][k];
+            row.values.push_back(plan.values[s][k]);
+        }
+        row.runName = plan.runNames[k];
+        progress.runStarted(k, label);
+        if (!options.seed) {
+            waitForNewSecond(previousStart);
+        }
+        if (environment.stop != nullptr && *environment.stop != 0) {
+            progress.line("Stopped by a signal before " + row.runName + "; the sweep keeps its " +
+                          std::to_string(finished) + " finished runs.");
+            return 128 + *environment.stop;
+        }
+        std::string parametersName;
+        if (!writeRunParameters(plan.workFolder, k, plan.editedTexts[k], parametersName, error)) {
+            progress.finish();
+            return fail(environment, error);
+        }
+        std::vector<std::string> args;
+        if (options.seed) {
+            args.push_back("--seed");
+            args.push_back(std::to_string(*options.seed + static_cast<std::uint64_t>(k)));
+        }
+        if (options.threads) {
+            args.push_back("--threads");
+            args.push_back(std::to_string(*options.threads));
+        }
+        args.push_back(parametersName);
+        args.push_back(row.runName);
+        const fs::path logPath = plan.output / (row.runName + ".log");
+        previousStart = std::time(nullptr);
+        const auto start = std::chrono::steady_clock::now();
+        const ChildOutcome outcome = runChildProcess(
+            plan.program, args, plan.workFolder.string(), logPath.string(),
+            [&] { progress.runAdvanced(photonFraction(readWhole(logPath), plan.photonsToRun)); },
+            environment.stop);
+        row.seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        std::error_code code;
+        fs::remove(plan.workFolder / parametersName, code);
+        if (!outcome.started) {
+            progress.finish();
+            return fail(environment, outcome.error);
+        }
+        if (environment.stop != nullptr && *environment.stop != 0) {
+            progress.line("Stopped by a signal: " + row.runName +
+                          " is left out; the sweep keeps its " + std::to_string(finished) +
+                          " finished runs.");
+            return 128 + *environment.stop;
+        }
+        const std::string console = readWhole(logPath);
+        row.status = outcome.status;
+        row.hits = scoredHits(console);
+        table.rows.push_back(row);
+        const std::string mode = " (run mode " + std::to_string(plan.modes[k]) + ")";
+        if (row.status != 0) {
+            progress.line(row.runName + " " + label + mode + ": status " +
+                          std::to_string(row.status) + " after " + secondsText(row.seconds) + " s");
+            progress.finish();
+            if (!writeTable(plan, table, error)) {
+                fail(environment, error);
+            }
+            environment.err << kTool << ": " << row.runName << " ended with status " << row.status
+                            << "; the sweep stops with its " << finished
+                            << " finished runs. The end of its output (" << logPath.string()
+                            << "):\n"
+                            << lastLines(console, 6) << std::endl;
+            return row.status;
+        }
+        const fs::path image = plan.output / (row.runName + ".1.dat");
+        if (!appendToStack(plan, image, finished + 1, error)) {
+            // The run is not in the stack, so the table must not count it as finished.
+            table.rows.back().status = kExitFailure;
+            std::string ignored;
+            writeTable(plan, table, ignored);
+            progress.finish();
+            return fail(environment, row.runName + ": " + error);
+        }
+        ++finished;
+        if (!writeTable(plan, table, error)) {
+            progress.finish();
+            return fail(environment, error);
+        }
+        progress.line(row.runName + " " + label + mode + ": " +
+                      (row.hits ? std::to_string(*row.hits) : std::string("?")) + " hits, " +
+                      secondsText(row.seconds) + " s");
+    }
+    progress.finish();
+    environment.out << "Sweep complete: " << runs << " runs; "
+                    << (plan.output / kSweepStackName).string() << " (" << plan.width << " x "
+                    << plan.height << " x " << runs << ") and "
+                    << (plan.output / kSweepTableName).string() << "." << std::endl;
+    return kExitOk;
+}
+
+}  // namespace conesim::tools
