@@ -91,11 +91,19 @@ class BatchWorkers {
     }
 
     // Returns once every worker waits between batches or has ended; their counts and
-    // images then hold whole batches only.
-    Progress pause() {
+    // images then hold whole batches only. A stop signal that arrives meanwhile (a batch can
+    // take long under countHitsOnly) ends the workers' batches instead of waiting for them.
+    template <typename StopCheck>
+    Progress pause(StopCheck stopRequested) {
         std::unique_lock lock(mutex_);
         pauseRequested_ = true;
-        coordinatorWake_.wait(lock, [&] { return paused_ == active_; });
+        while (!coordinatorWake_.wait_for(lock, kCoordinatorTick,
+                                          [&] { return paused_ == active_; })) {
+            if (stopRequested()) {
+                stop_.store(true);
+                workerWake_.notify_all();
+            }
+        }
         return Progress{photons_, static_cast<std::int64_t>(hits_), active_ == 0, stalled_};
     }
     void resume() {
@@ -251,7 +259,8 @@ PhotonLoopResult runParallelPhotons(const PhotonSetup& setup, const ParallelSett
         if (lastMultiple(total.photons, p.splashEvery) > splashed) {
             // Every process sees the same sums, so all of them take this snapshot together.
             splashed = lastMultiple(total.photons, p.splashEvery);
-            const BatchWorkers::Progress paused = workers.pause();
+            const BatchWorkers::Progress paused =
+                workers.pause([&] { return context.stopRequested(); });
             ClusterStatus held;
             held.photons = paused.photons;
             held = cluster.exchangeNow(held);
