@@ -12,6 +12,8 @@
 
 namespace conesim {
 
+class AnswerSource;
+
 // Exit codes of the program (as the entry point returns them).
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitParameterFileNotLoaded = 11;
@@ -31,6 +33,8 @@ struct DriverEnvironment {
     const volatile std::sig_atomic_t* stopSignal = nullptr;
     // Standard error when it is a terminal: the live progress line goes there.
     std::ostream* terminal = nullptr;
+    // Where the answer to the interrupt question comes from; nothing: words from console.in.
+    AnswerSource* answers = nullptr;
 };
 
 // Runs one simulation; args[0] is the program name. Returns the exit code.

@@ -3,6 +3,7 @@
 #include <csignal>
 #include <iostream>
 
+#include "driver/AnswerSource.hpp"
 #include "driver/Driver.hpp"
 
 namespace conesim {
@@ -30,6 +31,8 @@ int runProgram(int argc, char** argv) {
     Console console{std::cout, std::cin};
     DriverEnvironment environment{console};
     environment.stopSignal = &stopRequested;
+    DescriptorAnswers answers(STDIN_FILENO);
+    environment.answers = &answers;
     if (isatty(STDERR_FILENO) != 0) {
         environment.terminal = &std::cerr;
     }
