@@ -4,7 +4,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,87 +15,16 @@
 #include <vector>
 
 #include "ParameterFileText.hpp"
+#include "RunningProgram.hpp"
 #include "TestSupport.hpp"
-
-extern char** environ;
 
 namespace conesim {
 namespace {
 
 namespace fs = std::filesystem;
 using testing::readText;
+using testing::RunningProgram;
 using testing::ScratchDir;
-
-// The program running in a scratch folder, console to console.txt, standard input from a
-// pipe that the test holds open, so that a prompt for an answer waits.
-class RunningProgram {
-  public:
-    RunningProgram(const ScratchDir& dir, const std::vector<std::string>& arguments) : dir_(dir) {
-        int fds[2];
-        if (pipe(fds) != 0) {
-            return;
-        }
-        inputWriter_ = fds[1];
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addchdir_np(&actions, dir.path().c_str());
-        posix_spawn_file_actions_adddup2(&actions, fds[0], 0);
-        posix_spawn_file_actions_addclose(&actions, fds[1]);
-        posix_spawn_file_actions_addopen(&actions, 1, "console.txt", O_WRONLY | O_CREAT | O_TRUNC,
-                                         0644);
-        posix_spawn_file_actions_adddup2(&actions, 1, 2);
-        std::vector<std::string> words{CONESIM_BINARY};
-        words.insert(words.end(), arguments.begin(), arguments.end());
-        std::vector<char*> argv;
-        for (std::string& word : words) {
-            argv.push_back(word.data());
-        }
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid_, CONESIM_BINARY, &actions, nullptr, argv.data(), environ) != 0) {
-            pid_ = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        close(fds[0]);
-    }
-    ~RunningProgram() {
-        if (pid_ > 0 && !finished_) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        if (inputWriter_ >= 0) {
-            close(inputWriter_);
-        }
-    }
-    RunningProgram(const RunningProgram&) = delete;
-    RunningProgram& operator=(const RunningProgram&) = delete;
-
-    bool started() const { return pid_ > 0; }
-    // Waits up to 60 s for the console to show text.
-    bool waitForConsole(const std::string& text) {
-        for (int i = 0; i < 6000; ++i) {
-            if (fs::exists(dir_.file("console.txt")) &&
-                readText(dir_.file("console.txt")).find(text) != std::string::npos) {
-                return true;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return false;
-    }
-    void signal(int number) { kill(pid_, number); }
-    int wait() {
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        finished_ = true;
-        return status;
-    }
-    std::string console() const { return readText(dir_.file("console.txt")); }
-
-  private:
-    const ScratchDir& dir_;
-    pid_t pid_ = -1;
-    int inputWriter_ = -1;
-    bool finished_ = false;
-};
 
 // A large sample of zeros, as a sparse file, so that the precalculation takes a while.
 void prepare(const ScratchDir& dir, const std::string& mode, const std::string& photons) {
@@ -161,18 +90,22 @@ TEST(Signals, StopDuringThePrecalculationLeavesNoUnfinishedMap) {
 }
 
 TEST(Signals, SecondSignalEndsTheProcessAtOnce) {
-    // The interrupt file makes the run wait for an answer that never comes; the first
+    // The spectrum is a named pipe that nobody writes: the run waits in its open(). The first
     // signal is only noted there, the second ends the process.
     ScratchDir dir;
     prepare(dir, "5", "2000000000");
-    testing::writeText(dir.file("stopSTOPstop"), "");
+    fs::remove(dir.file("Spectrum"));
+    ASSERT_EQ(mkfifo(dir.file("Spectrum").c_str(), 0600), 0);
     RunningProgram program(dir, {"params.txt"});
     ASSERT_TRUE(program.started());
-    ASSERT_TRUE(program.waitForConsole("Any other key continues: \n"));
-    program.signal(SIGINT);
+    ASSERT_TRUE(program.waitForConsole("Writing output to folder OUT\n"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    program.signal(SIGTERM);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(program.running());
     program.signal(SIGINT);
-    const int status = program.wait();
+    int status = 0;
+    ASSERT_TRUE(program.waitFor(60, status));
     ASSERT_TRUE(WIFSIGNALED(status));
     EXPECT_EQ(WTERMSIG(status), SIGINT);
 }
