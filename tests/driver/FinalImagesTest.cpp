@@ -103,30 +103,6 @@ TEST(FinalImages, NamesThatCannotTakeTheImagesEndTheRunBeforeAnyWork) {
     }
 }
 
-TEST(FinalImages, FolderThatTakesNoNewFileEndsTheRunBeforeAnyWork) {
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "every folder takes files for root";
-    }
-    RunSetup setup;
-    setup.setParameters({{32, "3"}});
-    testing::writeText("OUT/Logger.txt", "");
-    fs::permissions("OUT", fs::perms::owner_write, fs::perm_options::remove);
-    RunResult numbered = setup.run();
-    RunResult named = setup.run({"conesim", "params.txt", "dbg"});
-    fs::permissions("OUT", fs::perms::owner_write, fs::perm_options::add);
-    EXPECT_EQ(numbered.exitCode, 14);
-    EXPECT_TRUE(endsWith(numbered.console, "ERROR: Cannot create final image OUT/Final." +
-                                               RunSetup::runNameAt() +
-                                               ".pgm: Permission denied.\n"))
-        << numbered.console;
-    EXPECT_EQ(named.exitCode, 14);
-    EXPECT_TRUE(endsWith(named.console,
-                         "ERROR: Cannot create final image OUT/dbg.1.pgm: Permission denied.\n"))
-        << named.console;
-    EXPECT_FALSE(fs::exists("Z_ref-PRE"));
-    EXPECT_EQ(namesIn("OUT"), std::set<std::string>{"Logger.txt"});
-}
-
 // A debugging run whose images exist keeps them until the new ones replace them; a folder in
 // which they could not be replaced is found when the run is named.
 TEST(FinalImages, FixedNameReplacesItsImagesWhole) {

@@ -2,6 +2,8 @@
 // the same run number each get a number and images of their own, whole, and a run log whose
 // lines are never split; an output name that cannot take the images ends a run at once.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <map>
 #include <numeric>
@@ -164,6 +166,41 @@ TEST(SharedOutputFolder, OutputNameThatCannotTakeTheImagesEndsTheRunAtOnce) {
             << entry.path();
     }
     EXPECT_EQ(readText(dir.file("OUT/Logger.txt")).find("Calculating"), std::string::npos);
+}
+
+// An output folder that takes no new file (but holds a writable run log) ends the run when it
+// is named. Root may write into any folder, so as root the program runs as user nobody.
+TEST(SharedOutputFolder, FolderThatTakesNoNewFileEndsTheRunAtOnce) {
+    std::string asUser;
+    if (::geteuid() == 0) {
+        if (std::system("setpriv --version > /dev/null 2>&1") != 0) {
+            GTEST_SKIP() << "running as root without setpriv";
+        }
+        asUser = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+    }
+    ScratchDir dir;
+    prepareRun(dir, "OUT");
+    fs::create_directory(dir.file("OUT"));
+    testing::writeText(dir.file("OUT/Logger.txt"), "");
+    fs::permissions(dir.file("OUT/Logger.txt"), fs::perms::all);
+    fs::permissions(dir.file("OUT"), fs::perms::owner_write, fs::perm_options::remove);
+    fs::permissions(dir.path(), fs::perms::all);
+    for (const std::string& arguments :
+         {std::string("params.txt"), std::string("params.txt dbg")}) {
+        const std::string command = "cd '" + dir.path().string() + "' && timeout -k 5 60 " +
+                                    asUser + "'" CONESIM_BINARY "' " + arguments +
+                                    " > console.txt 2>&1 < /dev/null";
+        const int status = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 14);
+        const std::string console = readText(dir.file("console.txt"));
+        EXPECT_TRUE(std::regex_search(
+            console, std::regex("\nERROR: Cannot create final image OUT/(Final\\.[0-9]+|dbg\\.1)"
+                                "\\.pgm: Permission denied\\.\n$")))
+            << console;
+    }
+    fs::permissions(dir.file("OUT"), fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.file("OUT")), fs::directory_iterator()), 1);
 }
 
 }  // namespace
