@@ -1,8 +1,7 @@
 // The final images of a run: claimed when the run is named, so that a name that cannot take
-// them ends the run before any work; written whole with their MetaImage header; never left as
-// empty placeholders; and the run log says "Final image wrote." only when they were written.
+// them ends the run before any work; written with their MetaImage header; never left as empty
+// placeholders.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <set>
@@ -16,10 +15,6 @@ namespace fs = std::filesystem;
 using testing::readText;
 using testing::RunResult;
 using testing::RunSetup;
-
-bool contains(const std::string& text, const std::string& part) {
-    return text.find(part) != std::string::npos;
-}
 
 bool endsWith(const std::string& text, const std::string& end) {
     return text.size() >= end.size() &&
@@ -103,21 +98,6 @@ TEST(FinalImages, NamesThatCannotTakeTheImagesEndTheRunBeforeAnyWork) {
     }
 }
 
-// A debugging run whose images exist keeps them until the new ones replace them; a folder in
-// which they could not be replaced is found when the run is named.
-TEST(FinalImages, FixedNameReplacesItsImagesWhole) {
-    RunSetup setup;
-    testing::writeText("OUT/dbg.1.pgm", "earlier");
-    testing::writeText("OUT/dbg.1.dat", "earlier");
-    testing::writeText("OUT/dbg.1.dat.mhd", "earlier");
-    ASSERT_EQ(setup.run({"conesim", "params.txt", "dbg"}).exitCode, 0);
-    EXPECT_EQ(fs::file_size("OUT/dbg.1.dat"), 6400U);
-    EXPECT_EQ(readText("OUT/dbg.1.pgm").rfind("P2\n40 40\n255\n", 0), 0U);
-    EXPECT_TRUE(contains(readText("OUT/dbg.1.dat.mhd"), "ElementDataFile = dbg.1.dat\n"));
-    EXPECT_EQ(namesIn("OUT"),
-              (std::set<std::string>{"Logger.txt", "dbg.1.dat", "dbg.1.dat.mhd", "dbg.1.pgm"}));
-}
-
 TEST(FinalImages, RawCountsHaveAMetaImageHeader) {
     RunSetup setup;
     setup.setParameters({{25, "40"}, {26, "30"}, {28, "0.5"}, {29, "0.1"}});
@@ -143,43 +123,6 @@ TEST(FinalImages, FailedRunLeavesNoPlaceholder) {
     EXPECT_EQ(setup.run({"conesim", "params.txt", "dbg"}).exitCode, 978);
     EXPECT_EQ(namesIn("OUT"), (std::set<std::string>{"Logger.txt", "dbg.1.pgm"}));
     EXPECT_EQ(readText("OUT/dbg.1.pgm"), "earlier");
-}
-
-// A final image that fails while it is written: the run log holds the error where it would
-// say "Final image wrote.", the run finishes its other images and ends with 14, and the image
-// that failed leaves neither a placeholder nor a temporary file. The image is written under
-// its name followed by ".partial-" and the process id, here this test's own.
-TEST(FinalImages, ImageThatFailsIsReportedInTheRunLog) {
-    if (!fs::exists("/dev/full")) {
-        GTEST_SKIP() << "no /dev/full on this system";
-    }
-    const std::string suffix = ".partial-" + std::to_string(::getpid());
-    for (const std::string name : {"pgm", "dat", "dat.mhd"}) {
-        RunSetup setup;
-        const std::string path = "OUT/Final.1." + name;
-        fs::create_symlink("/dev/full", path + suffix);
-        RunResult result = setup.run({"conesim", "params.txt", "Final"});
-        EXPECT_EQ(result.exitCode, 14) << result.console;
-        const std::string error = "ERROR: Cannot write output file " + path + ".\n";
-        EXPECT_TRUE(
-            contains(result.console, "Run complete.\n" + error + "Run number 1 finished.\n"))
-            << result.console;
-        const std::string log = readText("OUT/Logger.txt");
-        EXPECT_FALSE(contains(log, "Final image wrote.")) << log;
-        EXPECT_TRUE(
-            contains(log, "hits.\n" + error + "\n------------\nRun number 1 finished at:\n"))
-            << log;
-        std::set<std::string> expected{"Logger.txt", "Final.1.pgm", "Final.1.dat",
-                                       "Final.1.dat.mhd"};
-        expected.erase("Final.1." + name);
-        if (name == "dat") {
-            expected.erase("Final.1.dat.mhd");  // a header is written only beside its image
-        }
-        EXPECT_EQ(namesIn("OUT"), expected) << name;
-        if (name != "dat") {
-            EXPECT_EQ(fs::file_size("OUT/Final.1.dat"), 6400U);
-        }
-    }
 }
 
 }  // namespace

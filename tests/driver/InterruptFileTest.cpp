@@ -1,9 +1,7 @@
 // The interrupt file and the answers to its question: words as a stream reads them, from a
 // stream or a file descriptor; a stop request ends the wait; an input that has ended is said
 // once and the same file is not asked about again.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <csignal>
@@ -120,16 +118,6 @@ TEST(AnswerSource, StopRequestEndsTheWait) {
     EXPECT_EQ(streamAnswers.nextWord(word, &stop), Result::kStopped);
 }
 
-TEST(AnswerSource, ClosedDescriptorHasEnded) {
-    int fds[2];
-    ASSERT_EQ(::pipe(fds), 0);
-    ::close(fds[0]);
-    ::close(fds[1]);
-    DescriptorAnswers answers(fds[0]);
-    std::string word;
-    EXPECT_EQ(answers.nextWord(word, nullptr), Result::kEndOfInput);
-}
-
 struct Asked {
     std::ostringstream out;
     std::ostringstream log;
@@ -140,22 +128,6 @@ struct Asked {
 const std::string kQuestion =
     "\nPresence of interupt file detected.\nEnter y to confirm interuption. Any other key "
     "continues: \n";
-
-TEST(InterruptFile, AsksOnlyWhileTheFileExists) {
-    testing::ScratchDir dir;
-    const std::string name = dir.file("stop");
-    Asked asked;
-    asked.in.str("n y");
-    StreamAnswers answers(asked.in);
-    InterruptFile file(asked.console, asked.log, answers, nullptr, name);
-    EXPECT_FALSE(file.check());
-    EXPECT_EQ(asked.out.str(), "");
-    testing::writeText(name, "");
-    EXPECT_FALSE(file.check());
-    EXPECT_TRUE(file.check());
-    EXPECT_EQ(asked.out.str(), kQuestion + kQuestion);
-    EXPECT_EQ(asked.log.str(), "");
-}
 
 TEST(InterruptFile, EndedInputIsSaidOnceForEachFile) {
     testing::ScratchDir dir;
@@ -179,25 +151,6 @@ TEST(InterruptFile, EndedInputIsSaidOnceForEachFile) {
     EXPECT_FALSE(file.check());
     EXPECT_EQ(asked.out.str(), kQuestion + warning + kQuestion + warning);
     EXPECT_EQ(asked.log.str(), warning + warning);
-}
-
-TEST(InterruptFile, StopWhileWaitingLeavesTheStopToTheLoop) {
-    testing::ScratchDir dir;
-    const std::string name = dir.file("stop");
-    testing::writeText(name, "");
-    Pipe pipe;
-    DescriptorAnswers answers(pipe.reader);
-    Asked asked;
-    volatile std::sig_atomic_t stop = 0;
-    InterruptFile file(asked.console, asked.log, answers, &stop, name);
-    std::thread stopper([&stop] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-        stop = 1;
-    });
-    EXPECT_FALSE(file.check());
-    stopper.join();
-    EXPECT_EQ(asked.out.str(), kQuestion);
-    EXPECT_EQ(asked.log.str(), "");
 }
 
 }  // namespace

@@ -220,18 +220,5 @@ TEST(ImageWriterFailureTest, NamesThatAreNoRegularFileAreRefused) {
     }
 }
 
-// A link to a regular file is written through: the file it leads to gets the image, the link
-// stays a link.
-TEST(ImageWriterFailureTest, LinkToARegularFileIsWrittenThrough) {
-    ScratchDir dir;
-    testing::writeText(dir.file("kept.pgm"), "earlier");
-    std::filesystem::create_symlink("kept.pgm", dir.file("link.pgm"));
-    const Pixels pixels{0, 10};
-    std::string message;
-    ASSERT_TRUE(writeDetectorPgm(dir.file("link.pgm"), 2, pixels.data(), 2, message)) << message;
-    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link.pgm")));
-    EXPECT_EQ(testing::readText(dir.file("kept.pgm")), "P2\n2 1\n255\n0\t255\t\n");
-}
-
 }  // namespace
 }  // namespace conesim
