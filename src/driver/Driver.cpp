@@ -1,50 +1,28 @@
 #include "driver/Driver.hpp"
 
-#include <filesystem>
-#include <fstream>
-#include <iostream>
 #include <new>
 #include <optional>
-#include <system_error>
 
+#include "driver/AnswerSource.hpp"
 #include "driver/Banner.hpp"
 #include "driver/CommandLine.hpp"
+#include "driver/FinalImageClaim.hpp"
+#include "driver/FinalImages.hpp"
 #include "driver/InterruptFile.hpp"
 #include "driver/RunLog.hpp"
 #include "engine/MonteCarloRun.hpp"
 #include "input/MaskImage.hpp"
 #include "input/SampleVolume.hpp"
-#include "output/ImageWriters.hpp"
 #include "params/FaultExplanation.hpp"
 #include "params/SimulationParameters.hpp"
 #include "precalc/SampleFileIdentity.hpp"
 #include "util/RandomGenerator.hpp"
-#include "util/RunNaming.hpp"
 
 namespace conesim {
 namespace {
 
 std::int64_t squared(std::uint32_t size) {
     return std::int64_t{size} * std::int64_t{size};
-}
-
-bool exists(const std::string& path) {
-    std::error_code error;
-    return std::filesystem::exists(path, error);
-}
-
-// Draws run numbers until neither final image of the run exists yet, so that a repeated
-// number never overwrites an earlier run's results. Nothing when no free number turns up.
-std::optional<std::string> drawFreeRunName(RandomGenerator& random, const std::string& imageBase) {
-    // Every one of the 32768 numbers is drawn long before this many draws.
-    constexpr int kMaxDraws = 1 << 22;
-    for (int draw = 0; draw < kMaxDraws; ++draw) {
-        const std::string name = makeRunNumberString(random.next() % 10000000);
-        if (!exists(imageBase + "." + name + ".pgm") && !exists(imageBase + "." + name + ".dat")) {
-            return name;
-        }
-    }
-    return std::nullopt;
 }
 
 // Everything after the parameter checks; split out so that allocation failures of the
@@ -83,18 +61,42 @@ int runSimulation(const std::vector<std::string>& args, const CommandLine& line,
     readRunMask("Post-sample", p.postMaskImageFile, postMask, squared(p.postMaskSize),
                 p.postMaskActive, console, p.warnings);
 
+    // The run log lives in the output folder: a folder that is missing (or takes no log) is
+    // found here, before the image names are claimed in it.
+    RunLogFile log;
+    if (!log.open(logPath)) {
+        writeLine(console.out, "ERROR: Cannot open run log " + logPath + ".");
+        return kExitRunLogUnavailable;
+    }
+
     const std::time_t start = environment.clock();
     const std::uint64_t seed = line.seed ? *line.seed : static_cast<std::uint32_t>(start);
     RandomGenerator random(seed);
-    std::string runName = "1";
-    if (words.size() == 3) {
-        random.next();  // the run number a debugging run does not use
-    } else if (std::optional<std::string> free = drawFreeRunName(random, imageBase)) {
-        runName = *free;
-    } else {
+    // Claimed before any map or photon work, so that images that could not be written are
+    // known now rather than after the photons; the claim is undone should the run fail.
+    FinalImageClaim claim;
+    const RunNaming naming =
+        nameRun(random, imageBase,
+                words.size() == 3 ? std::optional<std::string>("1") : std::nullopt, claim);
+    const std::string& runName = naming.runName;
+    // The record begins with the command, the start time, the settings and the warnings about
+    // the run's inputs, as one block.
+    const auto beginRecord = [&] {
+        writeRunLogHeader(log, args, runName, start);
+        writeLine(log, p.summary());
+        for (const std::string& warning : p.warnings) {
+            writeLine(log, warning);
+        }
+    };
+    if (naming.result == RunNaming::Result::kNoFreeNumber) {
         writeLine(console.out,
                   "ERROR: Every run number is taken by final images in " + p.outputFolder + ".");
         return kExitNoFreeRunNumber;
+    }
+    if (naming.result == RunNaming::Result::kFailed) {
+        beginRecord();
+        report(console, log, naming.error);
+        return kExitOutputIncomplete;
     }
 
     writeLine(console.out, "\nLog file located at " + logPath);
@@ -105,22 +107,17 @@ int runSimulation(const std::vector<std::string>& args, const CommandLine& line,
     writeLine(console.out, "\nUsing sample file " + p.sampleFile);
     writeLine(console.out, "Writing output to folder " + p.outputFolder + "\n");
 
-    std::ofstream log(logPath, std::ios::app);
-    if (!log.is_open()) {
-        writeLine(console.out, "ERROR: Cannot open run log " + logPath + ".");
-        return kExitRunLogUnavailable;
-    }
-    writeRunLogHeader(log, args, runName, start);
-    writeLine(log, p.summary());
-    for (const std::string& warning : p.warnings) {
-        writeLine(log, warning);
-    }
+    beginRecord();
 
     const std::int64_t pixelCount = std::int64_t{p.detectorWidth} * p.detectorHeight;
     std::vector<std::uint32_t> detectorImage(static_cast<std::size_t>(pixelCount));
 
     RunContext context{console, log, random};
-    context.checkInterrupt = [&console] { return checkInterruptFile(console); };
+    StreamAnswers consoleAnswers(console.in);
+    InterruptFile interruptFile(
+        console, log, environment.answers != nullptr ? *environment.answers : consoleAnswers,
+        environment.stopSignal);
+    context.checkInterrupt = [&interruptFile] { return interruptFile.check(); };
     context.stopSignal = environment.stopSignal;
     context.cluster = environment.cluster;
     const int processes = context.cluster != nullptr ? context.cluster->size() : 1;
@@ -147,11 +144,11 @@ int runSimulation(const std::vector<std::string>& args, const CommandLine& line,
     }
     writeLine(console.out, "Run complete.");
     bool complete = !context.outputIncomplete;
-    complete &= writeDetectorPgm(imageBase + "." + runName + ".pgm", p.detectorWidth,
-                                 detectorImage.data(), pixelCount, console);
-    complete &= writeDetectorRaw(imageBase + "." + runName + ".dat", pixelCount,
-                                 detectorImage.data(), console);
-    writeLine(log, "Final image wrote.\n");
+    const bool imagesWritten = writeFinalImages(claim, detectorImage, p, console, log);
+    complete &= imagesWritten;
+    // The record says the images were written only when they were; otherwise it holds the
+    // errors, written just above.
+    writeLine(log, imagesWritten ? "Final image wrote.\n" : "");
     detectorImage = {};
     writeLine(console.out, "Run number " + runName + " finished.");
     writeRunLogTrailer(log, runName, environment.clock());

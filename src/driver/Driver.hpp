@@ -13,6 +13,8 @@
 
 namespace conesim {
 
+class AnswerSource;
+
 // Exit codes of the program (as the entry point returns them).
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitParameterFileNotLoaded = 11;
@@ -35,6 +37,8 @@ struct DriverEnvironment {
     // The processes of a run spread over several processes (process 0 runs the program);
     // nothing for a run in this process alone.
     BatchCluster* cluster = nullptr;
+    // Where the answer to the interrupt question comes from; nothing: words from console.in.
+    AnswerSource* answers = nullptr;
 };
 
 // Runs one simulation; args[0] is the program name. Returns the exit code.

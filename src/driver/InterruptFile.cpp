@@ -1,7 +1,8 @@
 #include "driver/InterruptFile.hpp"
 
-#include <fstream>
-#include <string>
+#include <sys/stat.h>
+
+#include <utility>
 
 namespace conesim {
 
@@ -9,21 +10,45 @@ bool confirmsInterruption(const std::string& answer) {
     return answer.size() <= 2 && answer.find('y') != std::string::npos;
 }
 
-bool checkInterruptFile(Console& console) {
-    {
-        std::ifstream file(kInterruptFileName);
-        if (!file.is_open()) {
-            return false;
-        }
+std::string answerCannotComeMessage(const std::string& fileName) {
+    return "WARNING: Standard input has ended, so the interruption cannot be confirmed; the run "
+           "goes on and asks no more about the interrupt file " +
+           fileName + " (SIGINT or SIGTERM stops the run and keeps its photons).";
+}
+
+InterruptFile::InterruptFile(Console& console, std::ostream& log, AnswerSource& answers,
+                             const volatile std::sig_atomic_t* stop, std::string fileName)
+    : console_(console),
+      log_(log),
+      answers_(answers),
+      stop_(stop),
+      fileName_(std::move(fileName)) {}
+
+bool InterruptFile::check() {
+    // Only its existence matters: stat never opens it.
+    struct stat info {};
+    if (::stat(fileName_.c_str(), &info) != 0) {
+        return false;
     }
-    writeLine(console.out, "\nPresence of interupt file detected.");
-    writeLine(console.out, "Enter y to confirm interuption. Any other key continues: ");
+    if (ignoring_ && info.st_dev == ignoredDevice_ && info.st_ino == ignoredInode_) {
+        return false;
+    }
+    writeLine(console_.out, "\nPresence of interupt file detected.");
+    writeLine(console_.out, "Enter y to confirm interuption. Any other key continues: ");
     std::string answer;
-    if (!(console.in >> answer)) {
-        console.in.clear();
-        answer.clear();
+    switch (answers_.nextWord(answer, stop_)) {
+        case AnswerSource::Result::kWord:
+            return confirmsInterruption(answer);
+        case AnswerSource::Result::kStopped:
+            return false;
+        case AnswerSource::Result::kEndOfInput:
+            break;
     }
-    return confirmsInterruption(answer);
+    report(console_, log_, answerCannotComeMessage(fileName_));
+    ignoring_ = true;
+    ignoredDevice_ = info.st_dev;
+    ignoredInode_ = info.st_ino;
+    return false;
 }
 
 }  // namespace conesim

@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "driver/ClusterSession.hpp"
+#include "driver/AnswerSource.hpp"
 #include "driver/Driver.hpp"
 
 namespace conesim {
@@ -32,6 +33,8 @@ int runProgram(int argc, char** argv) {
     Console console{std::cout, std::cin};
     DriverEnvironment environment{console};
     environment.stopSignal = &stopRequested;
+    DescriptorAnswers answers(STDIN_FILENO);
+    environment.answers = &answers;
     if (isatty(STDERR_FILENO) != 0) {
         environment.terminal = &std::cerr;
     }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "util/PendingFile.hpp"
+
 namespace conesim {
 
 namespace {
@@ -15,23 +17,17 @@ namespace {
 // so that images of millions of pixels are written with few, large writes.
 constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
 
-void reportCannotCreate(Console& console) {
-    writeLine(console.out, "ERROR: Cannot create output file.");
+std::string cannotCreateMessage() {
+    return "ERROR: Cannot create output file.";
 }
 
-void reportCannotWrite(Console& console, const std::string& path) {
-    writeLine(console.out, "ERROR: Cannot write output file " + path + ".");
+std::string cannotWriteMessage(const std::string& path) {
+    return "ERROR: Cannot write output file " + path + ".";
 }
 
 bool writeChunk(std::ofstream& file, const std::string& chunk) {
     file.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
     return static_cast<bool>(file);
-}
-
-// Closes the file and tells whether everything buffered reached it.
-bool closeChecked(std::ofstream& file) {
-    file.close();
-    return !file.fail();
 }
 
 // The grey level 0..255 of one pixel: (p - min) * scale in single precision, halves up.
@@ -124,14 +120,22 @@ bool writeRawBody(std::ofstream& file, const std::uint32_t* image, std::int64_t 
     return writeChunk(file, chunk);
 }
 
-// Creates the file, writes its body and checks every write and the close; failures are
-// reported on the console. body(file, pixelCount) returns whether everything was written.
+// Writes the body under a temporary name beside path and renames it to path once every
+// write and the close succeeded, so that path never holds a partial image: a reader sees the
+// earlier file or the complete new one. body(file, pixelCount) returns whether everything was
+// written. On failure message holds the console line and nothing under path has changed.
 template <typename Body>
-bool writeImageFile(const std::string& path, std::ios::openmode mode, const std::uint32_t* image,
-                    std::int64_t pixelCount, Console& console, Body body) {
-    std::ofstream file(path, mode | std::ios::out | std::ios::trunc);
-    if (!file.is_open()) {
-        reportCannotCreate(console);
+bool writeImageFile(const std::string& path, const std::uint32_t* image, std::int64_t pixelCount,
+                    std::string& message, Body body) {
+    PendingFile pending(path);
+    std::ofstream file;
+    std::string error;
+    if (!pending.open(file, error)) {
+        // A name that is a folder, a device or a named pipe is never written through.
+        const std::string refusal = "refusing to write ";
+        message = error.rfind(refusal, 0) == 0
+                      ? "ERROR: Refusing to write " + error.substr(refusal.size()) + "."
+                      : cannotCreateMessage();
         return false;
     }
     if (image == nullptr || pixelCount < 0) {
@@ -143,9 +147,19 @@ bool writeImageFile(const std::string& path, std::ios::openmode mode, const std:
     } catch (const std::bad_alloc&) {
         written = false;
     }
-    written = closeChecked(file) && written;
     if (!written) {
-        reportCannotWrite(console, path);
+        file.close();
+    }
+    if (!written || !pending.finish(file, error)) {
+        message = cannotWriteMessage(path);
+        return false;
+    }
+    return true;
+}
+
+bool printed(bool written, const std::string& message, Console& console) {
+    if (!written) {
+        writeLine(console.out, message);
     }
     return written;
 }
@@ -153,18 +167,30 @@ bool writeImageFile(const std::string& path, std::ios::openmode mode, const std:
 }  // namespace
 
 bool writeDetectorPgm(const std::string& path, std::uint32_t width, const std::uint32_t* image,
-                      std::int64_t pixelCount, Console& console) {
-    return writeImageFile(path, {}, image, pixelCount, console,
+                      std::int64_t pixelCount, std::string& message) {
+    return writeImageFile(path, image, pixelCount, message,
                           [&](std::ofstream& file, std::int64_t count) {
                               return writePgmBody(file, width, image, count);
                           });
 }
 
 bool writeDetectorRaw(const std::string& path, std::int64_t pixelCount, const std::uint32_t* image,
-                      Console& console) {
+                      std::string& message) {
     return writeImageFile(
-        path, std::ios::binary, image, pixelCount, console,
+        path, image, pixelCount, message,
         [&](std::ofstream& file, std::int64_t count) { return writeRawBody(file, image, count); });
+}
+
+bool writeDetectorPgm(const std::string& path, std::uint32_t width, const std::uint32_t* image,
+                      std::int64_t pixelCount, Console& console) {
+    std::string message;
+    return printed(writeDetectorPgm(path, width, image, pixelCount, message), message, console);
+}
+
+bool writeDetectorRaw(const std::string& path, std::int64_t pixelCount, const std::uint32_t* image,
+                      Console& console) {
+    std::string message;
+    return printed(writeDetectorRaw(path, pixelCount, image, message), message, console);
 }
 
 }  // namespace conesim

@@ -9,9 +9,21 @@
 
 namespace conesim {
 
-// Each writer returns true when the whole file was written. A file that cannot be created
-// prints "ERROR: Cannot create output file."; a write that fails part-way prints
-// "ERROR: Cannot write output file " + path + "." Both leave false.
+// Each writer writes the whole file under a temporary name beside path (path followed by
+// ".partial-" and the process id) and renames it to path only once it is complete, so that
+// path never holds a torn image; a symbolic link at path is written through. It returns true
+// when the file was written. Otherwise nothing under path has changed, no temporary file is
+// left, and message holds the console line: "ERROR: Cannot create output file." when the file
+// cannot be created, "ERROR: Refusing to write " + path + ": it is a folder, not a regular
+// file." (or a named pipe, a device, a link leading to one) for a name that is no regular
+// file, and "ERROR: Cannot write output file " + path + "." when a write, the close or the
+// rename fails.
+bool writeDetectorPgm(const std::string& path, std::uint32_t width, const std::uint32_t* image,
+                      std::int64_t pixelCount, std::string& message);
+bool writeDetectorRaw(const std::string& path, std::int64_t pixelCount, const std::uint32_t* image,
+                      std::string& message);
+
+// The same, printing the message on the console.
 bool writeDetectorPgm(const std::string& path, std::uint32_t width, const std::uint32_t* image,
                       std::int64_t pixelCount, Console& console);
 bool writeDetectorRaw(const std::string& path, std::int64_t pixelCount, const std::uint32_t* image,

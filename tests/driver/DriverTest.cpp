@@ -192,20 +192,19 @@ TEST(Driver, OutputNameFixesTheRunName) {
     EXPECT_TRUE(contains(readText("OUT/Logger.txt"), "Final image file prefix: test\n"));
 }
 
-TEST(Driver, UnwritableImagesEndWith14) {
+TEST(Driver, UnwritableProgressImageEndsWith14) {
+    // A progress image that cannot be written marks the run incomplete; the run goes on.
     RunSetup setup;
-    fs::create_directory("OUT/Final.1.pgm");
+    setup.setParameters({{41, "2000"}});
+    fs::create_directory("OUT/Part.1.2000.pgm");
     RunResult result = setup.run({"conesim", "params.txt", "Final"});
     EXPECT_EQ(result.exitCode, 14);
-    EXPECT_TRUE(contains(result.console, "ERROR: Cannot create output file.\n"));
+    EXPECT_TRUE(contains(result.console,
+                         "ERROR: Refusing to write OUT/Part.1.2000.pgm: it is a folder, not a "
+                         "regular file.\n"))
+        << result.console;
     EXPECT_EQ(fs::file_size("OUT/Final.1.dat"), 6400U);
-    EXPECT_TRUE(contains(readText("OUT/Logger.txt"), "finished at:\n"));
-
-    // A progress image that cannot be written marks the run incomplete too.
-    RunSetup second;
-    second.setParameters({{41, "2000"}});
-    fs::create_directory("OUT/Part.1.2000.pgm");
-    EXPECT_EQ(second.run({"conesim", "params.txt", "Final"}).exitCode, 14);
+    EXPECT_TRUE(contains(readText("OUT/Logger.txt"), "Final image wrote.\n"));
 }
 
 TEST(Driver, ConfirmedInterruptKeepsTheImages) {
@@ -233,8 +232,23 @@ TEST(Driver, ConfirmedInterruptKeepsTheImages) {
     RunResult continued = setup.run(args, RunSetup::kClock, "Y\nyes\nno\nn\n");
     EXPECT_EQ(continued.exitCode, 0);
     EXPECT_GT(sumOfCounts("OUT/int.1.dat"), 2 * fullHits);
-    // No answer at all (standard input at its end) continues as well.
-    EXPECT_EQ(setup.run(args, RunSetup::kClock, "").exitCode, 0);
+    // No answer at all (standard input at its end) continues as well; the run says once
+    // that no answer can come and asks no more about the file.
+    const std::string logBefore = readText("OUT/Logger.txt");
+    RunResult ended = setup.run(args, RunSetup::kClock, "");
+    EXPECT_EQ(ended.exitCode, 0);
+    const std::string warning = answerCannotComeMessage(kInterruptFileName) + "\n";
+    EXPECT_EQ(warning,
+              "WARNING: Standard input has ended, so the interruption cannot be confirmed; the "
+              "run goes on and asks no more about the interrupt file stopSTOPstop (SIGINT or "
+              "SIGTERM stops the run and keeps its photons).\n");
+    EXPECT_TRUE(contains(ended.console, prompt + warning));
+    EXPECT_EQ(ended.console.find(prompt), ended.console.rfind(prompt));
+    EXPECT_EQ(ended.console.find(warning), ended.console.rfind(warning));
+    const std::string record = readText("OUT/Logger.txt").substr(logBefore.size());
+    EXPECT_TRUE(contains(record, warning));
+    EXPECT_EQ(record.find(warning), record.rfind(warning));
+    EXPECT_GT(sumOfCounts("OUT/int.1.dat"), 2 * fullHits);
 }
 
 TEST(Driver, AnswersThatConfirmAnInterruption) {
@@ -329,14 +343,29 @@ TEST(Driver, RunNumberOfAnEarlierRunIsDrawnAgain) {
     const std::string first = std::to_string(random.next());
     const std::string second = std::to_string(random.next());
     const std::string third = std::to_string(random.next());
+    const std::string fourth = std::to_string(random.next());
+    const std::string fifth = std::to_string(random.next());
+    // Any file under one of a run's image names takes the number: an image, a header, the
+    // empty placeholder of a run still running, a link.
     testing::writeText("OUT/Final." + first + ".pgm", "earlier");
     testing::writeText("OUT/Final." + second + ".dat", "earlier");
+    testing::writeText("OUT/Final." + third + ".dat.mhd", "earlier");
+    fs::create_symlink("nowhere", "OUT/Final." + fourth + ".pgm");
     RunResult result = setup.run();
     ASSERT_EQ(result.exitCode, 0) << result.console;
-    EXPECT_NE(result.console.find("\nRun number " + third + "\n"), std::string::npos);
-    EXPECT_TRUE(std::filesystem::exists("OUT/Final." + third + ".dat"));
+    EXPECT_NE(result.console.find("\nRun number " + fifth + "\n"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists("OUT/Final." + fifth + ".dat"));
     EXPECT_EQ(testing::readText("OUT/Final." + first + ".pgm"), "earlier");
     EXPECT_EQ(testing::readText("OUT/Final." + second + ".dat"), "earlier");
+    EXPECT_EQ(testing::readText("OUT/Final." + third + ".dat.mhd"), "earlier");
+    // The names tried on the way are left as they were: no placeholder stays behind.
+    EXPECT_FALSE(fs::exists("OUT/Final." + first + ".dat"));
+    EXPECT_FALSE(fs::exists("OUT/Final." + second + ".pgm"));
+    EXPECT_FALSE(fs::exists("OUT/Final." + third + ".pgm"));
+    EXPECT_FALSE(fs::exists("OUT/Final." + third + ".dat"));
+    EXPECT_FALSE(fs::exists("OUT/Final." + fourth + ".dat"));
+    EXPECT_TRUE(fs::is_symlink("OUT/Final." + fourth + ".pgm"));
+    EXPECT_FALSE(fs::exists("OUT/nowhere"));
     // A debugging run is always run 1 and replaces its own files.
     testing::writeText("OUT/dbg.1.pgm", "earlier");
     ASSERT_EQ(setup.run({"conesim", "params.txt", "dbg"}).exitCode, 0);

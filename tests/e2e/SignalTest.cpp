@@ -3,6 +3,7 @@
 // ends the process at once.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -87,18 +88,22 @@ TEST(Signals, StopDuringThePrecalculationLeavesNoUnfinishedMap) {
 }
 
 TEST(Signals, SecondSignalEndsTheProcessAtOnce) {
-    // The interrupt file makes the run wait for an answer that never comes; the first
+    // The spectrum is a named pipe that nobody writes: the run waits in its open(). The first
     // signal is only noted there, the second ends the process.
     ScratchDir dir;
     prepare(dir, "5", "2000000000");
-    testing::writeText(dir.file("stopSTOPstop"), "");
+    fs::remove(dir.file("Spectrum"));
+    ASSERT_EQ(mkfifo(dir.file("Spectrum").c_str(), 0600), 0);
     RunningProgram program(dir, {"params.txt"});
     ASSERT_TRUE(program.started());
-    ASSERT_TRUE(program.waitForConsole("Any other key continues: \n"));
-    program.signal(SIGINT);
+    ASSERT_TRUE(program.waitForConsole("Writing output to folder OUT\n"));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    program.signal(SIGTERM);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_TRUE(program.running());
     program.signal(SIGINT);
-    const int status = program.wait();
+    int status = 0;
+    ASSERT_TRUE(program.waitFor(60, status));
     ASSERT_TRUE(WIFSIGNALED(status));
     EXPECT_EQ(WTERMSIG(status), SIGINT);
 }

@@ -104,75 +104,158 @@ class WriteFailure : public ::testing::Test {
     }
 };
 
+// Runs the program with the temporary names of the given files made links to the full
+// device. The links are made by the shell that then becomes the program (exec), so that the
+// process id in the temporary names is the run's own.
+ProgramRun runWithTemporaryOnFullDevice(const ScratchDir& dir,
+                                        const std::vector<std::string>& names,
+                                        const std::string& arguments) {
+    std::string links;
+    for (const std::string& name : names) {
+        links += "ln -s " + std::string(kFullDevice) + " \"" + name + ".partial-$$\" && ";
+    }
+    const std::string command =
+        "cd '" + dir.path().string() + "' && ulimit -c 0 && timeout -k 5 60 sh -c '" + links +
+        "exec \"" CONESIM_BINARY "\" " + arguments + "' > console.txt 2>&1 < /dev/null";
+    const int raw = std::system(command.c_str());
+    ProgramRun run;
+    run.shellStatus = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    run.console = readText(dir.file("console.txt"));
+    run.log = readText(dir.file("OUT/Logger.txt"));
+    return run;
+}
+
+ProgramRun runWithTemporaryOnFullDevice(const ScratchDir& dir, const std::string& name,
+                                        const std::string& arguments) {
+    return runWithTemporaryOnFullDevice(dir, std::vector<std::string>{name}, arguments);
+}
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// Nothing of the run's temporary files is left in the output folder.
+bool noTemporaryFileIn(const ScratchDir& dir) {
+    for (const auto& entry : fs::directory_iterator(dir.file("OUT"))) {
+        if (contains(entry.path().filename().string(), ".partial-")) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // --- Detector images and run log (mode 5, debugging run named Final, run 1) -------------
+//
+// Images are written under a temporary name (the name followed by ".partial-" and the process
+// id) and renamed into place once complete. With the temporary name on the full device the
+// write fails part-way: the run names the image, finishes its other files, says so in the
+// run log instead of "Final image wrote.", and leaves no empty or partial file of that name.
 
 TEST_F(WriteFailure, FinalPgmOnFullDevice) {
     ScratchDir dir;
     writeInputs(dir, 5, 20, 20, 4, {});
-    linkToFullDevice(dir, "OUT/Final.1.pgm");
-    const ProgramRun run = runProgramIn(dir, "params.txt Final");
+    const ProgramRun run = runWithTemporaryOnFullDevice(dir, "OUT/Final.1.pgm", "params.txt Final");
     EXPECT_EQ(run.shellStatus, kOutputIncomplete) << run.console;
-    EXPECT_NE(run.console.find("ERROR: Cannot write output file OUT/Final.1.pgm.\n"),
-              std::string::npos)
-        << run.console;
+    const std::string error = "ERROR: Cannot write output file OUT/Final.1.pgm.\n";
+    EXPECT_TRUE(contains(run.console, error)) << run.console;
     // The rest of the run finishes: the raw image is complete and the log has its trailer.
     EXPECT_EQ(sizeOf(dir, "OUT/Final.1.dat"), 40U * 40U * 4U);
-    EXPECT_NE(run.console.find("Run number 1 finished.\n"), std::string::npos);
-    EXPECT_NE(run.log.find("Run number 1 finished at:\n"), std::string::npos);
-    EXPECT_TRUE(stillLinkedToFullDevice(dir, "OUT/Final.1.pgm"));
+    EXPECT_TRUE(contains(run.console, "Run number 1 finished.\n"));
+    EXPECT_TRUE(contains(run.log, error + "\n------------\nRun number 1 finished at:\n"))
+        << run.log;
+    EXPECT_FALSE(contains(run.log, "Final image wrote."));
+    EXPECT_FALSE(fs::exists(dir.file("OUT/Final.1.pgm")));
+    EXPECT_TRUE(noTemporaryFileIn(dir));
 }
 
 TEST_F(WriteFailure, FinalRawOnFullDevice) {
     ScratchDir dir;
     writeInputs(dir, 5, 20, 20, 4, {});
-    linkToFullDevice(dir, "OUT/Final.1.dat");
-    const ProgramRun run = runProgramIn(dir, "params.txt Final");
+    const ProgramRun run = runWithTemporaryOnFullDevice(dir, "OUT/Final.1.dat", "params.txt Final");
     EXPECT_EQ(run.shellStatus, kOutputIncomplete) << run.console;
-    EXPECT_NE(run.console.find("ERROR: Cannot write output file OUT/Final.1.dat.\n"),
-              std::string::npos)
-        << run.console;
+    const std::string error = "ERROR: Cannot write output file OUT/Final.1.dat.\n";
+    EXPECT_TRUE(contains(run.console, error)) << run.console;
+    EXPECT_TRUE(contains(run.log, error + "\n------------\n")) << run.log;
+    EXPECT_FALSE(contains(run.log, "Final image wrote."));
     EXPECT_EQ(readText(dir.file("OUT/Final.1.pgm")).rfind("P2\n40 40\n255\n", 0), 0U);
-    EXPECT_TRUE(stillLinkedToFullDevice(dir, "OUT/Final.1.dat"));
+    // No raw image, so no header describing one.
+    EXPECT_FALSE(fs::exists(dir.file("OUT/Final.1.dat")));
+    EXPECT_FALSE(fs::exists(dir.file("OUT/Final.1.dat.mhd")));
+    EXPECT_TRUE(noTemporaryFileIn(dir));
+}
+
+TEST_F(WriteFailure, FinalHeaderOnFullDevice) {
+    ScratchDir dir;
+    writeInputs(dir, 5, 20, 20, 4, {});
+    const ProgramRun run =
+        runWithTemporaryOnFullDevice(dir, "OUT/Final.1.dat.mhd", "params.txt Final");
+    EXPECT_EQ(run.shellStatus, kOutputIncomplete) << run.console;
+    const std::string error = "ERROR: Cannot write output file OUT/Final.1.dat.mhd.\n";
+    EXPECT_TRUE(contains(run.console, error)) << run.console;
+    EXPECT_TRUE(contains(run.log, error + "\n------------\n")) << run.log;
+    EXPECT_FALSE(contains(run.log, "Final image wrote."));
+    EXPECT_EQ(sizeOf(dir, "OUT/Final.1.dat"), 40U * 40U * 4U);
+    EXPECT_FALSE(fs::exists(dir.file("OUT/Final.1.dat.mhd")));
+    EXPECT_TRUE(noTemporaryFileIn(dir));
 }
 
 // Images larger than one write block fail in the middle of the file, not only at its close.
 TEST_F(WriteFailure, LargeFinalImagesOnFullDevice) {
     ScratchDir dir;
     writeInputs(dir, 5, 20, 20, 4, {{25, "600"}, {26, "600"}});
+    const ProgramRun run = runWithTemporaryOnFullDevice(
+        dir, std::vector<std::string>{"OUT/Final.1.pgm", "OUT/Final.1.dat"}, "params.txt Final");
+    EXPECT_EQ(run.shellStatus, kOutputIncomplete) << run.console;
+    EXPECT_TRUE(contains(run.console, "ERROR: Cannot write output file OUT/Final.1.pgm.\n"))
+        << run.console;
+    EXPECT_TRUE(contains(run.console, "ERROR: Cannot write output file OUT/Final.1.dat.\n"))
+        << run.console;
+    EXPECT_FALSE(fs::exists(dir.file("OUT/Final.1.pgm")));
+    EXPECT_FALSE(fs::exists(dir.file("OUT/Final.1.dat")));
+    EXPECT_TRUE(noTemporaryFileIn(dir));
+}
+
+// A final image name that leads to a device is refused when the run is named: exit 14 at once,
+// before any photon, and the link is left alone.
+TEST_F(WriteFailure, FinalImageNameOnFullDeviceIsRefusedAtOnce) {
+    ScratchDir dir;
+    writeInputs(dir, 3, 20, 20, 4, {});
     linkToFullDevice(dir, "OUT/Final.1.pgm");
-    linkToFullDevice(dir, "OUT/Final.1.dat");
     const ProgramRun run = runProgramIn(dir, "params.txt Final");
     EXPECT_EQ(run.shellStatus, kOutputIncomplete) << run.console;
-    EXPECT_NE(run.console.find("ERROR: Cannot write output file OUT/Final.1.pgm.\n"),
-              std::string::npos)
+    EXPECT_TRUE(contains(run.console,
+                         "ERROR: Cannot create final image OUT/Final.1.pgm: its link leads to "
+                         "/dev/full, a character device, not a regular file.\n"))
         << run.console;
-    EXPECT_NE(run.console.find("ERROR: Cannot write output file OUT/Final.1.dat.\n"),
-              std::string::npos)
-        << run.console;
+    EXPECT_FALSE(contains(run.console, "Calculating"));
+    EXPECT_FALSE(contains(run.console, "Starting Monte-Carlo sim."));
+    EXPECT_FALSE(fs::exists(dir.file("OUT/Final.1.dat")));
+    EXPECT_TRUE(stillLinkedToFullDevice(dir, "OUT/Final.1.pgm"));
 }
 
 // Progress images every 1000 photons. Which photon numbers are scored depends on the clock
-// seed, so every progress name is a link; most of them are written, and each must fail.
+// seed, so every progress image's temporary name is a link; most of them are written, and
+// each must fail without leaving a file.
 TEST_F(WriteFailure, ProgressImagesOnFullDevice) {
     ScratchDir dir;
     writeInputs(dir, 5, 20, 20, 4, {{41, "1000"}});
+    std::vector<std::string> names;
     for (int n = 1000; n < 10000; n += 1000) {
-        linkToFullDevice(dir, "OUT/Part.1." + std::to_string(n) + ".pgm");
+        names.push_back("OUT/Part.1." + std::to_string(n) + ".pgm");
     }
-    const ProgramRun run = runProgramIn(dir, "params.txt Final");
+    const ProgramRun run = runWithTemporaryOnFullDevice(dir, names, "params.txt Final");
     EXPECT_EQ(run.shellStatus, kOutputIncomplete) << run.console;
     int reported = 0;
-    for (int n = 1000; n < 10000; n += 1000) {
-        const std::string name = "OUT/Part.1." + std::to_string(n) + ".pgm";
-        reported += run.console.find("ERROR: Cannot write output file " + name + ".\n") !=
-                    std::string::npos;
-        EXPECT_TRUE(stillLinkedToFullDevice(dir, name)) << name;
+    for (const std::string& name : names) {
+        reported += contains(run.console, "ERROR: Cannot write output file " + name + ".\n");
+        EXPECT_FALSE(fs::exists(dir.file(name))) << name;
     }
     EXPECT_GE(reported, 1) << run.console;
     // The run itself completes, with final images that are whole.
-    EXPECT_NE(run.console.find("Run complete.\n"), std::string::npos);
+    EXPECT_TRUE(contains(run.console, "Run complete.\n"));
     EXPECT_EQ(sizeOf(dir, "OUT/Final.1.dat"), 40U * 40U * 4U);
-    EXPECT_EQ(run.console.find("ERROR: Cannot write output file OUT/Final."), std::string::npos);
+    EXPECT_FALSE(contains(run.console, "ERROR: Cannot write output file OUT/Final."));
+    EXPECT_TRUE(contains(run.log, "Final image wrote.\n"));
 }
 
 TEST_F(WriteFailure, RunLogOnFullDevice) {
@@ -193,20 +276,6 @@ TEST_F(WriteFailure, RunLogOnFullDevice) {
 // renamed into place once the whole set is complete. The temporary name of one of them is
 // made a link to the full device by the shell that then becomes the program (exec), so that
 // the process id in the name is the run's own.
-
-ProgramRun runWithTemporaryOnFullDevice(const ScratchDir& dir, const std::string& name,
-                                        const std::string& arguments) {
-    const std::string command = "cd '" + dir.path().string() +
-                                "' && ulimit -c 0 && timeout -k 5 60 sh -c 'ln -s " + kFullDevice +
-                                " \"" + name + ".partial-$$\" && exec \"" CONESIM_BINARY "\" " +
-                                arguments + "' > console.txt 2>&1 < /dev/null";
-    const int raw = std::system(command.c_str());
-    ProgramRun run;
-    run.shellStatus = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.console = readText(dir.file("console.txt"));
-    run.log = readText(dir.file("OUT/Logger.txt"));
-    return run;
-}
 
 // Every file in the folder itself (not in OUT) with its bytes, but the console capture.
 std::map<std::string, std::string> folderFiles(const ScratchDir& dir) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <sstream>
@@ -156,7 +157,14 @@ TEST(ImageWriterFailureTest, MissingFolderCannotBeCreated) {
     EXPECT_FALSE(std::filesystem::exists(dir.file("no-such-folder")));
 }
 
-TEST(ImageWriterFailureTest, FailedWritesAreReportedWithThePath) {
+// The name an image is written to before it is renamed into place.
+std::string temporaryNameOf(const std::string& path) {
+    return path + ".partial-" + std::to_string(::getpid());
+}
+
+// Writes that fail part-way (the temporary name leads to a full device) are reported with the
+// image's own name, leave the earlier image under that name untouched and no temporary file.
+TEST(ImageWriterFailureTest, FailedWritesLeaveTheEarlierImage) {
     if (!std::filesystem::exists("/dev/full")) {
         GTEST_SKIP() << "no /dev/full on this system";
     }
@@ -164,12 +172,51 @@ TEST(ImageWriterFailureTest, FailedWritesAreReportedWithThePath) {
     const Pixels large(600000, 7);
     for (const Pixels* pixels : {&small, &large}) {
         const auto count = static_cast<std::int64_t>(pixels->size());
+        ScratchDir dir;
+        const std::string pgm = dir.file("image.pgm");
+        const std::string raw = dir.file("image.dat");
+        testing::writeText(pgm, "earlier pgm");
+        testing::writeText(raw, "earlier dat");
+        std::filesystem::create_symlink("/dev/full", temporaryNameOf(pgm));
+        std::filesystem::create_symlink("/dev/full", temporaryNameOf(raw));
         ConsoleCapture capture;
-        EXPECT_FALSE(writeDetectorPgm("/dev/full", 2, pixels->data(), count, capture.console));
-        EXPECT_EQ(capture.out.str(), "ERROR: Cannot write output file /dev/full.\n");
-        ConsoleCapture rawCapture;
-        EXPECT_FALSE(writeDetectorRaw("/dev/full", count, pixels->data(), rawCapture.console));
-        EXPECT_EQ(rawCapture.out.str(), "ERROR: Cannot write output file /dev/full.\n");
+        EXPECT_FALSE(writeDetectorPgm(pgm, 2, pixels->data(), count, capture.console));
+        EXPECT_EQ(capture.out.str(), "ERROR: Cannot write output file " + pgm + ".\n");
+        std::string message;
+        EXPECT_FALSE(writeDetectorRaw(raw, count, pixels->data(), message));
+        EXPECT_EQ(message, "ERROR: Cannot write output file " + raw + ".");
+        EXPECT_EQ(testing::readText(pgm), "earlier pgm");
+        EXPECT_EQ(testing::readText(raw), "earlier dat");
+        EXPECT_FALSE(std::filesystem::exists(temporaryNameOf(pgm)));
+        EXPECT_FALSE(std::filesystem::is_symlink(temporaryNameOf(raw)));
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()),
+                                std::filesystem::directory_iterator()),
+                  2);
+    }
+}
+
+// A name that is no regular file is refused, not written through: a device, a folder, a link
+// leading to a device.
+TEST(ImageWriterFailureTest, NamesThatAreNoRegularFileAreRefused) {
+    ScratchDir dir;
+    const Pixels pixels{1, 2};
+    std::filesystem::create_directory(dir.file("folder.pgm"));
+    std::string message;
+    EXPECT_FALSE(writeDetectorPgm(dir.file("folder.pgm"), 2, pixels.data(), 2, message));
+    EXPECT_EQ(message, "ERROR: Refusing to write " + dir.file("folder.pgm") +
+                           ": it is a folder, not a regular file.");
+    EXPECT_TRUE(std::filesystem::is_empty(dir.file("folder.pgm")));
+    if (std::filesystem::exists("/dev/full")) {
+        ConsoleCapture capture;
+        EXPECT_FALSE(writeDetectorRaw("/dev/full", 2, pixels.data(), capture.console));
+        EXPECT_EQ(capture.out.str(),
+                  "ERROR: Refusing to write /dev/full: it is a character device, not a regular "
+                  "file.\n");
+        std::filesystem::create_symlink("/dev/full", dir.file("link.dat"));
+        EXPECT_FALSE(writeDetectorRaw(dir.file("link.dat"), 2, pixels.data(), message));
+        EXPECT_EQ(message, "ERROR: Refusing to write " + dir.file("link.dat") +
+                               ": its link leads to /dev/full, a character device, not a "
+                               "regular file.");
     }
 }
 

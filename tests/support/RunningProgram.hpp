@@ -80,11 +80,35 @@ class RunningProgram {
     bool answer(const std::string& text) {
         return write(inputWriter_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
     }
+    // Ends the program's standard input: a prompt then reads the end of its input.
+    void closeInput() {
+        if (inputWriter_ >= 0) {
+            close(inputWriter_);
+            inputWriter_ = -1;
+        }
+    }
     int wait() {
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        finished_ = true;
-        return status;
+        if (!finished_) {
+            waitpid(pid_, &status_, 0);
+            finished_ = true;
+        }
+        return status_;
+    }
+    // Waits up to the given seconds for the program to end; false when it is still running,
+    // so that a hang fails the test instead of holding it.
+    bool waitFor(int seconds, int& status) {
+        for (int i = 0; i < seconds * 100 && running(); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        status = status_;
+        return !running();
+    }
+    // Whether the program is still running.
+    bool running() {
+        if (!finished_ && waitpid(pid_, &status_, WNOHANG) == pid_) {
+            finished_ = true;
+        }
+        return !finished_;
     }
     std::string console() const { return readText(dir_.file("console.txt")); }
 
@@ -93,6 +117,7 @@ class RunningProgram {
     pid_t pid_ = -1;
     int inputWriter_ = -1;
     bool finished_ = false;
+    int status_ = 0;
 };
 
 }  // namespace conesim::testing
