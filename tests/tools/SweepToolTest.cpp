@@ -202,8 +202,9 @@ TEST_F(SweepToolTest, ThreeValuesGiveAStackOfTheirImagesAndATableOfTheRuns) {
 
     EXPECT_EQ(testing::fileNames(dir.path() / "sweep"),
               (std::vector<std::string>{
-                  "Logger.txt", "params.txt", "run-000.1.dat", "run-000.1.pgm", "run-000.log",
-                  "run-001.1.dat", "run-001.1.pgm", "run-001.log", "run-002.1.dat", "run-002.1.pgm",
+                  "Logger.txt", "params.txt", "run-000.1.dat", "run-000.1.dat.mhd", "run-000.1.pgm",
+                  "run-000.log", "run-001.1.dat", "run-001.1.dat.mhd", "run-001.1.pgm",
+                  "run-001.log", "run-002.1.dat", "run-002.1.dat.mhd", "run-002.1.pgm",
                   "run-002.log", "stack.raw", "stack.raw.mhd", "sweep.csv"}));
     EXPECT_EQ(readText(dir.file("sweep/params.txt")), parameters);
     // No edited parameter file is left beside the original.
@@ -309,8 +310,8 @@ TEST_F(SweepToolTest, AnEarlierSweepIsKeptUnlessForced) {
     // The earlier runs' files are gone; files the sweep never writes stay.
     EXPECT_EQ(testing::fileNames(dir.path() / "sweep"),
               (std::vector<std::string>{"Logger.txt", "notes.txt", "params.txt", "run-000.1.dat",
-                                        "run-000.1.pgm", "run-000.log", "stack.raw",
-                                        "stack.raw.mhd", "sweep.csv"}));
+                                        "run-000.1.dat.mhd", "run-000.1.pgm", "run-000.log",
+                                        "stack.raw", "stack.raw.mhd", "sweep.csv"}));
     EXPECT_EQ(readText(dir.file("sweep/stack.raw.mhd")), stackHeader(1));
 }
 

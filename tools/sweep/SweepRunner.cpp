@@ -214,7 +214,7 @@ int prepareOutput(const SweepOptions& options, SweepEnvironment& environment,
                                      "--force to replace it, or another -o DIR");
     }
     if (earlier) {
-        static const std::regex runFile(R"(run-\d+(\.1\.dat|\.1\.pgm|\.log))");
+        static const std::regex runFile(R"(run-\d+(\.1\.dat|\.1\.dat\.mhd|\.1\.pgm|\.log))");
         for (const auto& entry : fs::directory_iterator(plan.output, code)) {
             const std::string name = entry.path().filename().string();
             // The parameter file itself may be an earlier sweep's copy: it stays.
