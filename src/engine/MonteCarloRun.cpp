@@ -21,7 +21,8 @@ std::string floatText(float value) {
 // The serial loop, or the parallel run when the run has parallel settings.
 PhotonLoopResult runPhotons(const PhotonLoopInputs& inputs, const PhotonSource& source,
                             std::vector<std::uint32_t>& detectorImage, RunContext& context) {
-    const PhotonSetup setup(inputs, source.halfAngleX, source.halfAngleY, source.showAll);
+    const PhotonSetup setup(inputs, source.halfAngleX, source.halfAngleY, source.showAll,
+                            source.energies);
     if (!context.parallel) {
         return runPhotonLoop(setup, detectorImage, context, inputs.runName);
     }

@@ -13,9 +13,12 @@
 
 namespace conesim {
 
-// Most draws a photon makes. Direction 4, masks 2, sample 2, dithering 1 and efficiency 1
-// today; the bound leaves room for the draws of a finite source and of detector effects.
+// Most draws a photon may make, the bound the batch streams are spaced for. A photon makes
+// at most trace::kMostDrawsPerPhoton (20 with every effect on: direction 4, focal spot 4,
+// energy 2, masks 2, sample 2, blur 4, dithering 1, efficiency 1); the bound leaves room.
 inline constexpr std::uint64_t kMaxDrawsPerPhoton = 32;
+static_assert(trace::kMostDrawsPerPhoton <= kMaxDrawsPerPhoton,
+              "a photon may draw more than the batch streams leave room for");
 
 // Draws between the starts of two batch streams. Batch k starts (k + 1) strides after the
 // seeded state (the first stride keeps the run-number draws apart), and every batch of a
