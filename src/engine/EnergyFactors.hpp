@@ -11,6 +11,13 @@ struct EnergyFactors {
 };
 inline constexpr EnergyFactors kUnitEnergyFactors{1.0, 1.0};
 
+// The factors of a photon at the planes' own energy, known when the code is compiled: a
+// chain without per-photon energies multiplies by nothing.
+struct PlaneEnergy {
+    static constexpr double attenuation = 1.0;
+    static constexpr double deflection = 1.0;
+};
+
 // The factors of energy E (keV) for planes made at planeEnergy E0 (keV); muRef is the
 // reference attenuation of the refractive-index model. Exactly 1 and 1 when E == E0.
 EnergyFactors energyFactors(double energy, double planeEnergy);

@@ -43,11 +43,12 @@ struct BatchResult {
     bool stopped = false;      //!< stop was raised before the batch's last photon
 };
 
-// Runs up to `photons` photons of one batch, counting scored ones into counts. Looks at
-// stop after every photon.
-template <typename Counts>
-BatchResult runPhotonBatch(const PhotonSetup& s, RandomGenerator& random, std::int64_t photons,
-                           Counts& counts, const std::atomic<bool>& stop) {
+namespace batch {
+
+// The batch for a set-up with (kEffects) or without laboratory effects.
+template <bool kEffects, typename Counts>
+BatchResult runBatch(const PhotonSetup& s, RandomGenerator& random, std::int64_t photons,
+                     Counts& counts, const std::atomic<bool>& stop) {
     const AxisTable& tableX = s.tableX();
     const AxisTable& tableY = s.tableY();
     const bool countHitsOnly = s.parameters.countHitsOnly;
@@ -58,7 +59,7 @@ BatchResult runPhotonBatch(const PhotonSetup& s, RandomGenerator& random, std::i
             result.stopped = true;
             break;
         }
-        const PhotonOutcome outcome = tracePhoton(s, tableX, tableY, random);
+        const PhotonOutcome outcome = trace::tracePhotonWith<kEffects>(s, tableX, tableY, random);
         if (outcome.scored) {
             ++result.hits;
             counts.add(outcome.pixel);
@@ -73,6 +74,19 @@ BatchResult runPhotonBatch(const PhotonSetup& s, RandomGenerator& random, std::i
     }
     counts.flush();
     return result;
+}
+
+}  // namespace batch
+
+// Runs up to `photons` photons of one batch, counting scored ones into counts. Looks at
+// stop after every photon.
+template <typename Counts>
+BatchResult runPhotonBatch(const PhotonSetup& s, RandomGenerator& random, std::int64_t photons,
+                           Counts& counts, const std::atomic<bool>& stop) {
+    if (s.effects.any) {
+        return batch::runBatch<true>(s, random, photons, counts, stop);
+    }
+    return batch::runBatch<false>(s, random, photons, counts, stop);
 }
 
 }  // namespace conesim

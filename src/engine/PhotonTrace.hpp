@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 #include "engine/ContinuousDraws.hpp"
 #include "engine/PhotonSetup.hpp"
@@ -33,23 +34,24 @@ inline constexpr DitherStep kDither[25] = {
     {-1, 0}, {1, 0},  {1, 0},  {1, 0},   {-1, 0}, {-1, 0}, {-1, 0}, {0, 0},  {0, 0},
     {0, 0},  {0, 0},  {0, 0},  {0, 0},   {0, 0},  {0, 0},  {0, 0}};
 
-// One axis of the current photon after the sample: the tangent of its path, whether the
-// table's detector results still describe it, and its detector coordinate when that is
-// already known.
+// One axis of the current photon after the sample: the tangent of its path, and whether
+// its path is its own (deflected, or leaving from a point of the focal spot), so that the
+// table's detector results no longer apply.
 struct AxisState {
-    double tangent = 0.0;
-    bool ownPath = false;  //!< deflected, or leaving from a point of the focal spot
-    bool known = false;    //!< coordinate holds the path's detector coordinate
-    double coordinate = 0.0;
+    double tangent;
+    bool ownPath;
 };
 
 // The sensitive-area test of one axis. A path the table describes takes the table's result
-// and its rounded pixel; any other path is tested on its own detector coordinate. With
-// blurred set, coordinate receives the detector coordinate and pixel is left alone: the
-// blur moves the coordinate before it is rounded.
+// and its rounded pixel; any other path is tested on its own detector coordinate, which
+// undeflected holds when it is already known (the path of a displaced photon that nothing
+// deflected, whose flags then hold the result). With blurred set, coordinate receives the
+// detector coordinate and pixel is left alone: the blur moves the coordinate before it is
+// rounded.
 inline bool detectorAxis(const AxisState& state, const AxisTable& table, std::size_t index,
-                         std::uint8_t flags, double offset, const AxisGeometry& axis, bool blurred,
-                         double& coordinate, std::int64_t& pixel) {
+                         std::uint8_t flags, double offset, const AxisGeometry& axis,
+                         const double* undeflected, bool blurred, double& coordinate,
+                         std::int64_t& pixel) {
     if (!state.ownPath) {
         if (blurred) {
             coordinate = detectorCoordinate(state.tangent, 0.0, axis);
@@ -58,12 +60,11 @@ inline bool detectorAxis(const AxisState& state, const AxisTable& table, std::si
         }
         return (flags & AxisTable::kDetector) != 0;
     }
-    if (state.known) {
-        // The undeflected path of a displaced photon: its flags hold the window's result.
+    if (undeflected != nullptr) {
         if ((flags & AxisTable::kDetector) == 0) {
             return false;
         }
-        coordinate = state.coordinate;
+        coordinate = *undeflected;
     } else {
         coordinate = detectorCoordinate(state.tangent, offset, axis);
         if (!insideWindow(coordinate, axis.detectorPif, axis.detectorOffset)) {
@@ -97,7 +98,7 @@ inline PhotonOutcome tracePhotonWith(const PhotonSetup& s, const AxisTable& tabl
     const std::size_t ix = drawDirection(random);
     const std::size_t iy = drawDirection(random);
     PhotonState photon;
-    EnergyFactors energy = kUnitEnergyFactors;
+    std::conditional_t<kEffects, EnergyFactors, PlaneEnergy> energy{};
     bool displacedX = false;
     bool displacedY = false;
     bool blurred = false;
@@ -114,6 +115,7 @@ inline PhotonOutcome tracePhotonWith(const PhotonSetup& s, const AxisTable& tabl
                 photon.offsetY = effects.spotSigmaY * offsets.second;
             }
         }
+        energy = kUnitEnergyFactors;
         if (effects.photonEnergy) {
             energy = effects.energyFactors[drawIndex(random, effects.energyFactors.size())];
         }
@@ -122,14 +124,16 @@ inline PhotonOutcome tracePhotonWith(const PhotonSetup& s, const AxisTable& tabl
     // A photon from a point of the focal spot has its own undeflected path along a displaced
     // axis: the table's tests are made on it instead, by the functions the table is built
     // from, the pre-sample mask first (a photon it stops needs no more).
-    AxisState sx;
-    AxisState sy;
+    AxisState sx{0.0, displacedX};
+    AxisState sy{0.0, displacedY};
     std::uint8_t flagsX = 0;
     std::uint8_t flagsY = 0;
     float preMaskU = 0.0F;
     float preMaskV = 0.0F;
+    double undeflectedX = 0.0;  // detector coordinates of a displaced photon's own path
+    double undeflectedY = 0.0;
     if (displacedX) {
-        sx = {tableX.tangent(ix), true, true, 0.0};
+        sx.tangent = tableX.tangent(ix);
         if (s.preMaskActive) {
             flagsX = AxisTable::preMaskFlags(sx.tangent, photon.offsetX, s.axisX, preMaskU);
         }
@@ -137,7 +141,7 @@ inline PhotonOutcome tracePhotonWith(const PhotonSetup& s, const AxisTable& tabl
         flagsX = tableX.flags(ix);
     }
     if (displacedY) {
-        sy = {tableY.tangent(iy), true, true, 0.0};
+        sy.tangent = tableY.tangent(iy);
         if (s.preMaskActive) {
             flagsY = AxisTable::preMaskFlags(sy.tangent, photon.offsetY, s.axisY, preMaskV);
         }
@@ -156,11 +160,14 @@ inline PhotonOutcome tracePhotonWith(const PhotonSetup& s, const AxisTable& tabl
         }
     }
     if (displacedX) {
-        flagsX |= AxisTable::beyondMaskFlags(sx.tangent, photon.offsetX, s.axisX, sx.coordinate);
+        flagsX |= AxisTable::beyondMaskFlags(sx.tangent, photon.offsetX, s.axisX, undeflectedX);
     }
     if (displacedY) {
-        flagsY |= AxisTable::beyondMaskFlags(sy.tangent, photon.offsetY, s.axisY, sy.coordinate);
+        flagsY |= AxisTable::beyondMaskFlags(sy.tangent, photon.offsetY, s.axisY, undeflectedY);
     }
+    // Whether undeflectedX and undeflectedY still describe the paths.
+    bool keepX = displacedX;
+    bool keepY = displacedY;
     const std::uint8_t both = flagsX & flagsY;
     if ((both & AxisTable::kAperture) == 0) {
         return outcome;
@@ -182,8 +189,10 @@ inline PhotonOutcome tracePhotonWith(const PhotonSetup& s, const AxisTable& tabl
         }
         const bool changedX = tangents.x != sx.tangent || photon.offsetX != startX;
         const bool changedY = tangents.y != sy.tangent || photon.offsetY != startY;
-        sx = {tangents.x, sx.ownPath || changedX, sx.known && !changedX, sx.coordinate};
-        sy = {tangents.y, sy.ownPath || changedY, sy.known && !changedY, sy.coordinate};
+        sx = {tangents.x, sx.ownPath || changedX};
+        sy = {tangents.y, sy.ownPath || changedY};
+        keepX = keepX && !changedX;
+        keepY = keepY && !changedY;
     }
     if (s.postMaskActive) {
         const float u = maskCoordinate(sx.tangent, photon.offsetX, s.postMask);
@@ -197,8 +206,10 @@ inline PhotonOutcome tracePhotonWith(const PhotonSetup& s, const AxisTable& tabl
     std::int64_t row = 0;
     double x = 0.0;
     double y = 0.0;
-    if (!detectorAxis(sx, tableX, ix, flagsX, photon.offsetX, s.axisX, blurred, x, column) ||
-        !detectorAxis(sy, tableY, iy, flagsY, photon.offsetY, s.axisY, blurred, y, row)) {
+    if (!detectorAxis(sx, tableX, ix, flagsX, photon.offsetX, s.axisX,
+                      keepX ? &undeflectedX : nullptr, blurred, x, column) ||
+        !detectorAxis(sy, tableY, iy, flagsY, photon.offsetY, s.axisY,
+                      keepY ? &undeflectedY : nullptr, blurred, y, row)) {
         return outcome;
     }
     outcome.counted = true;

@@ -71,11 +71,13 @@ struct UdView {
 // off). May change the photon's angles and offsets; the tangents are kept in step with the
 // angles. energy scales the attenuation and the deflections for a photon whose energy is
 // not the planes' own; whether the column holds material is decided on the plane itself.
-// Inline: the photon loop calls it per photon.
-inline bool transportThroughSample(PhotonState& photon, PathTangents& tangents,
+// Energy is EnergyFactors, or PlaneEnergy for a photon of the planes' energy. Called once
+// per crossing photon; kept out of line so that the chain around it stays compact.
+template <typename Energy = PlaneEnergy>
+[[gnu::noinline]] bool transportThroughSample(PhotonState& photon, PathTangents& tangents,
                                    const SampleGeometry& geometry, const PackedPlanes& planes,
                                    bool showAll, RandomGenerator& random,
-                                   const EnergyFactors& energy = kUnitEnergyFactors) {
+                                   const Energy& energy = Energy{}) {
     const double zMid = geometry.zMid;
     const double xMid = tangents.x * zMid + photon.offsetX;
     const double yMid = tangents.y * zMid + photon.offsetY;
@@ -125,10 +127,10 @@ inline bool transportThroughSample(PhotonState& photon, PathTangents& tangents,
 
 // The same for the photon of a source, with the planes as separate arrays (packed on every
 // call; for single photons).
+template <typename Energy = PlaneEnergy>
 inline bool transportThroughSample(PhotonSource& source, PathTangents& tangents,
                                    const SampleGeometry& geometry, const SamplePlanes& planes,
-                                   RandomGenerator& random,
-                                   const EnergyFactors& energy = kUnitEnergyFactors) {
+                                   RandomGenerator& random, const Energy& energy = Energy{}) {
     PhotonState photon{source.angleX, source.angleY, source.offsetX, source.offsetY};
     const bool removed = transportThroughSample(photon, tangents, geometry, packPlanes(planes),
                                                 source.showAll, random, energy);
