@@ -75,9 +75,10 @@ struct UdView {
 // per crossing photon; kept out of line so that the chain around it stays compact.
 template <typename Energy = PlaneEnergy>
 [[gnu::noinline]] bool transportThroughSample(PhotonState& photon, PathTangents& tangents,
-                                   const SampleGeometry& geometry, const PackedPlanes& planes,
-                                   bool showAll, RandomGenerator& random,
-                                   const Energy& energy = Energy{}) {
+                                              const SampleGeometry& geometry,
+                                              const PackedPlanes& planes, bool showAll,
+                                              RandomGenerator& random,
+                                              const Energy& energy = Energy{}) {
     const double zMid = geometry.zMid;
     const double xMid = tangents.x * zMid + photon.offsetX;
     const double yMid = tangents.y * zMid + photon.offsetY;
