@@ -15,9 +15,12 @@
 #      sensitive strip covers the left half of every beamlet.
 #   3. Run B, mode 5: the planes that run A left are read back; the strip covers the right
 #      half of every beamlet, so every refraction fringe changes sign.
-#   4. conesim-sum adds A and B: together the two strips see the whole beamlet, which
-#      leaves mostly the attenuation.
-#   5. conesim-png turns the final images and the two deflection planes into PNGs.
+#   4. The laboratory variant of runs A and B, mode 5, with the extension settings of
+#      examples/edge-illumination/laboratory.txt appended: a micro-focus tube's focal spot,
+#      an energy from the spectrum per photon, a little detector blur; half the photons.
+#   5. conesim-sum adds A and B, and the two laboratory runs: together the two strips see
+#      the whole beamlet, which leaves mostly the attenuation.
+#   6. conesim-png turns the final images and the planes into PNGs.
 set -euo pipefail
 
 usage() {
@@ -48,7 +51,7 @@ sum_tool="$build_dir/tools/conesim-sum"
 for program in "$conesim" "$phantom_tool" "$mask_tool" "$png_tool" "$sum_tool"; do
     [ -x "$program" ] || fail "$program is missing; build first with: make build"
 done
-for file in params.txt spectrum.txt; do
+for file in params.txt spectrum.txt laboratory.txt; do
     [ -f "$example_dir/$file" ] || fail "$example_dir/$file is missing"
 done
 
@@ -138,6 +141,17 @@ sed -e 's/^\(Run mode *= *\)3/\15/' \
 grep -q '^Run mode *= *5' params-b.txt || fail "could not set the run mode in params-b.txt"
 grep -q '^Detector sensitive LR offset *= *0.25' params-b.txt ||
     fail "could not set the sensitive-strip offset in params-b.txt"
+# The laboratory runs: A and B in mode 5 (the planes of run A), half the photons, with the
+# laboratory's extension settings after their END line.
+lab_photons=3000000
+for run in a b; do
+    sed -e 's/^\(Run mode *= *\)3/\15/' \
+        -e "s/^\\(Photons to run *= *\\)[0-9][0-9]*/\\1$lab_photons/" \
+        params-$run.txt >params-lab-$run.txt
+    cat "$example_dir/laboratory.txt" >>params-lab-$run.txt
+    grep -q "^Photons to run *= *$lab_photons" params-lab-$run.txt ||
+        fail "could not set the photons to run in params-lab-$run.txt"
+done
 mkdir out
 
 # ---- 2. and 3. The two runs ----
@@ -148,17 +162,28 @@ begin "Run B: mode 5, stored planes, strip offset 0.25"
 run_b=$(run_conesim params-b.txt run-b.log)
 end
 
-# ---- 4. Sum of the two runs ----
-begin "Adding A and B (conesim-sum)"
-quiet sum.log "$sum_tool" --params params-a.txt -o out/sum-a-b \
-    "out/Final.$run_a.dat" "out/Final.$run_b.dat"
+# ---- 4. The laboratory variant ----
+begin "Laboratory run A: focal spot, photon energies, blur"
+run_lab_a=$(run_conesim params-lab-a.txt run-lab-a.log)
+end
+begin "Laboratory run B: the same, strip offset 0.25"
+run_lab_b=$(run_conesim params-lab-b.txt run-lab-b.log)
 end
 
-# ---- 5. PNGs ----
+# ---- 5. Sums of the two strips ----
+begin "Adding A and B, and the laboratory runs (conesim-sum)"
+quiet sum.log "$sum_tool" --params params-a.txt -o out/sum-a-b \
+    "out/Final.$run_a.dat" "out/Final.$run_b.dat"
+quiet sum.log "$sum_tool" --params params-a.txt -o out/sum-lab-a-b \
+    "out/Final.$run_lab_a.dat" "out/Final.$run_lab_b.dat"
+end
+
+# ---- 6. PNGs ----
 # The final images are shown from 0 to twice the open-beam level (an image's mean count is
 # about photonsToRun / pixel count) so that the bright fringes do not set the scale.
 photons=$(sed -n 's/^Photons to run *= *\([0-9][0-9]*\).*/\1/p' params-a.txt)
 open_level=$((photons / (128 * 128)))
+lab_level=$((lab_photons / (128 * 128)))
 begin "Writing PNGs (conesim-png)"
 mkdir png
 quiet png.log "$png_tool" "out/Final.$run_a.dat" --params params-a.txt -o png/final-a.png \
@@ -167,6 +192,12 @@ quiet png.log "$png_tool" "out/Final.$run_b.dat" --params params-b.txt -o png/fi
     --min 0 --max $((2 * open_level))
 quiet png.log "$png_tool" out/sum-a-b.dat --params params-a.txt -o png/sum-a-b.png \
     --min 0 --max $((4 * open_level))
+quiet png.log "$png_tool" "out/Final.$run_lab_a.dat" --params params-lab-a.txt \
+    -o png/lab-final-a.png --min 0 --max $((2 * lab_level))
+quiet png.log "$png_tool" "out/Final.$run_lab_b.dat" --params params-lab-b.txt \
+    -o png/lab-final-b.png --min 0 --max $((2 * lab_level))
+quiet png.log "$png_tool" out/sum-lab-a-b.dat --params params-a.txt -o png/lab-sum-a-b.png \
+    --min 0 --max $((4 * lab_level))
 quiet png.log "$png_tool" Z_iLR-PRE.pca --params params-a.txt -o png/deflection-lr.png
 quiet png.log "$png_tool" Z_iUD-PRE.pca --params params-a.txt -o png/deflection-ud.png
 quiet png.log "$png_tool" Z_ref-PRE.pca --params params-a.txt -o png/attenuation-plane.png
@@ -176,6 +207,8 @@ total=$(awk -v a="$total_start" -v b="$(now)" 'BEGIN { printf "%.2f", b - a }')
 echo
 grep -h '^Detector scored' run-a.log | sed "s/^/Run A (run number $run_a): /"
 grep -h '^Detector scored' run-b.log | sed "s/^/Run B (run number $run_b): /"
+grep -h '^Detector scored' run-lab-a.log | sed "s/^/Laboratory run A (run number $run_lab_a): /"
+grep -h '^Detector scored' run-lab-b.log | sed "s/^/Laboratory run B (run number $run_lab_b): /"
 echo
 echo "Whole demo: $total s"
 echo
@@ -183,8 +216,12 @@ echo "Results in $work_dir:"
 echo "  out/Final.$run_a.pgm and .dat: run A (strip on the left half of each beamlet)"
 echo "  out/Final.$run_b.pgm and .dat: run B (strip on the right half: fringes reversed)"
 echo "  out/sum-a-b.pgm and .dat: A + B (mostly attenuation)"
-echo "  out/Logger.txt: the run log of both runs; run-a.log, run-b.log: their console output"
+echo "  out/Final.$run_lab_a.pgm, out/Final.$run_lab_b.pgm and .dat: the laboratory runs A and B"
+echo "  out/sum-lab-a-b.pgm and .dat: laboratory A + B"
+echo "  out/Logger.txt: the run log of all runs; run-a.log, run-b.log, run-lab-a.log,"
+echo "    run-lab-b.log: their console output"
 echo "  Z_ref-PRE.pca, Z_iLR-PRE.pca, Z_iUD-PRE.pca: the collapsed planes (read by run B)"
 echo "  png/final-a.png, png/final-b.png, png/sum-a-b.png: the three detector images"
+echo "  png/lab-final-a.png, png/lab-final-b.png, png/lab-sum-a-b.png: the same, laboratory"
 echo "  png/deflection-lr.png, png/deflection-ud.png: the LR and UD deflection planes"
 echo "  png/attenuation-plane.png: the attenuation plane"

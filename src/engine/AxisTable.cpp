@@ -23,25 +23,11 @@ AxisTable::AxisTable(const AxisGeometry& axis)
     }
     for (std::size_t i = 0; i < kEntries; ++i) {
         const double tangent = this->tangent(i);
-
-        const double coordinate = detectorCoordinate(tangent, 0.0, axis);
-        std::uint8_t flags = 0;
-        if (insideWindow(coordinate, axis.aperturePif, axis.apertureOffset)) {
-            flags |= kAperture;
-        }
-        if (insideWindow(coordinate, axis.detectorPif, axis.detectorOffset)) {
-            flags |= kDetector;
-        }
-        if (onGrid(maskCoordinate(tangent, 0.0, axis.preMask), axis.preMask.size)) {
-            flags |= kOnPreMask;
-        }
-        if (onGrid(
-                sampleCoordinate(tangent, 0.0, axis.sampleMid, axis.sampleScale, axis.sampleSize),
-                axis.sampleSize)) {
-            flags |= kOnSample;
-        }
-        flags_[i] = flags;
-        pixels_[i] = encodePixel(roundHalfAway(static_cast<float>(coordinate)));
+        float preMask = 0.0F;
+        double detector = 0.0;
+        flags_[i] = preMaskFlags(tangent, 0.0, axis, preMask) |
+                    beyondMaskFlags(tangent, 0.0, axis, detector);
+        pixels_[i] = encodePixel(roundHalfAway(static_cast<float>(detector)));
     }
 }
 

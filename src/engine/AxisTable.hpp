@@ -52,6 +52,36 @@ class AxisTable {
 
     explicit AxisTable(const AxisGeometry& axis);
 
+    // What one axis of the path x(z) = tangent * z + offset decides before anything
+    // deflects it, in two parts, so that a photon stopped by the pre-sample mask is spared
+    // the second. The table holds both for offset 0; a photon from a point of a finite focal
+    // spot gets them from here. First: kOnPreMask, with the pre-sample mask coordinate.
+    static std::uint8_t preMaskFlags(double tangent, double offset, const AxisGeometry& axis,
+                                     float& preMask) {
+        preMask = maskCoordinate(tangent, offset, axis.preMask);
+        return onGrid(preMask, axis.preMask.size) ? kOnPreMask : 0;
+    }
+    // Then the window and sample flags, with the detector coordinate.
+    static std::uint8_t beyondMaskFlags(double tangent, double offset, const AxisGeometry& axis,
+                                        double& detector) {
+        detector = detectorCoordinate(tangent, offset, axis);
+        // Both windows test the same pixel fraction.
+        const double fraction = pixelFraction(detector);
+        std::uint8_t flags = 0;
+        if (fractionInWindow(fraction, axis.aperturePif, axis.apertureOffset)) {
+            flags |= kAperture;
+        }
+        if (fractionInWindow(fraction, axis.detectorPif, axis.detectorOffset)) {
+            flags |= kDetector;
+        }
+        if (onGrid(sampleCoordinate(tangent, offset, axis.sampleMid, axis.sampleScale,
+                                    axis.sampleSize),
+                   axis.sampleSize)) {
+            flags |= kOnSample;
+        }
+        return flags;
+    }
+
     // The table index of a magnitude draw and a sign draw (odd = negative).
     static std::size_t index(std::int32_t magnitudeDraw, std::int32_t signDraw) {
         return static_cast<std::size_t>(magnitudeDraw) * 2U +

@@ -12,10 +12,15 @@ inline double pixelFraction(double u) {
     return u - static_cast<double>(floorWithTolerance(static_cast<float>(u)));
 }
 
+// The window test of a pixel fraction: 0 <= fraction - offset <= pif.
+inline bool fractionInWindow(double fraction, float pif, float offset) {
+    const double shifted = fraction - static_cast<double>(offset);
+    return shifted >= 0.0 && shifted <= static_cast<double>(pif);
+}
+
 // The window test of one coordinate: 0 <= frac - offset <= pif.
 inline bool insideWindow(double coordinate, float pif, float offset) {
-    const double shifted = pixelFraction(coordinate) - static_cast<double>(offset);
-    return shifted >= 0.0 && shifted <= static_cast<double>(pif);
+    return fractionInWindow(pixelFraction(coordinate), pif, offset);
 }
 
 }  // namespace conesim

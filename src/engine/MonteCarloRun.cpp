@@ -32,7 +32,8 @@ PhotonLoopResult runPhotons(const PhotonLoopInputs& inputs, const PhotonSource& 
             return failed;
         }
     }
-    const PhotonSetup setup(inputs, source.halfAngleX, source.halfAngleY, source.showAll);
+    const PhotonSetup setup(inputs, source.halfAngleX, source.halfAngleY, source.showAll,
+                            source.energies);
     if (!context.parallel) {
         return runPhotonLoop(setup, detectorImage, context, inputs.runName);
     }

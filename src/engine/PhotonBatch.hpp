@@ -13,9 +13,12 @@
 
 namespace conesim {
 
-// Most draws a photon makes. Direction 4, masks 2, sample 2, dithering 1 and efficiency 1
-// today; the bound leaves room for the draws of a finite source and of detector effects.
+// Most draws a photon may make, the bound the batch streams are spaced for. A photon makes
+// at most trace::kMostDrawsPerPhoton (20 with every effect on: direction 4, focal spot 4,
+// energy 2, masks 2, sample 2, blur 4, dithering 1, efficiency 1); the bound leaves room.
 inline constexpr std::uint64_t kMaxDrawsPerPhoton = 32;
+static_assert(trace::kMostDrawsPerPhoton <= kMaxDrawsPerPhoton,
+              "a photon may draw more than the batch streams leave room for");
 
 // Draws between the starts of two batch streams. Batch k starts (k + 1) strides after the
 // seeded state (the first stride keeps the run-number draws apart), and every batch of a
@@ -40,11 +43,12 @@ struct BatchResult {
     bool stopped = false;      //!< stop was raised before the batch's last photon
 };
 
-// Runs up to `photons` photons of one batch, counting scored ones into counts. Looks at
-// stop after every photon.
-template <typename Counts>
-BatchResult runPhotonBatch(const PhotonSetup& s, RandomGenerator& random, std::int64_t photons,
-                           Counts& counts, const std::atomic<bool>& stop) {
+namespace batch {
+
+// The batch for a set-up with (kEffects) or without laboratory effects.
+template <bool kEffects, typename Counts>
+BatchResult runBatch(const PhotonSetup& s, RandomGenerator& random, std::int64_t photons,
+                     Counts& counts, const std::atomic<bool>& stop) {
     const AxisTable& tableX = s.tableX();
     const AxisTable& tableY = s.tableY();
     const bool countHitsOnly = s.parameters.countHitsOnly;
@@ -55,7 +59,7 @@ BatchResult runPhotonBatch(const PhotonSetup& s, RandomGenerator& random, std::i
             result.stopped = true;
             break;
         }
-        const PhotonOutcome outcome = tracePhoton(s, tableX, tableY, random);
+        const PhotonOutcome outcome = trace::tracePhotonWith<kEffects>(s, tableX, tableY, random);
         if (outcome.scored) {
             ++result.hits;
             counts.add(outcome.pixel);
@@ -70,6 +74,19 @@ BatchResult runPhotonBatch(const PhotonSetup& s, RandomGenerator& random, std::i
     }
     counts.flush();
     return result;
+}
+
+}  // namespace batch
+
+// Runs up to `photons` photons of one batch, counting scored ones into counts. Looks at
+// stop after every photon.
+template <typename Counts>
+BatchResult runPhotonBatch(const PhotonSetup& s, RandomGenerator& random, std::int64_t photons,
+                           Counts& counts, const std::atomic<bool>& stop) {
+    if (s.effects.any) {
+        return batch::runBatch<true>(s, random, photons, counts, stop);
+    }
+    return batch::runBatch<false>(s, random, photons, counts, stop);
 }
 
 }  // namespace conesim

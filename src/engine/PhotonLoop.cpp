@@ -6,9 +6,14 @@
 #include "engine/ProgressOutput.hpp"
 
 namespace conesim {
+namespace {
 
-PhotonLoopResult runPhotonLoop(const PhotonSetup& s, std::vector<std::uint32_t>& detectorImage,
-                               RunContext& context, const std::string& runName) {
+// The loop for a set-up with (kEffects) or without laboratory effects, chosen once per run.
+// Each is a function of its own, compiled as if it were the only loop.
+template <bool kEffects>
+[[gnu::noinline]] PhotonLoopResult runLoop(const PhotonSetup& s,
+                                           std::vector<std::uint32_t>& detectorImage,
+                                           RunContext& context, const std::string& runName) {
     const SimulationParameters& p = s.parameters;
     PhotonLoopResult result;
     if (p.photonsToRun <= 0) {
@@ -30,7 +35,7 @@ PhotonLoopResult runPhotonLoop(const PhotonSetup& s, std::vector<std::uint32_t>&
         if (p.countHitsOnly) {
             --photonNumber;
         }
-        const PhotonOutcome outcome = tracePhoton(s, tableX, tableY, random);
+        const PhotonOutcome outcome = trace::tracePhotonWith<kEffects>(s, tableX, tableY, random);
         if (outcome.counted) {
             drawsWithoutHit = -1;
             if (p.countHitsOnly) {
@@ -73,9 +78,20 @@ PhotonLoopResult runPhotonLoop(const PhotonSetup& s, std::vector<std::uint32_t>&
     return result;
 }
 
+}  // namespace
+
+PhotonLoopResult runPhotonLoop(const PhotonSetup& s, std::vector<std::uint32_t>& detectorImage,
+                               RunContext& context, const std::string& runName) {
+    if (s.effects.any) {
+        return runLoop<true>(s, detectorImage, context, runName);
+    }
+    return runLoop<false>(s, detectorImage, context, runName);
+}
+
 PhotonLoopResult runPhotonLoop(const PhotonLoopInputs& inputs, PhotonSource& source,
                                std::vector<std::uint32_t>& detectorImage, RunContext& context) {
-    const PhotonSetup setup(inputs, source.halfAngleX, source.halfAngleY, source.showAll);
+    const PhotonSetup setup(inputs, source.halfAngleX, source.halfAngleY, source.showAll,
+                            source.energies);
     return runPhotonLoop(setup, detectorImage, context, inputs.runName);
 }
 

@@ -34,7 +34,7 @@ AxisGeometry axisGeometry(double halfAngle, const SimulationParameters& p, bool 
 }  // namespace
 
 PhotonSetup::PhotonSetup(const PhotonLoopInputs& inputs, double halfAngleX, double halfAngleY,
-                         bool showAllPhotons)
+                         bool showAllPhotons, std::span<const float> energies)
     : parameters(inputs.parameters),
       preMaskActive(inputs.parameters.preMaskActive),
       postMaskActive(inputs.parameters.postMaskActive),
@@ -52,6 +52,8 @@ PhotonSetup::PhotonSetup(const PhotonLoopInputs& inputs, double halfAngleX, doub
       width(static_cast<std::int64_t>(parameters.detectorWidth)),
       height(static_cast<std::int64_t>(parameters.detectorHeight)),
       efficiencyLimit(parameters.quantumEfficiency * 32767.0F),
+      effects(makePhotonEffects(parameters.extensions, energies,
+                                static_cast<double>(parameters.sampleEnergy))),
       tableX_(axisX) {
     if (!(axisY == axisX)) {
         ownTableY_.emplace(axisY);

@@ -5,11 +5,13 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "engine/AxisTable.hpp"
 #include "engine/MaskTransmission.hpp"
+#include "engine/PhotonEffects.hpp"
 #include "engine/SampleTransport.hpp"
 #include "params/SimulationParameters.hpp"
 
@@ -27,8 +29,11 @@ struct PhotonLoopInputs {
 class PhotonSetup {
   public:
     // halfAngleX/Y: the cone's half-angles (from the photon source); showAll: whether
-    // photons crossing zero attenuation go on.
-    PhotonSetup(const PhotonLoopInputs& inputs, double halfAngleX, double halfAngleY, bool showAll);
+    // photons crossing zero attenuation go on; energies: the spectrum's accepted entries,
+    // from which each photon draws its energy when the settings ask for it (the planes were
+    // made at the parameters' sampleEnergy).
+    PhotonSetup(const PhotonLoopInputs& inputs, double halfAngleX, double halfAngleY, bool showAll,
+                std::span<const float> energies = {});
     PhotonSetup(const PhotonSetup&) = delete;
     PhotonSetup& operator=(const PhotonSetup&) = delete;
 
@@ -52,6 +57,7 @@ class PhotonSetup {
     const std::int64_t width;     //!< detector pixels per row
     const std::int64_t height;    //!< detector rows
     const float efficiencyLimit;  //!< quantumEfficiency * 32767: a draw above it is lost
+    const PhotonEffects effects;  //!< focal spot, photon energies, detector blur
 
   private:
     AxisTable tableX_;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/Bilinear.hpp"
+#include "engine/EnergyFactors.hpp"
 #include "engine/PhotonPath.hpp"
 #include "input/PhotonSource.hpp"
 #include "util/NumericHelpers.hpp"
@@ -68,10 +69,16 @@ struct UdView {
 
 // True when the photon is removed (absorbed, or crossing no material while showAll is
 // off). May change the photon's angles and offsets; the tangents are kept in step with the
-// angles. Inline: the photon loop calls it per photon.
-inline bool transportThroughSample(PhotonState& photon, PathTangents& tangents,
-                                   const SampleGeometry& geometry, const PackedPlanes& planes,
-                                   bool showAll, RandomGenerator& random) {
+// angles. energy scales the attenuation and the deflections for a photon whose energy is
+// not the planes' own; whether the column holds material is decided on the plane itself.
+// Energy is EnergyFactors, or PlaneEnergy for a photon of the planes' energy. Called once
+// per crossing photon; kept out of line so that the chain around it stays compact.
+template <typename Energy = PlaneEnergy>
+[[gnu::noinline]] bool transportThroughSample(PhotonState& photon, PathTangents& tangents,
+                                              const SampleGeometry& geometry,
+                                              const PackedPlanes& planes, bool showAll,
+                                              RandomGenerator& random,
+                                              const Energy& energy = Energy{}) {
     const double zMid = geometry.zMid;
     const double xMid = tangents.x * zMid + photon.offsetX;
     const double yMid = tangents.y * zMid + photon.offsetY;
@@ -93,7 +100,7 @@ inline bool transportThroughSample(PhotonState& photon, PathTangents& tangents,
     if (attenuation == 0.0) {
         return !showAll;
     }
-    const auto transmission = static_cast<float>(std::exp(-attenuation));
+    const auto transmission = static_cast<float>(std::exp(-(attenuation * energy.attenuation)));
     const float transmitted = transmission * 32767.0F;
     if (transmitted < static_cast<float>(random.next())) {
         return true;
@@ -104,8 +111,8 @@ inline bool transportThroughSample(PhotonState& photon, PathTangents& tangents,
     }
     const float deflectionX = sampleBilinear<float>(LrView{columns}, geometry.dimX, count, u, v);
     const float deflectionY = sampleBilinear<float>(UdView{columns}, geometry.dimX, count, u, v);
-    photon.angleX += static_cast<double>(deflectionX);
-    photon.angleY += static_cast<double>(deflectionY);
+    photon.angleX += static_cast<double>(deflectionX) * energy.deflection;
+    photon.angleY += static_cast<double>(deflectionY) * energy.deflection;
     // A zero deflection leaves the angle, and so its tangent, as it was.
     if (deflectionX != 0.0F) {
         tangents.x = std::tan(photon.angleX);
@@ -121,12 +128,13 @@ inline bool transportThroughSample(PhotonState& photon, PathTangents& tangents,
 
 // The same for the photon of a source, with the planes as separate arrays (packed on every
 // call; for single photons).
+template <typename Energy = PlaneEnergy>
 inline bool transportThroughSample(PhotonSource& source, PathTangents& tangents,
                                    const SampleGeometry& geometry, const SamplePlanes& planes,
-                                   RandomGenerator& random) {
+                                   RandomGenerator& random, const Energy& energy = Energy{}) {
     PhotonState photon{source.angleX, source.angleY, source.offsetX, source.offsetY};
     const bool removed = transportThroughSample(photon, tangents, geometry, packPlanes(planes),
-                                                source.showAll, random);
+                                                source.showAll, random, energy);
     source.angleX = photon.angleX;
     source.angleY = photon.angleY;
     source.offsetX = photon.offsetX;

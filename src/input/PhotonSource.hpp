@@ -12,7 +12,8 @@ namespace conesim {
 
 struct PhotonSource {
     float meanEnergy = 0.0F;            //!< mean of the accepted energies (keV)
-    std::vector<float> energies;        //!< accepted energies (0 < E < 500 keV), file order
+    std::vector<float> energies;        //!< accepted energies (0 < E < 500 keV), file order;
+                                        //!< photons draw from them with per-photon energies
     double angleX = 0.0;                //!< current photon direction in X (radians)
     double angleY = 0.0;                //!< current photon direction in Y (radians)
     double offsetX = 0.0;               //!< lateral offset of the photon's path in X

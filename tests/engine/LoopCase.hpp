@@ -32,6 +32,7 @@ struct LoopCase {
     SamplePlanes planes;
     std::vector<std::uint8_t> preMask;
     std::vector<std::uint8_t> postMask;
+    std::vector<float> energies;  //!< the spectrum's entries (for per-photon energies)
 
     // The default detector; a 40 x 40 sample plane of 0.5-unit columns from 60 on, with an
     // absorbing disc whose rim deflects outwards, and 4-period gratings on both masks.
@@ -76,7 +77,7 @@ struct LoopCase {
         const std::uint32_t hits = runInto(seed, image);
         std::vector<std::uint32_t> reference(image.size(), 0);
         RandomGenerator random(seed);
-        const ReferenceSetup setup{p, geometry, planes, preMask, postMask};
+        const ReferenceSetup setup{p, geometry, planes, preMask, postMask, energies};
         EXPECT_EQ(runReferencePhotonLoop(setup, random, reference), hits);
         EXPECT_TRUE(reference == image) << "the loop differs from the reference";
         return {hits, hashOf(image)};
@@ -95,6 +96,7 @@ struct LoopCase {
                          static_cast<float>(p.detectorHeight) * p.detectorPixelSizeY,
                          static_cast<double>(p.detectorPosition), console);
         source.showAll = p.showAllPhotons;
+        source.energies = energies;
         image.assign(std::size_t{p.detectorWidth} * p.detectorHeight, 0);
         const std::string name = "1";
         const PhotonLoopInputs inputs{p, geometry, planes, preMask, postMask, name};
@@ -119,7 +121,8 @@ struct LoopCase {
         image.assign(std::size_t{p.detectorWidth} * p.detectorHeight, initialCount);
         const std::string name = "1";
         const PhotonLoopInputs inputs{p, geometry, planes, preMask, postMask, name};
-        const PhotonSetup setup(inputs, source.halfAngleX, source.halfAngleY, p.showAllPhotons);
+        const PhotonSetup setup(inputs, source.halfAngleX, source.halfAngleY, p.showAllPhotons,
+                                energies);
         PhotonLoopResult result = runParallelPhotons(setup, settings, image, context, name);
         if (messages != nullptr) {
             *messages = out.str();

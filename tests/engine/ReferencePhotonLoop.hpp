@@ -1,14 +1,18 @@
 // The photon loop written out as plainly as possible, one photon at a time, from the
-// library's per-photon pieces (photon draw, mask test, sample transport, rounding). The
-// engine's fast loops must count exactly what this counts for the same generator.
+// library's per-photon pieces (photon draw, mask test, sample transport, rounding, the
+// continuous draws of the laboratory effects). The engine's fast loops must count exactly
+// what this counts for the same generator.
 #pragma once
 
 #include <cmath>
 #include <cstdint>
+#include <span>
 #include <sstream>
 #include <vector>
 
+#include "engine/ContinuousDraws.hpp"
 #include "engine/DetectorWindow.hpp"
+#include "engine/EnergyFactors.hpp"
 #include "engine/MaskTransmission.hpp"
 #include "engine/PhotonLoop.hpp"
 #include "engine/SampleTransport.hpp"
@@ -25,6 +29,7 @@ struct ReferenceSetup {
     const SamplePlanes& planes;
     const std::vector<std::uint8_t>& preMask;
     const std::vector<std::uint8_t>& postMask;
+    std::span<const float> energies = {};  //!< the spectrum, for per-photon energies
 };
 
 inline double referenceDetectorCoordinate(double angle, double offset, double distance,
@@ -72,6 +77,22 @@ inline std::uint32_t runReferencePhotonLoop(const ReferenceSetup& s, RandomGener
             --n;
         }
         drawPhoton(source, random, console);
+        // A photon leaves from a point of the focal spot, then takes its energy.
+        const ExtensionSettings& e = p.extensions;
+        if (e.focalSpotFwhmX > 0.0 || e.focalSpotFwhmY > 0.0) {
+            const GaussianPair spot = drawGaussianPair(random);
+            if (e.focalSpotFwhmX > 0.0) {
+                source.offsetX = sigmaOfFwhm(e.focalSpotFwhmX) * spot.first;
+            }
+            if (e.focalSpotFwhmY > 0.0) {
+                source.offsetY = sigmaOfFwhm(e.focalSpotFwhmY) * spot.second;
+            }
+        }
+        EnergyFactors energy = kUnitEnergyFactors;
+        if (e.photonEnergies == PhotonEnergyMode::kSpectrum && !s.energies.empty()) {
+            const float photonEnergy = s.energies[drawIndex(random, s.energies.size())];
+            energy = energyFactors(photonEnergy, p.sampleEnergy);
+        }
         PathTangents tangents{std::tan(source.angleX), std::tan(source.angleY)};
         do {
             if (p.preMaskActive && maskBlocks(source, tangents, pre, random)) {
@@ -82,21 +103,26 @@ inline std::uint32_t runReferencePhotonLoop(const ReferenceSetup& s, RandomGener
                 break;
             }
             if (p.sampleActive &&
-                transportThroughSample(source, tangents, s.geometry, s.planes, random)) {
+                transportThroughSample(source, tangents, s.geometry, s.planes, random, energy)) {
                 break;
             }
             tangents = {std::tan(source.angleX), std::tan(source.angleY)};
             if (p.postMaskActive && maskBlocks(source, tangents, post, random)) {
                 break;
             }
-            const double x = detectorX();
-            const double y = detectorY();
+            double x = detectorX();
+            double y = detectorY();
             if (!insideWindow(x, p.detectorLrPif, p.detectorLrOffset) ||
                 !insideWindow(y, p.detectorUdPif, p.detectorUdOffset)) {
                 break;
             }
             if (p.countHitsOnly) {
                 ++n;
+            }
+            if (e.detectorBlurSigma > 0.0) {
+                const GaussianPair blur = drawGaussianPair(random);
+                x += e.detectorBlurSigma * blur.first;
+                y += e.detectorBlurSigma * blur.second;
             }
             std::int64_t column = roundHalfAway(static_cast<float>(x));
             std::int64_t row = roundHalfAway(static_cast<float>(y));

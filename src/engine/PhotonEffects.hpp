@@ -1,0 +1,39 @@
+// The laboratory effects that the extension settings switch on, prepared once per run: a
+// focal spot from which each photon leaves at a Gaussian offset, an energy per photon drawn
+// from the spectrum that scales its attenuation and deflection, and a Gaussian blur of the
+// detector. A run without them has no effect on and traces photons exactly as before.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "engine/ContinuousDraws.hpp"
+#include "engine/EnergyFactors.hpp"
+#include "params/ExtensionSettings.hpp"
+
+namespace conesim {
+
+struct PhotonEffects {
+    bool any = false;                          //!< at least one effect is on
+    bool focalSpot = false;                    //!< photons leave from a Gaussian focal spot
+    double spotSigmaX = 0.0;                   //!< its standard deviation along x (length units)
+    double spotSigmaY = 0.0;                   //!< ... along y
+    bool photonEnergy = false;                 //!< each photon draws an energy from the spectrum
+    std::vector<EnergyFactors> energyFactors;  //!< one pair per spectrum entry, file order
+    bool blur = false;       //!< the detector coordinate is blurred before rounding
+    double blurSigma = 0.0;  //!< standard deviation of the blur (detector pixels)
+
+    // The draws each effect adds to a photon, at its fixed places in the photon's sequence.
+    static constexpr std::uint32_t kSpotDraws = kDrawsPerGaussianPair;
+    static constexpr std::uint32_t kEnergyDraws = kDrawsPer30Bits;
+    static constexpr std::uint32_t kBlurDraws = kDrawsPerGaussianPair;
+};
+
+// The effects of a run from its extension settings. energies: the spectrum's accepted
+// entries; planeEnergy: the energy at which the sample planes were made (the run's sample
+// energy). Per-photon energies need at least one entry; with none they stay off.
+PhotonEffects makePhotonEffects(const ExtensionSettings& settings, std::span<const float> energies,
+                                double planeEnergy);
+
+}  // namespace conesim
