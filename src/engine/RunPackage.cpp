@@ -81,7 +81,7 @@ int runPackagedPhotons(const SimulationParameters& p, const RunPackage& run,
         p.sampleStart);
     const std::string runName = "1";
     const PhotonLoopInputs inputs{p, geometry, run.planes, run.preMask, run.postMask, runName};
-    const PhotonSetup setup(inputs, run.halfAngleX, run.halfAngleY, p.showAllPhotons);
+    const PhotonSetup setup(inputs, run.halfAngleX, run.halfAngleY, p.showAllPhotons, run.energies);
     ParallelSettings settings = context.parallel.value_or(ParallelSettings{});
     settings.seed = run.seed;
     settings.batchSize = run.batchSize;

@@ -42,7 +42,8 @@ ProgramRun runProgram(const ScratchDir& dir, int processes, const std::string& a
 
 // A mode-5 set-up whose photons fill three batches of 1048576: a deflecting, absorbing disc
 // between two gratings.
-void prepare(const ScratchDir& dir, const std::map<int, std::string>& overrides = {}) {
+void prepare(const ScratchDir& dir, const std::map<int, std::string>& overrides = {},
+             const std::string& extensions = "") {
     fs::create_directory(dir.path() / "OUT");
     testing::writeText(dir.file("Spectrum"), "20\n30\n40\n");
     testing::writeValues(dir.file("Sample.bin"), std::vector<float>(20 * 20 * 4, 0.0F));
@@ -68,7 +69,7 @@ void prepare(const ScratchDir& dir, const std::map<int, std::string>& overrides 
     for (const auto& [position, value] : overrides) {
         values[position] = value;
     }
-    testing::writeText(dir.file("params.txt"), testing::parameterFileText(values));
+    testing::writeText(dir.file("params.txt"), testing::parameterFileText(values) + extensions);
 }
 
 std::vector<std::uint8_t> image(const ScratchDir& dir, const std::string& name) {
@@ -76,9 +77,14 @@ std::vector<std::uint8_t> image(const ScratchDir& dir, const std::string& name) 
 }
 
 TEST(MpiRun, ProcessCountNeverChangesTheImage) {
-    for (bool countHitsOnly : {false, true}) {
+    // Plain, counting hits only, and with every laboratory effect (their energies and
+    // settings travel to the other processes too).
+    const std::string laboratory =
+        "focalSpotFwhmX = 0.5\nfocalSpotFwhmY = 0.3\nphotonEnergies = spectrum\n"
+        "detectorBlurSigma = 0.7\n";
+    for (int variant = 0; variant < 3; ++variant) {
         ScratchDir dir;
-        prepare(dir, {{42, countHitsOnly ? "1" : "0"}, {34, "0.6"}});
+        prepare(dir, {{42, variant == 1 ? "1" : "0"}, {34, "0.6"}}, variant == 2 ? laboratory : "");
         const ProgramRun single = runProgram(dir, 0, "--threads 1 --seed 31 params.txt one");
         ASSERT_EQ(single.status, 0) << single.console;
         const std::vector<std::uint8_t> expected = image(dir, "one");
