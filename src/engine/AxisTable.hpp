@@ -5,6 +5,7 @@
 // computed once per run, by the very functions the per-photon path uses, and looked up.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <vector>
 
@@ -20,7 +21,7 @@ namespace conesim {
 struct AxisGeometry {
     double halfAngle;         //!< cone half-angle along the axis
     double detectorDistance;  //!< detectorPosition as float
-    double pixelSize;         //!< detector pixel size along the axis
+    Divisor pixelSize;        //!< detector pixel size along the axis
     double detectorCentre;    //!< detector size / 2 (integer division)
     std::int64_t detectorSize;
     float aperturePif;  //!< coded-aperture window
@@ -30,16 +31,16 @@ struct AxisGeometry {
     MaskGeometry preMask;
     MaskGeometry postMask;
     double sampleMid;         //!< zMid of the sample plane
-    double sampleScale;       //!< voxel size along the axis
+    Divisor sampleScale;      //!< voxel size along the axis
     std::int64_t sampleSize;  //!< voxels along the axis
+    double sampleCentre;      //!< sampleSize / 2 (integer division): the voxel on the axis
 
     bool operator==(const AxisGeometry&) const = default;
 };
 
 // Detector coordinate, in pixels, of a path: (tan * distance + offset) / pixelSize + centre.
 inline double detectorCoordinate(double tangent, double offset, const AxisGeometry& axis) {
-    return divideExactly(tangent * axis.detectorDistance + offset, axis.pixelSize) +
-           axis.detectorCentre;
+    return axis.pixelSize.divide(tangent * axis.detectorDistance + offset) + axis.detectorCentre;
 }
 
 class AxisTable {
@@ -75,7 +76,7 @@ class AxisTable {
             flags |= kDetector;
         }
         if (onGrid(sampleCoordinate(tangent, offset, axis.sampleMid, axis.sampleScale,
-                                    axis.sampleSize),
+                                    axis.sampleCentre),
                    axis.sampleSize)) {
             flags |= kOnSample;
         }
@@ -90,7 +91,7 @@ class AxisTable {
     // The direction angle of an index: (magnitude / 32767) * halfAngle, with its sign.
     double angle(std::size_t index) const {
         const double magnitude = (static_cast<double>(index >> 1U) / 32767.0) * halfAngle_;
-        return (index & 1U) != 0 ? -magnitude : magnitude;
+        return withSignOf(index, magnitude);
     }
     // What every photon reads first: one byte of flags, so that both axes' flags stay in the
     // fastest caches.
@@ -104,8 +105,7 @@ class AxisTable {
         if (!mirrored_) {
             return tangents_[index];
         }
-        const double magnitude = tangents_[index >> 1U];
-        return (index & 1U) != 0 ? -magnitude : magnitude;
+        return withSignOf(index, tangents_[index >> 1U]);
     }
 
     // The rounded detector pixel of a path, clamped to kFarPixel when it lies so far off
@@ -118,6 +118,14 @@ class AxisTable {
     }
 
   private:
+    // The magnitude negated when the index's sign draw was odd. The sign bit is flipped
+    // without a branch: the sign draw is random, and a branch on it would be mispredicted
+    // every other photon. Flipping the sign bit is exactly the negation.
+    static double withSignOf(std::size_t index, double magnitude) {
+        const auto bits = std::bit_cast<std::uint64_t>(magnitude);
+        return std::bit_cast<double>(bits ^ (static_cast<std::uint64_t>(index & 1U) << 63U));
+    }
+
     static constexpr std::size_t kEntries = 2U * (RandomGenerator::kMax + 1U);
     double halfAngle_;
     std::vector<std::uint8_t> flags_;

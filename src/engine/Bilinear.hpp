@@ -35,11 +35,16 @@ inline BilinearAxis bilinearAxis(float u) {
 template <typename Value, typename Plane>
 inline Value sampleBilinear(const Plane& plane, std::int64_t width, std::int64_t count,
                             const BilinearAxis& u, const BilinearAxis& v) {
+    if (count <= 0) {
+        return Value{0};
+    }
+    // A corner beyond the plane reads element 0 and is then replaced by 0, so that the
+    // choice is a select rather than a branch (corners beyond the edge come at random).
     auto at = [&](std::int64_t column, std::int64_t row) -> Value {
-        std::int64_t index = width * row + column;
-        return static_cast<std::uint64_t>(index) < static_cast<std::uint64_t>(count)
-                   ? static_cast<Value>(plane[index])
-                   : Value{0};
+        const std::int64_t index = width * row + column;
+        const bool inside = static_cast<std::uint64_t>(index) < static_cast<std::uint64_t>(count);
+        const auto value = static_cast<Value>(plane[inside ? index : 0]);
+        return inside ? value : Value{0};
     };
     float fu = u.fraction;
     float fv = v.fraction;

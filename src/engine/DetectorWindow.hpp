@@ -15,7 +15,9 @@ inline double pixelFraction(double u) {
 // The window test of a pixel fraction: 0 <= fraction - offset <= pif.
 inline bool fractionInWindow(double fraction, float pif, float offset) {
     const double shifted = fraction - static_cast<double>(offset);
-    return shifted >= 0.0 && shifted <= static_cast<double>(pif);
+    // Both limits without a branch between them: photons fall on either side at random.
+    return static_cast<bool>(static_cast<int>(shifted >= 0.0) &
+                             static_cast<int>(shifted <= static_cast<double>(pif)));
 }
 
 // The window test of one coordinate: 0 <= frac - offset <= pif.

@@ -12,10 +12,25 @@
 namespace conesim {
 
 struct MaskGeometry {
+    MaskGeometry() = default;
+    MaskGeometry(const std::uint8_t* maskPixels, std::int64_t edge, float distance,
+                 float pixelsPerUnit)
+        : pixels(maskPixels),
+          size(edge),
+          position(distance),
+          scale(pixelsPerUnit),
+          positionValue(static_cast<double>(distance)),
+          scaleValue(static_cast<double>(pixelsPerUnit)),
+          centre(static_cast<double>(edge / 2)) {}
+
     const std::uint8_t* pixels = nullptr;  //!< size * size bytes, non-zero = opaque
     std::int64_t size = 0;                 //!< edge length in pixels
     float position = 0.0F;                 //!< distance of the mask plane from the source
     float scale = 1.0F;                    //!< mask pixels per length unit
+    // The same in the double precision the coordinate is formed in, converted once.
+    double positionValue = 0.0;  //!< position
+    double scaleValue = 1.0;     //!< scale
+    double centre = 0.0;         //!< size / 2 (integer division): the pixel on the axis
 
     bool operator==(const MaskGeometry&) const = default;
 };
@@ -23,14 +38,18 @@ struct MaskGeometry {
 // Opacity of one mask pixel for interpolation.
 struct MaskOpacity {
     const std::uint8_t* pixels;
-    float operator[](std::int64_t index) const { return pixels[index] != 0 ? 1000.0F : 0.0F; }
+    // 1000 or 0 without a branch: a photon near a grating's edge meets opaque and clear
+    // corners at random. (byte + 255) / 256 is 1 for every byte but 0.
+    float operator[](std::int64_t index) const {
+        static constexpr float kOpacity[2] = {0.0F, 1000.0F};
+        return kOpacity[(static_cast<unsigned>(pixels[index]) + 255U) >> 8U];
+    }
 };
 
 // Mask coordinate of a path: (tan * position + offset) * scale + size / 2, stored in float.
 inline float maskCoordinate(double tangent, double offset, const MaskGeometry& mask) {
-    return static_cast<float>((tangent * static_cast<double>(mask.position) + offset) *
-                                  static_cast<double>(mask.scale) +
-                              static_cast<double>(mask.size / 2));
+    return static_cast<float>((tangent * mask.positionValue + offset) * mask.scaleValue +
+                              mask.centre);
 }
 
 // The draw against the interpolated opacity at mask coordinates (u, v) on the mask: true

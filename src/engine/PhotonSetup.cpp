@@ -15,20 +15,22 @@ AxisGeometry axisGeometry(double halfAngle, const SimulationParameters& p, bool 
                           const MaskGeometry& preMask, const MaskGeometry& postMask,
                           const SampleGeometry& sample) {
     const std::uint32_t detectorSize = alongX ? p.detectorWidth : p.detectorHeight;
-    return AxisGeometry{halfAngle,
-                        static_cast<double>(static_cast<float>(p.detectorPosition)),
-                        static_cast<double>(alongX ? p.detectorPixelSizeX : p.detectorPixelSizeY),
-                        static_cast<double>(detectorSize / 2),
-                        static_cast<std::int64_t>(detectorSize),
-                        alongX ? p.apertureLrPif : p.apertureUdPif,
-                        alongX ? p.apertureLrOffset : p.apertureUdOffset,
-                        alongX ? p.detectorLrPif : p.detectorUdPif,
-                        alongX ? p.detectorLrOffset : p.detectorUdOffset,
-                        preMask,
-                        postMask,
-                        static_cast<double>(sample.zMid),
-                        static_cast<double>(alongX ? sample.scaleX : sample.scaleY),
-                        alongX ? sample.dimX : sample.dimY};
+    return AxisGeometry{
+        halfAngle,
+        static_cast<double>(static_cast<float>(p.detectorPosition)),
+        Divisor(static_cast<double>(alongX ? p.detectorPixelSizeX : p.detectorPixelSizeY)),
+        static_cast<double>(detectorSize / 2),
+        static_cast<std::int64_t>(detectorSize),
+        alongX ? p.apertureLrPif : p.apertureUdPif,
+        alongX ? p.apertureLrOffset : p.apertureUdOffset,
+        alongX ? p.detectorLrPif : p.detectorUdPif,
+        alongX ? p.detectorLrOffset : p.detectorUdOffset,
+        preMask,
+        postMask,
+        static_cast<double>(sample.zMid),
+        alongX ? sample.divisorX : sample.divisorY,
+        alongX ? sample.dimX : sample.dimY,
+        alongX ? sample.centreX : sample.centreY};
 }
 
 }  // namespace

@@ -197,7 +197,7 @@ inline PhotonOutcome tracePhotonWith(const PhotonSetup& s, const AxisTable& tabl
     if (s.postMaskActive) {
         const float u = maskCoordinate(sx.tangent, photon.offsetX, s.postMask);
         const float v = maskCoordinate(sy.tangent, photon.offsetY, s.postMask);
-        if (onGrid(u, s.postMask.size) && onGrid(v, s.postMask.size) &&
+        if ((onGrid(u, s.postMask.size) & onGrid(v, s.postMask.size)) &&
             maskStops(s.postMask, u, v, random)) {
             return outcome;
         }

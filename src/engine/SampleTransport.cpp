@@ -22,6 +22,10 @@ SampleGeometry makeSampleGeometry(std::int32_t dimX, std::int32_t dimY, std::int
     geometry.zMid = static_cast<float>(dimZ / 2) * scaleZ + sampleStart;
     geometry.scaleX = scaleX;
     geometry.scaleY = scaleY;
+    geometry.divisorX = Divisor(static_cast<double>(scaleX));
+    geometry.divisorY = Divisor(static_cast<double>(scaleY));
+    geometry.centreX = static_cast<double>(geometry.dimX / 2);
+    geometry.centreY = static_cast<double>(geometry.dimY / 2);
     return geometry;
 }
 

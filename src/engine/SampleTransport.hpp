@@ -40,14 +40,23 @@ struct SampleGeometry {
     float zMid = 0.0F;      //!< (dimZ / 2) * sampleScaleZ + sampleStart
     float scaleX = 1.0F;    //!< sampleScaleX
     float scaleY = 1.0F;    //!< sampleScaleY
+    // The same as the coordinates are formed from them, derived once.
+    Divisor divisorX{1.0};  //!< scaleX
+    Divisor divisorY{1.0};  //!< scaleY
+    double centreX = 0.0;   //!< dimX / 2 (integer division): the column on the axis
+    double centreY = 0.0;   //!< dimY / 2: the row on the axis
 };
 
 // Sample plane coordinate of a path, in voxels: (tan * zMid + offset) / scale + size / 2,
-// stored in single precision.
+// stored in single precision; centre is size / 2 (integer division).
+inline float sampleCoordinate(double tangent, double offset, double sampleMid, const Divisor& scale,
+                              double centre) {
+    return static_cast<float>(scale.divide(tangent * sampleMid + offset) + centre);
+}
 inline float sampleCoordinate(double tangent, double offset, double sampleMid, double scale,
                               std::int64_t size) {
-    return static_cast<float>(divideExactly(tangent * sampleMid + offset, scale) +
-                              static_cast<double>(size / 2));
+    return sampleCoordinate(tangent, offset, sampleMid, Divisor(scale),
+                            static_cast<double>(size / 2));
 }
 
 SampleGeometry makeSampleGeometry(std::int32_t dimX, std::int32_t dimY, std::int32_t dimZ,
@@ -83,10 +92,10 @@ template <typename Energy = PlaneEnergy>
     const double xMid = tangents.x * zMid + photon.offsetX;
     const double yMid = tangents.y * zMid + photon.offsetY;
     const float column =
-        sampleCoordinate(tangents.x, photon.offsetX, zMid, geometry.scaleX, geometry.dimX);
+        sampleCoordinate(tangents.x, photon.offsetX, zMid, geometry.divisorX, geometry.centreX);
     const float row =
-        sampleCoordinate(tangents.y, photon.offsetY, zMid, geometry.scaleY, geometry.dimY);
-    if (!onGrid(column, geometry.dimX) || !onGrid(row, geometry.dimY)) {
+        sampleCoordinate(tangents.y, photon.offsetY, zMid, geometry.divisorY, geometry.centreY);
+    if (!(onGrid(column, geometry.dimX) & onGrid(row, geometry.dimY))) {
         return false;
     }
     const BilinearAxis u = bilinearAxis(column);
