@@ -33,7 +33,10 @@ retrieval-demo: build
 bench:
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DCONESIM_BENCH=ON -DCONESIM_TESTS=OFF
 	cmake --build $(BENCH_DIR) -j $(JOBS)
-	@for b in $(BENCH_DIR)/bench/bench_*; do echo "== $$b"; $$b || exit 1; done
+	@for b in $(BENCH_DIR)/bench/bench_photon_loop $(BENCH_DIR)/bench/bench_precalc; do \
+		echo "== $$b"; $$b || exit 1; done
+	@if [ -x $(MPI_DIR)/conesim ]; then echo "== MPI (make mpi)"; \
+		bash bench/mpi-bench.sh $(BENCH_DIR) $(MPI_DIR); fi
 
 # The whole test suite built with AddressSanitizer and UndefinedBehaviorSanitizer; any
 # report fails its test.

@@ -1,10 +1,12 @@
-// The photon loop alone, single-threaded, in photons per second, on two set-ups:
+// The photon loop alone, in photons per second, on two set-ups:
 // A: the default detector, both masks off, a sample plane of zeros that the photons miss;
 // B: both masks active (half-opaque line gratings) and a sample whose planes cover most of
 //    the cone with non-zero attenuation and deflection;
 // and set-up B again with each laboratory effect alone: a focal spot of 1 length unit (a
 // quarter of a grating period), per-photon energies from a 71-entry spectrum of 14 to 30 keV
-// (planes at 21 keV), and a detector blur of 0.5 pixels.
+// (planes at 21 keV), and a detector blur of 0.5 pixels. The serial loop (one generator)
+// runs single-threaded; the parallel run (batches of 2^20 photons on worker threads) runs
+// set-ups A and B on 1 and 2 threads.
 #include <benchmark/benchmark.h>
 
 #include <sstream>
@@ -12,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/ParallelPhotonRun.hpp"
 #include "engine/PhotonLoop.hpp"
 #include "engine/RunContext.hpp"
 #include "input/PhotonSource.hpp"
@@ -125,6 +128,49 @@ void runLoop(benchmark::State& state, bool masksAndSample, Effect effect = Effec
         static_cast<double>(hits) / (static_cast<double>(kPhotons) * state.iterations());
 }
 
+// The parallel run of kParallelPhotons photons: eight batches, spread evenly over 1 or 2
+// threads (state.range(0)).
+constexpr std::int32_t kParallelPhotons = 8 << 20;
+
+void runParallel(benchmark::State& state, bool masksAndSample) {
+    LoopSetup setup(masksAndSample, Effect::kNone);
+    SimulationParameters& p = setup.parameters;
+    p.photonsToRun = kParallelPhotons;
+    NullBuffer sink;
+    std::ostream out(&sink);
+    std::istringstream in;
+    Console console{out, in};
+    RandomGenerator random(12345);
+    RunContext context{console, out, random};
+    const PhotonSource source =
+        loadSpectrum("", static_cast<float>(p.detectorWidth), static_cast<float>(p.detectorHeight),
+                     static_cast<double>(p.detectorPosition), console);
+    const PhotonLoopInputs inputs{
+        p, setup.geometry, setup.planes, setup.preMask, setup.postMask, setup.runName};
+    const PhotonSetup photonSetup(inputs, source.halfAngleX, source.halfAngleY, source.showAll);
+    ParallelSettings settings;
+    settings.threads = static_cast<int>(state.range(0));
+    settings.seed = 12345;
+    std::vector<std::uint32_t> image(std::size_t{p.detectorWidth} * p.detectorHeight);
+    std::uint64_t hits = 0;
+    for (auto _ : state) {
+        std::fill(image.begin(), image.end(), 0U);
+        hits += runParallelPhotons(photonSetup, settings, image, context, setup.runName).hitCount;
+    }
+    benchmark::DoNotOptimize(image.data());
+    state.counters["photons"] = benchmark::Counter(static_cast<double>(kParallelPhotons),
+                                                   benchmark::Counter::kIsIterationInvariantRate);
+    state.counters["scoredFraction"] =
+        static_cast<double>(hits) / (static_cast<double>(kParallelPhotons) * state.iterations());
+}
+
+void BM_ParallelA_MasksOffSampleMissed(benchmark::State& state) {
+    runParallel(state, false);
+}
+void BM_ParallelB_MasksAndSample(benchmark::State& state) {
+    runParallel(state, true);
+}
+
 void BM_PhotonLoopA_MasksOffSampleMissed(benchmark::State& state) {
     runLoop(state, false);
 }
@@ -146,5 +192,17 @@ BENCHMARK(BM_PhotonLoopB_MasksAndSample)->Unit(benchmark::kMillisecond)->UseReal
 BENCHMARK(BM_PhotonLoopB_FocalSpot)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PhotonLoopB_PhotonEnergies)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PhotonLoopB_DetectorBlur)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ParallelA_MasksOffSampleMissed)
+    ->ArgName("threads")
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+BENCHMARK(BM_ParallelB_MasksAndSample)
+    ->ArgName("threads")
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 }  // namespace
