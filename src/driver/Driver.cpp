@@ -56,7 +56,9 @@ int runSimulation(const std::vector<std::string>& args, const CommandLine& line,
                                    std::to_string(p.sampleDimZ) + ".");
         return kExitSampleFile;
     }
-    if (!sampleIsApartFromMapFiles(p.sampleFile, p.runMode, console)) return kExitSampleFile;
+    if (!sampleIsApartFromMapFiles(p.sampleFile, p.runMode, console)) {
+        return kExitSampleFile;
+    }
     writeLine(console.out, "Sample loaded/size-verified-as okay.");
     readRunMask("Post-sample", p.postMaskImageFile, postMask, squared(p.postMaskSize),
                 p.postMaskActive, console, p.warnings);

@@ -39,19 +39,21 @@ TEST(ToolFuzzReplay, KeptInputsRunCleanly) {
 // The target's argument split: the first byte picks the tool, NUL bytes separate words, and
 // an empty input or word is handled like any other.
 TEST(ToolFuzzReplay, ArgumentVectorsOfEveryShapeRunCleanly) {
+    // Every byte of each literal, embedded zeros included (sizeof counts them; the final
+    // terminator is left out).
+    const auto bytes = [](const auto& literal) {
+        return std::string(literal, sizeof(literal) - 1);
+    };
     const std::vector<std::string> inputs = {
         std::string(),
         std::string(1, '\0'),
-        std::string("\x01--dims\0"
-                    "1x1x1\0-o\0\0",
-                    17),
-        std::string("\x02\0\0\0--colormap\0--min\0-0", 25),
-        std::string("\x03-o\0x\0--width\0"
-                    "1\0",
-                    16),
-        std::string("\x04--size\0"
-                    "1\0-o\0m\0--opaque",
-                    23),
+        bytes("\x01--dims\0"
+              "1x1x1\0-o\0\0"),
+        bytes("\x02\0\0\0--colormap\0--min\0-0"),
+        bytes("\x03-o\0x\0--width\0"
+              "1\0"),
+        bytes("\x04--size\0"
+              "1\0-o\0m\0--opaque"),
     };
     for (const std::string& input : inputs) {
         fuzz::toolArguments(reinterpret_cast<const std::uint8_t*>(input.data()), input.size());
