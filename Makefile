@@ -41,7 +41,8 @@ bench:
 # The whole test suite built with AddressSanitizer and UndefinedBehaviorSanitizer; any
 # report fails its test.
 test-sanitize:
-	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCONESIM_SANITIZE=ON -DCONESIM_TOOLS=ON
+	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1" -DCONESIM_SANITIZE=ON -DCONESIM_TOOLS=ON
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j $(JOBS)
