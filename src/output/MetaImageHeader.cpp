@@ -38,9 +38,12 @@ std::string metaImageHeaderText(const std::string& rawPath, const MetaImageLayou
     std::string dims;
     std::string spacing;
     for (std::size_t axis = 0; axis < layout.dimensions.size(); ++axis) {
-        dims += (axis == 0 ? "" : " ") + std::to_string(layout.dimensions[axis]);
-        const double size = axis < layout.spacing.size() ? layout.spacing[axis] : 1.0;
-        spacing += (axis == 0 ? "" : " ") + numberText(size);
+        if (axis > 0) {
+            dims += ' ';
+            spacing += ' ';
+        }
+        dims += std::to_string(layout.dimensions[axis]);
+        spacing += numberText(axis < layout.spacing.size() ? layout.spacing[axis] : 1.0);
     }
     // ElementDataFile must come last: readers take the data to start after it.
     return "ObjectType = Image\n"

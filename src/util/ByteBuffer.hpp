@@ -16,8 +16,7 @@ class ByteWriter {
     template <typename T>
     void put(const T& value) {
         static_assert(std::is_trivially_copyable_v<T>);
-        const auto* first = reinterpret_cast<const std::uint8_t*>(&value);
-        bytes_.insert(bytes_.end(), first, first + sizeof(T));
+        append(&value, sizeof(T));
     }
     void put(const std::string& text) { putArray(text.data(), text.size()); }
     template <typename T>
@@ -31,8 +30,14 @@ class ByteWriter {
     void putArray(const T* values, std::size_t count) {
         static_assert(std::is_trivially_copyable_v<T>);
         put(static_cast<std::uint64_t>(count));
-        const auto* first = reinterpret_cast<const std::uint8_t*>(values);
-        bytes_.insert(bytes_.end(), first, first + count * sizeof(T));
+        append(values, count * sizeof(T));
+    }
+    void append(const void* data, std::size_t size) {
+        const std::size_t end = bytes_.size();
+        bytes_.resize(end + size);
+        if (size > 0) {
+            std::memcpy(bytes_.data() + end, data, size);
+        }
     }
 
     std::vector<std::uint8_t> bytes_;
