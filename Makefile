@@ -27,7 +27,12 @@ demo:
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target $(DEMO_TARGETS)
 	bash examples/run-demo.sh $(BUILD_DIR)
 
-retrieval-demo: build
+# Likewise only what the retrieval demo runs.
+RETRIEVAL_TARGETS = conesim conesim-phantom conesim-mask conesim-sweep conesim-retrieve
+
+retrieval-demo:
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target $(RETRIEVAL_TARGETS)
 	bash examples/ei-retrieval/run-retrieval.sh $(BUILD_DIR)
 
 bench:
@@ -42,7 +47,8 @@ bench:
 # report fails its test.
 test-sanitize:
 	cmake -S . -B $(SANITIZE_DIR) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-		-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1" -DCONESIM_SANITIZE=ON -DCONESIM_TOOLS=ON
+		-DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1" -DCONESIM_TEST_OPTIMIZATION=-O0 \
+		-DCONESIM_SANITIZE=ON -DCONESIM_TOOLS=ON
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 		ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j $(JOBS)

@@ -20,7 +20,9 @@ std::string numberText(double value) {
     return error == std::errc() ? std::string(buffer, end) : std::string("1");
 }
 
-const char* elementTypeName(MetaElementType type) {
+}  // namespace
+
+const char* metaElementTypeName(MetaElementType type) {
     switch (type) {
         case MetaElementType::kUint32:
             return "MET_UINT";
@@ -32,7 +34,20 @@ const char* elementTypeName(MetaElementType type) {
     return "MET_UINT";
 }
 
-}  // namespace
+std::size_t metaElementSize(MetaElementType type) {
+    return type == MetaElementType::kFloat64 ? 8 : 4;
+}
+
+bool metaElementTypeOf(const std::string& name, MetaElementType& type) {
+    for (MetaElementType candidate :
+         {MetaElementType::kUint32, MetaElementType::kFloat32, MetaElementType::kFloat64}) {
+        if (name == metaElementTypeName(candidate)) {
+            type = candidate;
+            return true;
+        }
+    }
+    return false;
+}
 
 std::string metaImageHeaderText(const std::string& rawPath, const MetaImageLayout& layout) {
     std::string dims;
@@ -57,7 +72,7 @@ std::string metaImageHeaderText(const std::string& rawPath, const MetaImageLayou
            spacing +
            "\n"
            "DimSize = " +
-           dims + "\nElementType = " + elementTypeName(layout.type) +
+           dims + "\nElementType = " + metaElementTypeName(layout.type) +
            "\n"
            "ElementDataFile = " +
            std::filesystem::path(rawPath).filename().string() + "\n";

@@ -2,6 +2,7 @@
 // 3D Slicer, ParaView and Fiji open the raw data with its size, type and spacing.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -15,6 +16,12 @@ struct MetaImageLayout {
     std::vector<double> spacing;           //!< element size along each axis (length units)
     MetaElementType type = MetaElementType::kUint32;
 };
+
+// The element type's name in a header ("MET_UINT", "MET_FLOAT", "MET_DOUBLE") and its size
+// in bytes; metaElementTypeOf reads a name back (false for any other name).
+const char* metaElementTypeName(MetaElementType type);
+std::size_t metaElementSize(MetaElementType type);
+bool metaElementTypeOf(const std::string& name, MetaElementType& type);
 
 // The header's name: the whole raw file name with ".mhd" appended.
 inline std::string metaImageHeaderPath(const std::string& rawPath) {

@@ -61,22 +61,6 @@ Line nextLine(std::istream& in, std::string& line, std::size_t& total) {
     return Line::Read;
 }
 
-std::size_t elementSize(MetaElementType type) {
-    return type == MetaElementType::kFloat64 ? 8 : 4;
-}
-
-const char* typeName(MetaElementType type) {
-    switch (type) {
-        case MetaElementType::kUint32:
-            return "MET_UINT";
-        case MetaElementType::kFloat32:
-            return "MET_FLOAT";
-        case MetaElementType::kFloat64:
-            return "MET_DOUBLE";
-    }
-    return "MET_UINT";
-}
-
 // Checks the header's values once all lines up to ElementDataFile are read.
 bool interpret(const std::string& headerPath, const std::map<std::string, std::string>& keys,
                MetaImageInfo& info, std::string& error) {
@@ -141,13 +125,7 @@ bool interpret(const std::string& headerPath, const std::map<std::string, std::s
     if (type == nullptr) {
         return refuse("no ElementType");
     }
-    if (*type == "MET_UINT") {
-        info.type = MetaElementType::kUint32;
-    } else if (*type == "MET_FLOAT") {
-        info.type = MetaElementType::kFloat32;
-    } else if (*type == "MET_DOUBLE") {
-        info.type = MetaElementType::kFloat64;
-    } else {
+    if (!metaElementTypeOf(*type, info.type)) {
         return refuse("ElementType " + shortQuote(*type) +
                       " is not supported (MET_UINT, MET_FLOAT or MET_DOUBLE)");
     }
@@ -265,7 +243,7 @@ bool readMetaImageSlice(const MetaImageInfo& info, const std::string& headerPath
                 std::to_string(depth) + " slices (0 to " + std::to_string(depth - 1) + ")";
         return false;
     }
-    const std::size_t bytesPerValue = elementSize(info.type);
+    const std::size_t bytesPerValue = metaElementSize(info.type);
     // The volume's byte count is compared with the file's size without overflowing: a count
     // beyond 64 bits cannot match any file.
     constexpr std::uint64_t kMost = std::numeric_limits<std::uint64_t>::max();
@@ -285,7 +263,8 @@ bool readMetaImageSlice(const MetaImageInfo& info, const std::string& headerPath
             shape += (axis == 0 ? "" : " x ") + std::to_string(info.dimensions[axis]);
         }
         error = info.dataPath + ": holds " + std::to_string(fileSize) + " bytes, but " +
-                headerPath + " describes " + shape + " " + typeName(info.type) + " values";
+                headerPath + " describes " + shape + " " + metaElementTypeName(info.type) +
+                " values";
         return false;
     }
     std::vector<std::uint8_t> bytes(static_cast<std::size_t>(sliceBytes));
