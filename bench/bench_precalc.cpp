@@ -12,11 +12,11 @@
 #include <vector>
 
 #include "input/SampleVolume.hpp"
-#include "util/Console.hpp"
 #include "precalc/Collapse.hpp"
 #include "precalc/InterfaceAngleMaps.hpp"
 #include "precalc/MapNames.hpp"
 #include "precalc/RefractiveIndexMap.hpp"
+#include "util/Console.hpp"
 
 namespace {
 

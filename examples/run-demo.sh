@@ -55,38 +55,9 @@ for file in params.txt spectrum.txt laboratory.txt; do
     [ -f "$example_dir/$file" ] || fail "$example_dir/$file is missing"
 done
 
-# The work folder is emptied only when it is new, empty or an earlier demo's folder.
-marker=".conesim-demo"
-mkdir -p "$work_dir"
-work_dir=$(cd "$work_dir" && pwd)
-if [ -n "$(ls -A "$work_dir")" ] && [ ! -f "$work_dir/$marker" ]; then
-    fail "$work_dir is not empty and was not made by this demo; choose another WORK_DIR"
-fi
-find "$work_dir" -mindepth 1 -delete
-touch "$work_dir/$marker"
-cd "$work_dir"
-
-now() { date +%s.%N; }
-step_start=0
-begin() {
-    printf '%-58s' "$1"
-    step_start=$(now)
-}
-end() {
-    awk -v a="$step_start" -v b="$(now)" 'BEGIN { printf " %6.2f s\n", b - a }'
-}
-
-# Runs one tool step quietly; its output is kept in a log and shown when it fails.
-quiet() {
-    local log=$1 status=0
-    shift
-    "$@" >"$log" 2>&1 || status=$?
-    if [ "$status" -ne 0 ]; then
-        echo
-        cat "$log" >&2
-        fail "'$*' failed (exit status $status); its output is above and in $work_dir/$log"
-    fi
-}
+# shellcheck source=examples/demo-steps.sh
+source "$script_dir/demo-steps.sh"
+enter_work_dir "$work_dir" .conesim-demo
 
 # Runs conesim; prints its run number. The console output goes to the log given.
 run_conesim() {

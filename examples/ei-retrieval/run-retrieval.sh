@@ -82,38 +82,9 @@ for file in "$params" "$spectrum"; do
     [ -f "$file" ] || fail "$file is missing"
 done
 
-# The work folder is emptied only when it is new, empty or an earlier run's folder.
-marker=".conesim-retrieval-demo"
-mkdir -p "$work_dir"
-work_dir=$(cd "$work_dir" && pwd)
-if [ -n "$(ls -A "$work_dir")" ] && [ ! -f "$work_dir/$marker" ]; then
-    fail "$work_dir is not empty and was not made by this demo; choose another WORK_DIR"
-fi
-find "$work_dir" -mindepth 1 -delete
-touch "$work_dir/$marker"
-cd "$work_dir"
-
-now() { date +%s.%N; }
-step_start=0
-begin() {
-    printf '%-58s' "$1"
-    step_start=$(now)
-}
-end() {
-    awk -v a="$step_start" -v b="$(now)" 'BEGIN { printf " %6.2f s\n", b - a }'
-}
-
-# Runs one step quietly; its output is kept in a log and shown when it fails.
-quiet() {
-    local log=$1 status=0
-    shift
-    "$@" >"$log" 2>&1 </dev/null || status=$?
-    if [ "$status" -ne 0 ]; then
-        echo
-        tail -n 20 "$log" >&2
-        fail "'$*' failed (exit status $status); its output is above and in $work_dir/$log"
-    fi
-}
+# shellcheck source=examples/demo-steps.sh
+source "$example_dir/../demo-steps.sh"
+enter_work_dir "$work_dir" .conesim-retrieval-demo
 
 total_start=$(now)
 echo "conesim retrieval demo: edge-illumination sweeps, retrieval and truth"

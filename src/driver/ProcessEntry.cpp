@@ -3,8 +3,8 @@
 #include <csignal>
 #include <iostream>
 
-#include "driver/ClusterSession.hpp"
 #include "driver/AnswerSource.hpp"
+#include "driver/ClusterSession.hpp"
 #include "driver/Driver.hpp"
 
 namespace conesim {

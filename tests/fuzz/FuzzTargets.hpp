@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "FuzzInput.hpp"
-#include "util/RandomGenerator.hpp"
 #include "input/MaskImage.hpp"
 #include "input/PhotonSource.hpp"
 #include "params/SimulationParameters.hpp"
 #include "precalc/Collapse.hpp"
 #include "precalc/MapArray.hpp"
+#include "util/RandomGenerator.hpp"
 
 namespace conesim::fuzz {
 

@@ -4,8 +4,8 @@
 #include <cmath>
 
 #include "engine/Bilinear.hpp"
-#include "util/NumericHelpers.hpp"
 #include "engine/DetectorWindow.hpp"
+#include "util/NumericHelpers.hpp"
 #include "util/RandomGenerator.hpp"
 
 namespace conesim {
