@@ -1,6 +1,7 @@
 #include "engine/MonteCarloRun.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <sstream>
 
 #include "engine/ImageCounts.hpp"
@@ -19,6 +20,32 @@ std::string floatText(float value) {
     return text.str();
 }
 
+// Spectrum energies far outside the range of the reference attenuation curve (or planes
+// made at such an energy) give energy factors that are not finite numbers, which would make
+// those photons vanish in the sample or pass it untouched: say so before any photon runs.
+void warnNotFiniteEnergyFactors(const PhotonEffects& effects, const PhotonSource& source,
+                                float planeEnergy, RunContext& context) {
+    std::int64_t notFinite = 0;
+    float first = 0.0F;
+    for (std::size_t i = 0; i < effects.energyFactors.size(); ++i) {
+        const EnergyFactors& factors = effects.energyFactors[i];
+        if (!std::isfinite(factors.attenuation) || !std::isfinite(factors.deflection)) {
+            if (notFinite++ == 0) {
+                first = source.energies[i];
+            }
+        }
+    }
+    if (notFinite > 0) {
+        report(context.console, context.log,
+               "WARNING: " + std::to_string(notFinite) + " of the spectrum's " +
+                   std::to_string(effects.energyFactors.size()) +
+                   " energies give attenuation or deflection factors that are not finite "
+                   "numbers for planes made at " +
+                   floatText(planeEnergy) + " keV (the first: " + floatText(first) +
+                   " keV); the reference attenuation does not reach them.");
+    }
+}
+
 // The serial loop, or the parallel run when the run has parallel settings.
 PhotonLoopResult runPhotons(const PhotonLoopInputs& inputs, const PhotonSource& source,
                             std::vector<std::uint32_t>& detectorImage, RunContext& context) {
@@ -34,6 +61,7 @@ PhotonLoopResult runPhotons(const PhotonLoopInputs& inputs, const PhotonSource& 
     }
     const PhotonSetup setup(inputs, source.halfAngleX, source.halfAngleY, source.showAll,
                             source.energies);
+    warnNotFiniteEnergyFactors(setup.effects, source, inputs.parameters.sampleEnergy, context);
     if (!context.parallel) {
         return runPhotonLoop(setup, detectorImage, context, inputs.runName);
     }

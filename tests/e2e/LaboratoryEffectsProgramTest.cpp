@@ -101,5 +101,33 @@ TEST(LaboratoryEffectsProgram, EveryEffectGivesOneImageForASeedOnAnyNumberOfThre
     EXPECT_FALSE(one == readBytes(plain.file("OUT/three.1.dat")));
 }
 
+// An energy far below the reference attenuation curve's range gives an infinite attenuation
+// factor: the run says so before its photons, names the first such energy, and runs on.
+TEST(LaboratoryEffectsProgram, EnergiesBeyondTheAttenuationCurveAreNamed) {
+    ScratchDir dir;
+    prepare(dir, true);
+    testing::writeText(dir.file("Spectrum"), "22 1e-30 30 1e-31\n");
+    ASSERT_EQ(runProgram(dir, "--seed 3 params.txt far"), 0) << readText(dir.file("console.txt"));
+    const std::string warning =
+        "WARNING: 2 of the spectrum's 4 energies give attenuation or deflection factors that "
+        "are not finite numbers for planes made at ";
+    const std::string console = readText(dir.file("console.txt"));
+    const std::size_t at = console.find(warning);
+    ASSERT_NE(at, std::string::npos) << console;
+    EXPECT_NE(console.find(" keV (the first: 1e-30 keV); the reference attenuation does not "
+                           "reach them.\n",
+                           at),
+              std::string::npos)
+        << console;
+    EXPECT_LT(at, console.find("Detector scored"));
+    EXPECT_NE(readText(dir.file("OUT/Logger.txt")).find(warning), std::string::npos);
+
+    // The spectrum of the first test names nothing.
+    ScratchDir plain;
+    prepare(plain, true);
+    ASSERT_EQ(runProgram(plain, "--seed 3 params.txt near"), 0);
+    EXPECT_EQ(readText(plain.file("console.txt")).find("WARNING"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace conesim
