@@ -167,10 +167,15 @@ std::string oneLine(std::string text) {
 
 bool checkParameterText(const std::string& fileText, const std::string& fileName,
                         std::string& error) {
+    SimulationParameters parameters;
+    return checkParameterText(fileText, fileName, error, parameters);
+}
+
+bool checkParameterText(const std::string& fileText, const std::string& fileName,
+                        std::string& error, SimulationParameters& parameters) {
     std::ostringstream messages;
     std::istringstream noInput;
     Console console{messages, noInput};
-    SimulationParameters parameters;
     parameters.readText(fileText, fileName, console);
     if (!parameters.parameterFileLoaded) {
         error = oneLine(messages.str());

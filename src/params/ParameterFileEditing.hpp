@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "params/SimulationParameters.hpp"
+
 namespace conesim {
 
 // Replaces the value text of the named settings (positional by field name, or extension
@@ -26,5 +28,8 @@ bool setParameterValues(const std::string& fileText,
 // program's messages joined into one line in error when it is refused or not sensible.
 bool checkParameterText(const std::string& fileText, const std::string& fileName,
                         std::string& error);
+// The same, keeping the loaded values in parameters for a caller that needs them.
+bool checkParameterText(const std::string& fileText, const std::string& fileName,
+                        std::string& error, SimulationParameters& parameters);
 
 }  // namespace conesim

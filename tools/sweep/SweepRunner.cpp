@@ -145,14 +145,10 @@ int planSweep(const SweepOptions& options, SweepEnvironment& environment, SweepP
         return fail(environment, error);
     }
     plan.parametersText.assign(bytes.begin(), bytes.end());
-    if (!checkParameterText(plan.parametersText, options.parameters, error)) {
+    SimulationParameters parameters;
+    if (!checkParameterText(plan.parametersText, options.parameters, error, parameters)) {
         return fail(environment, error);
     }
-    std::ostringstream messages;
-    std::istringstream noInput;
-    Console console{messages, noInput};
-    SimulationParameters parameters;
-    parameters.readFile(options.parameters, console);
     plan.width = parameters.detectorWidth;
     plan.height = parameters.detectorHeight;
     plan.pixelSizeX = parameters.detectorPixelSizeX;
