@@ -109,9 +109,7 @@ void runLoop(benchmark::State& state, bool masksAndSample, Effect effect = Effec
     RandomGenerator random(12345);
     RunContext context{console, log, random};
     std::vector<std::uint32_t> image(std::size_t{p.detectorWidth} * p.detectorHeight);
-    PhotonSource source =
-        loadSpectrum("", static_cast<float>(p.detectorWidth), static_cast<float>(p.detectorHeight),
-                     static_cast<double>(p.detectorPosition), console);
+    PhotonSource source = loadSpectrum("", detectorCone(p), console);
     for (int i = 0; i <= 70; ++i) {
         source.energies.push_back(14.0F + static_cast<float>(i) * (16.0F / 70.0F));
     }
@@ -142,12 +140,10 @@ void runParallel(benchmark::State& state, bool masksAndSample) {
     Console console{out, in};
     RandomGenerator random(12345);
     RunContext context{console, out, random};
-    const PhotonSource source =
-        loadSpectrum("", static_cast<float>(p.detectorWidth), static_cast<float>(p.detectorHeight),
-                     static_cast<double>(p.detectorPosition), console);
+    const PhotonSource source = loadSpectrum("", detectorCone(p), console);
     const PhotonLoopInputs inputs{
         p, setup.geometry, setup.planes, setup.preMask, setup.postMask, setup.runName};
-    const PhotonSetup photonSetup(inputs, source.halfAngleX, source.halfAngleY, source.showAll);
+    const PhotonSetup photonSetup(inputs, source.coneX, source.coneY, source.showAll);
     ParallelSettings settings;
     settings.threads = static_cast<int>(state.range(0));
     settings.seed = 12345;

@@ -1,25 +1,27 @@
-// What one axis of a photon's direction decides before anything deflects it, for each of
-// the 65536 directions per axis. A direction coordinate comes from one draw of 0..32767 for
-// its magnitude and one for its sign, so the tangent, the pre-sample mask and sample
-// coordinates, the window results and the rounded pixel of every undeflected path can be
-// computed once per run, by the very functions the per-photon path uses, and looked up.
+// What one axis of a photon's direction decides before anything deflects it. A direction
+// coordinate is a 30-bit uniform u (two draws); the table splits the 2^30 values into 2^16
+// bins of 2^14 and holds, for each bin whose every u gives the same pre-sample mask and
+// sample crossing, window results and rounded pixel, those results, so that most photons
+// look them up instead of computing them. A bin that straddles a boundary is marked kExact:
+// its photons compute their own results by the very functions the table is built from, so
+// both paths give the same results bit for bit.
 #pragma once
 
-#include <bit>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
 #include "engine/DetectorWindow.hpp"
 #include "engine/MaskTransmission.hpp"
 #include "engine/SampleTransport.hpp"
+#include "input/PhotonSource.hpp"
 #include "util/NumericHelpers.hpp"
-#include "util/RandomGenerator.hpp"
 
 namespace conesim {
 
 // The geometry of one axis (X: left-right, Y: up-down) of the imaging chain.
 struct AxisGeometry {
-    double halfAngle;         //!< cone half-angle along the axis
+    ConeAxis cone;            //!< direction angles along the axis, edge to edge
     double detectorDistance;  //!< detectorPosition as float
     Divisor pixelSize;        //!< detector pixel size along the axis
     double detectorCentre;    //!< detector size / 2 (integer division)
@@ -49,14 +51,15 @@ class AxisTable {
     static constexpr std::uint8_t kDetector = 2;        //!< sensitive-area window passes
     static constexpr std::uint8_t kOnPreMask = 4;       //!< falls on the pre-sample mask
     static constexpr std::uint8_t kOnSample = 16;       //!< crosses the sample plane inside it
+    static constexpr std::uint8_t kExact = 128;         //!< the bin straddles a boundary
     static constexpr std::uint16_t kFarPixel = 0xFFFF;  //!< pixel beyond every detector
+    static constexpr unsigned kBinShift = 14;           //!< u >> kBinShift is the bin
 
     explicit AxisTable(const AxisGeometry& axis);
 
     // What one axis of the path x(z) = tangent * z + offset decides before anything
     // deflects it, in two parts, so that a photon stopped by the pre-sample mask is spared
-    // the second. The table holds both for offset 0; a photon from a point of a finite focal
-    // spot gets them from here. First: kOnPreMask, with the pre-sample mask coordinate.
+    // the second. First: kOnPreMask, with the pre-sample mask coordinate.
     static std::uint8_t preMaskFlags(double tangent, double offset, const AxisGeometry& axis,
                                      float& preMask) {
         preMask = maskCoordinate(tangent, offset, axis.preMask);
@@ -83,30 +86,18 @@ class AxisTable {
         return flags;
     }
 
-    // The table index of a magnitude draw and a sign draw (odd = negative).
-    static std::size_t index(std::int32_t magnitudeDraw, std::int32_t signDraw) {
-        return static_cast<std::size_t>(magnitudeDraw) * 2U +
-               static_cast<std::size_t>(signDraw & 1);
-    }
-    // The direction angle of an index: (magnitude / 32767) * halfAngle, with its sign.
-    double angle(std::size_t index) const {
-        const double magnitude = (static_cast<double>(index >> 1U) / 32767.0) * halfAngle_;
-        return withSignOf(index, magnitude);
-    }
-    // What every photon reads first: one byte of flags, so that both axes' flags stay in the
-    // fastest caches.
-    std::uint8_t flags(std::size_t index) const { return flags_[index]; }
-    // The rounded detector pixel of the undeflected path, kFarPixel far off the detector.
-    std::int64_t pixel(std::size_t index) const { return decodePixel(pixels_[index]); }
-    // The tangent of the direction. The tangent is odd, so one value per magnitude serves
-    // both signs whenever the platform's tan gives exactly -tan(a) for -a (checked for
-    // every angle when the table is built).
-    double tangent(std::size_t index) const {
-        if (!mirrored_) {
-            return tangents_[index];
-        }
-        return withSignOf(index, tangents_[index >> 1U]);
-    }
+    // The direction angle of a 30-bit uniform.
+    double angle(std::uint32_t u) const { return directionAngle(cone_, u); }
+    // The slope of that direction, the C library's tan of the angle.
+    double tangent(std::uint32_t u) const { return std::tan(angle(u)); }
+    // What every photon reads first: one byte of flags, kExact when the photon's own path
+    // must be tested.
+    std::uint8_t flags(std::uint32_t u) const { return flags_[u >> kBinShift]; }
+    // The rounded detector pixel of the undeflected path of a bin without kExact,
+    // kFarPixel far off the detector.
+    std::int64_t pixel(std::uint32_t u) const { return decodePixel(pixels_[u >> kBinShift]); }
+    // The share of bins a photon must test on its own path (for the benchmarks' notes).
+    double exactShare() const;
 
     // The rounded detector pixel of a path, clamped to kFarPixel when it lies so far off
     // the detector that no dither step can bring it back.
@@ -118,20 +109,9 @@ class AxisTable {
     }
 
   private:
-    // The magnitude negated when the index's sign draw was odd. The sign bit is flipped
-    // without a branch: the sign draw is random, and a branch on it would be mispredicted
-    // every other photon. Flipping the sign bit is exactly the negation.
-    static double withSignOf(std::size_t index, double magnitude) {
-        const auto bits = std::bit_cast<std::uint64_t>(magnitude);
-        return std::bit_cast<double>(bits ^ (static_cast<std::uint64_t>(index & 1U) << 63U));
-    }
-
-    static constexpr std::size_t kEntries = 2U * (RandomGenerator::kMax + 1U);
-    double halfAngle_;
+    ConeAxis cone_;
     std::vector<std::uint8_t> flags_;
     std::vector<std::uint16_t> pixels_;  //!< rounded detector pixel + 2, or kFarPixel
-    std::vector<double> tangents_;
-    bool mirrored_ = true;
 };
 
 }  // namespace conesim

@@ -14,13 +14,6 @@ namespace conesim {
 inline constexpr std::uint32_t kDrawsPer30Bits = 2;
 inline constexpr std::uint32_t kDrawsPerGaussianPair = 2 * kDrawsPer30Bits;
 
-// 0 .. 2^30 - 1: the first draw gives the high 15 bits, the second the low 15 bits.
-inline std::uint32_t draw30Bits(RandomGenerator& random) {
-    const auto high = static_cast<std::uint32_t>(random.next());
-    const auto low = static_cast<std::uint32_t>(random.next());
-    return (high << 15U) | low;
-}
-
 // An index from 0 to count - 1 (count >= 1), each with probability 1/count to within
 // count/2^30: floor(u * count) for a 30-bit uniform u.
 inline std::size_t drawIndex(RandomGenerator& random, std::size_t count) {

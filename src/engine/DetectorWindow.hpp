@@ -3,13 +3,28 @@
 // deflected one).
 #pragma once
 
+#include <cmath>
+
 #include "util/NumericHelpers.hpp"
 
 namespace conesim {
 
-// Pixel fraction of a detector coordinate: u - floorWithTolerance(u as float).
+// The value a pixel fraction is measured from. From coordinate 0 on, floorWithTolerance:
+// the integer below, or the coordinate itself when it lies at most 1e-6 above that integer.
+// Below 0, where the outer half of pixel 0 lies (the cone reaches the detector's outer
+// edge), the floor with the same tolerance, so that the windows repeat every pixel on both
+// sides of 0 instead of testing a rounding error there.
+inline float fractionFloor(float v) {
+    if (v >= 0.0F) {
+        return floorWithTolerance(v);
+    }
+    const float f = std::floor(v);
+    return static_cast<double>(v - f) <= kPixelTolerance ? v : f;
+}
+
+// Pixel fraction of a detector coordinate: u - fractionFloor(u as float).
 inline double pixelFraction(double u) {
-    return u - static_cast<double>(floorWithTolerance(static_cast<float>(u)));
+    return u - static_cast<double>(fractionFloor(static_cast<float>(u)));
 }
 
 // The window test of a pixel fraction: 0 <= fraction - offset <= pif.

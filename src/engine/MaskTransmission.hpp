@@ -52,16 +52,21 @@ inline float maskCoordinate(double tangent, double offset, const MaskGeometry& m
                               mask.centre);
 }
 
-// The draw against the interpolated opacity at mask coordinates (u, v) on the mask: true
-// when the photon is stopped.
+// The level a mask's interpolated opacity V (0 .. 1000) is compared with: (u + 0.5) * 1000 /
+// 2^30 for a 30-bit uniform u, so that a photon is stopped with probability V / 1000 exactly.
+inline double maskLevel(std::uint32_t u) {
+    return unitMidpoint(u) * 1000.0;
+}
+
+// The draw (a 30-bit uniform, two draws) against the interpolated opacity at mask
+// coordinates (u, v) on the mask: true when the photon is stopped.
 inline bool maskStops(const MaskGeometry& mask, float u, float v, RandomGenerator& random) {
     const float opacity =
         sampleBilinear<float>(MaskOpacity{mask.pixels}, mask.size, mask.size * mask.size, u, v);
-    auto r = static_cast<float>(random.next() % 1000);
-    return opacity > r;
+    return static_cast<double>(opacity) > maskLevel(draw30Bits(random));
 }
 
-// True when the mask stops the photon. One draw only when the photon falls inside the mask.
+// True when the mask stops the photon. Draws only when the photon falls inside the mask.
 inline bool maskBlocks(const PhotonSource& source, const PathTangents& tangents,
                        const MaskGeometry& mask, RandomGenerator& random) {
     const float u = maskCoordinate(tangents.x, source.offsetX, mask);

@@ -59,8 +59,7 @@ PhotonLoopResult runPhotons(const PhotonLoopInputs& inputs, const PhotonSource& 
             return failed;
         }
     }
-    const PhotonSetup setup(inputs, source.halfAngleX, source.halfAngleY, source.showAll,
-                            source.energies);
+    const PhotonSetup setup(inputs, source.coneX, source.coneY, source.showAll, source.energies);
     warnNotFiniteEnergyFactors(setup.effects, source, inputs.parameters.sampleEnergy, context);
     if (!context.parallel) {
         return runPhotonLoop(setup, detectorImage, context, inputs.runName);
@@ -107,10 +106,7 @@ int runMonteCarlo(const SampleVolume& sample, std::vector<std::uint32_t>& detect
                   const std::vector<std::uint8_t>& preMask,
                   const std::vector<std::uint8_t>& postMask) {
     PhotonSource source =
-        loadSpectrum(parameters.spectrumFile,
-                     static_cast<float>(parameters.detectorWidth) * parameters.detectorPixelSizeX,
-                     static_cast<float>(parameters.detectorHeight) * parameters.detectorPixelSizeY,
-                     static_cast<double>(parameters.detectorPosition), context.console);
+        loadSpectrum(parameters.spectrumFile, detectorCone(parameters), context.console);
     source.showAll = parameters.showAllPhotons;
     if (drawPhoton(source, context.random, context.console) == 1) {
         report(context.console, context.log, "Spectra file missing,corrupt or empty!\n");

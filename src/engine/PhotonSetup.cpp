@@ -11,12 +11,12 @@ MaskGeometry maskGeometry(const std::vector<std::uint8_t>& pixels, std::uint32_t
 
 // The geometry of one axis of the chain, as the per-axis tables and the deflected paths
 // see it.
-AxisGeometry axisGeometry(double halfAngle, const SimulationParameters& p, bool alongX,
+AxisGeometry axisGeometry(const ConeAxis& cone, const SimulationParameters& p, bool alongX,
                           const MaskGeometry& preMask, const MaskGeometry& postMask,
                           const SampleGeometry& sample) {
     const std::uint32_t detectorSize = alongX ? p.detectorWidth : p.detectorHeight;
     return AxisGeometry{
-        halfAngle,
+        cone,
         static_cast<double>(static_cast<float>(p.detectorPosition)),
         Divisor(static_cast<double>(alongX ? p.detectorPixelSizeX : p.detectorPixelSizeY)),
         static_cast<double>(detectorSize / 2),
@@ -35,8 +35,15 @@ AxisGeometry axisGeometry(double halfAngle, const SimulationParameters& p, bool 
 
 }  // namespace
 
-PhotonSetup::PhotonSetup(const PhotonLoopInputs& inputs, double halfAngleX, double halfAngleY,
-                         bool showAllPhotons, std::span<const float> energies)
+DetectorCone detectorCone(const SimulationParameters& p) {
+    return DetectorCone{static_cast<std::int64_t>(p.detectorWidth),
+                        static_cast<std::int64_t>(p.detectorHeight), p.detectorPixelSizeX,
+                        p.detectorPixelSizeY, static_cast<double>(p.detectorPosition)};
+}
+
+PhotonSetup::PhotonSetup(const PhotonLoopInputs& inputs, const ConeAxis& coneX,
+                         const ConeAxis& coneY, bool showAllPhotons,
+                         std::span<const float> energies)
     : parameters(inputs.parameters),
       preMaskActive(inputs.parameters.preMaskActive),
       postMaskActive(inputs.parameters.postMaskActive),
@@ -48,8 +55,8 @@ PhotonSetup::PhotonSetup(const PhotonLoopInputs& inputs, double halfAngleX, doub
       postMask(maskGeometry(inputs.postMask, parameters.postMaskSize, parameters.postMaskPosition,
                             parameters.postMaskScale)),
       sample(inputs.sample),
-      axisX(axisGeometry(halfAngleX, parameters, true, preMask, postMask, sample)),
-      axisY(axisGeometry(halfAngleY, parameters, false, preMask, postMask, sample)),
+      axisX(axisGeometry(coneX, parameters, true, preMask, postMask, sample)),
+      axisY(axisGeometry(coneY, parameters, false, preMask, postMask, sample)),
       planes(packPlanes(inputs.planes)),
       width(static_cast<std::int64_t>(parameters.detectorWidth)),
       height(static_cast<std::int64_t>(parameters.detectorHeight)),

@@ -17,6 +17,9 @@
 
 namespace conesim {
 
+// The detector of the settings as the photon source's cone sees it.
+DetectorCone detectorCone(const SimulationParameters& p);
+
 struct PhotonLoopInputs {
     const SimulationParameters& parameters;
     const SampleGeometry& sample;
@@ -28,12 +31,12 @@ struct PhotonLoopInputs {
 
 class PhotonSetup {
   public:
-    // halfAngleX/Y: the cone's half-angles (from the photon source); showAll: whether
+    // coneX/Y: the cone's direction angles (from the photon source); showAll: whether
     // photons crossing zero attenuation go on; energies: the spectrum's accepted entries,
     // from which each photon draws its energy when the settings ask for it (the planes were
     // made at the parameters' sampleEnergy).
-    PhotonSetup(const PhotonLoopInputs& inputs, double halfAngleX, double halfAngleY, bool showAll,
-                std::span<const float> energies = {});
+    PhotonSetup(const PhotonLoopInputs& inputs, const ConeAxis& coneX, const ConeAxis& coneY,
+                bool showAll, std::span<const float> energies = {});
     PhotonSetup(const PhotonSetup&) = delete;
     PhotonSetup& operator=(const PhotonSetup&) = delete;
 

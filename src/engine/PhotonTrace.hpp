@@ -35,8 +35,8 @@ inline constexpr DitherStep kDither[25] = {
     {0, 0},  {0, 0},  {0, 0},  {0, 0},   {0, 0},  {0, 0},  {0, 0}};
 
 // One axis of the current photon after the sample: the tangent of its path, and whether
-// its path is its own (deflected, or leaving from a point of the focal spot), so that the
-// table's detector results no longer apply.
+// its path is its own (deflected, leaving from a point of the focal spot, or of a bin the
+// table cannot describe), so that the table's detector results no longer apply.
 struct AxisState {
     double tangent;
     bool ownPath;
@@ -44,11 +44,10 @@ struct AxisState {
 
 // The sensitive-area test of one axis. A path the table describes takes the table's result
 // and its rounded pixel; any other path is tested on its own detector coordinate, which
-// undeflected holds when it is already known (the path of a displaced photon that nothing
-// deflected, whose flags then hold the result). With blurred set, coordinate receives the
-// detector coordinate and pixel is left alone: the blur moves the coordinate before it is
-// rounded.
-inline bool detectorAxis(const AxisState& state, const AxisTable& table, std::size_t index,
+// undeflected holds when it is already known (the path that nothing deflected, whose flags
+// then hold the result). With blurred set, coordinate receives the detector coordinate and
+// pixel is left alone: the blur moves the coordinate before it is rounded.
+inline bool detectorAxis(const AxisState& state, const AxisTable& table, std::uint32_t u,
                          std::uint8_t flags, double offset, const AxisGeometry& axis,
                          const double* undeflected, bool blurred, double& coordinate,
                          std::int64_t& pixel) {
@@ -56,7 +55,7 @@ inline bool detectorAxis(const AxisState& state, const AxisTable& table, std::si
         if (blurred) {
             coordinate = detectorCoordinate(state.tangent, 0.0, axis);
         } else {
-            pixel = table.pixel(index);
+            pixel = table.pixel(u);
         }
         return (flags & AxisTable::kDetector) != 0;
     }
@@ -77,26 +76,66 @@ inline bool detectorAxis(const AxisState& state, const AxisTable& table, std::si
     return true;
 }
 
-// One direction index: a magnitude draw, then a sign draw.
-inline std::size_t drawDirection(RandomGenerator& random) {
-    const std::int32_t magnitude = random.next();
-    const std::int32_t sign = random.next();
-    return AxisTable::index(magnitude, sign);
+// One axis of a photon before the sample: its 30-bit direction, the flags of its
+// undeflected path and, for a path the table does not describe, the pre-sample mask and
+// detector coordinates of that path.
+struct AxisStart {
+    std::uint32_t u = 0;
+    std::uint8_t flags = 0;
+    bool own = false;           //!< the flags come from the path itself, not the table
+    bool tangentKnown = false;  //!< tangent holds the path's slope (always when own)
+    double tangent = 0.0;
+    float preMask = 0.0F;      //!< the path's pre-sample mask coordinate, when own
+    double undeflected = 0.0;  //!< the path's detector coordinate, once beyondMask ran
+};
+
+// The table's flags for u, or, for a displaced path (offset not 0) or a bin that
+// straddles a boundary, the pre-sample mask flag of the path itself.
+inline AxisStart startAxis(const AxisTable& table, const AxisGeometry& axis, std::uint32_t u,
+                           bool displaced, double offset, bool preMaskActive) {
+    AxisStart start;
+    start.u = u;
+    start.flags = table.flags(u);
+    start.own = displaced || (start.flags & AxisTable::kExact) != 0;
+    if (start.own) {
+        start.tangent = table.tangent(u);
+        start.tangentKnown = true;
+        start.flags =
+            preMaskActive ? AxisTable::preMaskFlags(start.tangent, offset, axis, start.preMask) : 0;
+    }
+    return start;
+}
+
+// The slope of the axis's path, computed once.
+inline double axisTangent(AxisStart& start, const AxisTable& table) {
+    if (!start.tangentKnown) {
+        start.tangent = table.tangent(start.u);
+        start.tangentKnown = true;
+    }
+    return start.tangent;
+}
+
+// The rest of the flags of a path of its own, once the pre-sample mask has let it pass.
+inline void finishAxis(AxisStart& start, const AxisGeometry& axis, double offset) {
+    if (start.own) {
+        start.flags |= AxisTable::beyondMaskFlags(start.tangent, offset, axis, start.undeflected);
+    }
 }
 
 // The chain for one photon. kEffects false: the plain chain, which never looks at the
 // effects; true: the effects the set-up switches on. The draws come in this order: LR
-// direction (magnitude, sign), UD direction, focal spot (two 30-bit uniforms giving the LR
-// and UD offsets), energy (one 30-bit uniform), pre-sample mask, sample (absorption,
-// undeflected passage), post-sample mask, detector blur (two 30-bit uniforms giving the LR
-// and UD displacements), dithering, quantum efficiency; each only when the photon gets there
-// and the effect or test applies.
+// direction (a 30-bit uniform: two draws), UD direction (two draws), focal spot (two 30-bit
+// uniforms giving the LR and UD offsets), energy (one 30-bit uniform), pre-sample mask (a 30-bit
+// uniform), sample (absorption: a 30-bit uniform; undeflected passage: one draw), post-sample mask
+// (a 30-bit uniform), detector blur (two 30-bit uniforms giving the LR and UD displacements),
+// dithering, quantum efficiency; each only when the photon gets there and the effect or test
+// applies.
 template <bool kEffects>
 inline PhotonOutcome tracePhotonWith(const PhotonSetup& s, const AxisTable& tableX,
                                      const AxisTable& tableY, RandomGenerator& random) {
     PhotonOutcome outcome;
-    const std::size_t ix = drawDirection(random);
-    const std::size_t iy = drawDirection(random);
+    const std::uint32_t directionX = draw30Bits(random);
+    const std::uint32_t directionY = draw30Bits(random);
     PhotonState photon;
     std::conditional_t<kEffects, EnergyFactors, PlaneEnergy> energy{};
     bool displacedX = false;
@@ -121,68 +160,47 @@ inline PhotonOutcome tracePhotonWith(const PhotonSetup& s, const AxisTable& tabl
         }
         blurred = effects.blur;
     }
-    // A photon from a point of the focal spot has its own undeflected path along a displaced
-    // axis: the table's tests are made on it instead, by the functions the table is built
-    // from, the pre-sample mask first (a photon it stops needs no more).
-    AxisState sx{0.0, displacedX};
-    AxisState sy{0.0, displacedY};
-    std::uint8_t flagsX = 0;
-    std::uint8_t flagsY = 0;
-    float preMaskU = 0.0F;
-    float preMaskV = 0.0F;
-    double undeflectedX = 0.0;  // detector coordinates of a displaced photon's own path
-    double undeflectedY = 0.0;
-    if (displacedX) {
-        sx.tangent = tableX.tangent(ix);
-        if (s.preMaskActive) {
-            flagsX = AxisTable::preMaskFlags(sx.tangent, photon.offsetX, s.axisX, preMaskU);
+    // A photon from a point of the focal spot, or in a bin of directions that straddles a
+    // boundary, has its own undeflected path along that axis: the table's tests are made on
+    // it instead, by the functions the table is built from, the pre-sample mask first (a
+    // photon it stops needs no more).
+    AxisStart ax =
+        startAxis(tableX, s.axisX, directionX, displacedX, photon.offsetX, s.preMaskActive);
+    AxisStart ay =
+        startAxis(tableY, s.axisY, directionY, displacedY, photon.offsetY, s.preMaskActive);
+    if (s.preMaskActive && (ax.flags & ay.flags & AxisTable::kOnPreMask) != 0) {
+        if (!ax.own) {
+            ax.preMask = maskCoordinate(axisTangent(ax, tableX), 0.0, s.preMask);
         }
-    } else {
-        flagsX = tableX.flags(ix);
-    }
-    if (displacedY) {
-        sy.tangent = tableY.tangent(iy);
-        if (s.preMaskActive) {
-            flagsY = AxisTable::preMaskFlags(sy.tangent, photon.offsetY, s.axisY, preMaskV);
+        if (!ay.own) {
+            ay.preMask = maskCoordinate(axisTangent(ay, tableY), 0.0, s.preMask);
         }
-    } else {
-        flagsY = tableY.flags(iy);
-    }
-    if (s.preMaskActive && (flagsX & flagsY & AxisTable::kOnPreMask) != 0) {
-        if (!displacedX) {
-            preMaskU = maskCoordinate(tableX.tangent(ix), 0.0, s.preMask);
-        }
-        if (!displacedY) {
-            preMaskV = maskCoordinate(tableY.tangent(iy), 0.0, s.preMask);
-        }
-        if (maskStops(s.preMask, preMaskU, preMaskV, random)) {
+        if (maskStops(s.preMask, ax.preMask, ay.preMask, random)) {
             return outcome;
         }
     }
-    if (displacedX) {
-        flagsX |= AxisTable::beyondMaskFlags(sx.tangent, photon.offsetX, s.axisX, undeflectedX);
-    }
-    if (displacedY) {
-        flagsY |= AxisTable::beyondMaskFlags(sy.tangent, photon.offsetY, s.axisY, undeflectedY);
-    }
-    // Whether undeflectedX and undeflectedY still describe the paths.
-    bool keepX = displacedX;
-    bool keepY = displacedY;
-    const std::uint8_t both = flagsX & flagsY;
+    finishAxis(ax, s.axisX, photon.offsetX);
+    finishAxis(ay, s.axisY, photon.offsetY);
+    const std::uint8_t both = ax.flags & ay.flags;
     if ((both & AxisTable::kAperture) == 0) {
         return outcome;
     }
+    // Whether the undeflected coordinates still describe the paths.
+    bool keepX = ax.own;
+    bool keepY = ay.own;
     const bool crossesSample = s.sampleActive && (both & AxisTable::kOnSample) != 0;
     if (crossesSample || s.postMaskActive || blurred) {
-        sx.tangent = tableX.tangent(ix);
-        sy.tangent = tableY.tangent(iy);
+        axisTangent(ax, tableX);
+        axisTangent(ay, tableY);
     }
+    AxisState sx{ax.tangent, ax.own};
+    AxisState sy{ay.tangent, ay.own};
     if (crossesSample) {
         PathTangents tangents{sx.tangent, sy.tangent};
         const double startX = photon.offsetX;
         const double startY = photon.offsetY;
-        photon.angleX = tableX.angle(ix);
-        photon.angleY = tableY.angle(iy);
+        photon.angleX = tableX.angle(directionX);
+        photon.angleY = tableY.angle(directionY);
         if (transportThroughSample(photon, tangents, s.sample, s.planes, s.showAll, random,
                                    energy)) {
             return outcome;
@@ -206,10 +224,10 @@ inline PhotonOutcome tracePhotonWith(const PhotonSetup& s, const AxisTable& tabl
     std::int64_t row = 0;
     double x = 0.0;
     double y = 0.0;
-    if (!detectorAxis(sx, tableX, ix, flagsX, photon.offsetX, s.axisX,
-                      keepX ? &undeflectedX : nullptr, blurred, x, column) ||
-        !detectorAxis(sy, tableY, iy, flagsY, photon.offsetY, s.axisY,
-                      keepY ? &undeflectedY : nullptr, blurred, y, row)) {
+    if (!detectorAxis(sx, tableX, directionX, ax.flags, photon.offsetX, s.axisX,
+                      keepX ? &ax.undeflected : nullptr, blurred, x, column) ||
+        !detectorAxis(sy, tableY, directionY, ay.flags, photon.offsetY, s.axisY,
+                      keepY ? &ay.undeflected : nullptr, blurred, y, row)) {
         return outcome;
     }
     outcome.counted = true;
@@ -236,10 +254,10 @@ inline PhotonOutcome tracePhotonWith(const PhotonSetup& s, const AxisTable& tabl
     return outcome;
 }
 
-// The most draws one photon makes: four for its direction, one per mask, two in the sample,
-// one for dithering and one for the efficiency, and those of every effect.
+// The most draws one photon makes: four for its direction, two per mask, three in the
+// sample, one for dithering and one for the efficiency, and those of every effect.
 inline constexpr std::uint32_t kMostDrawsPerPhoton =
-    4 + 1 + 2 + 1 + 1 + 1 + PhotonEffects::kSpotDraws + PhotonEffects::kEnergyDraws +
+    4 + 2 + 3 + 2 + 1 + 1 + PhotonEffects::kSpotDraws + PhotonEffects::kEnergyDraws +
     PhotonEffects::kBlurDraws;
 
 }  // namespace trace

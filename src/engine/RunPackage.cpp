@@ -29,8 +29,10 @@ std::vector<std::uint8_t> packRun(const SimulationParameters& parameters,
     writer.put(planes.ud);
     writer.put(source.energies);
     writer.put(source.meanEnergy);
-    writer.put(source.halfAngleX);
-    writer.put(source.halfAngleY);
+    writer.put(source.coneX.low);
+    writer.put(source.coneX.high);
+    writer.put(source.coneY.low);
+    writer.put(source.coneY.high);
     writer.put(settings.seed);
     writer.put(settings.batchSize);
     return std::move(writer.bytes());
@@ -66,8 +68,10 @@ bool unpackRun(const std::vector<std::uint8_t>& bytes, bool& ended, int& status,
     reader.get(run.planes.ud);
     reader.get(run.energies);
     reader.get(run.meanEnergy);
-    reader.get(run.halfAngleX);
-    reader.get(run.halfAngleY);
+    reader.get(run.coneX.low);
+    reader.get(run.coneX.high);
+    reader.get(run.coneY.low);
+    reader.get(run.coneY.high);
     reader.get(run.seed);
     reader.get(run.batchSize);
     return reader.ok() && reader.atEnd() && run.batchSize > 0;
@@ -81,7 +85,7 @@ int runPackagedPhotons(const SimulationParameters& p, const RunPackage& run,
         p.sampleStart);
     const std::string runName = "1";
     const PhotonLoopInputs inputs{p, geometry, run.planes, run.preMask, run.postMask, runName};
-    const PhotonSetup setup(inputs, run.halfAngleX, run.halfAngleY, p.showAllPhotons, run.energies);
+    const PhotonSetup setup(inputs, run.coneX, run.coneY, p.showAllPhotons, run.energies);
     ParallelSettings settings = context.parallel.value_or(ParallelSettings{});
     settings.seed = run.seed;
     settings.batchSize = run.batchSize;

@@ -20,8 +20,8 @@ struct RunPackage {
     SamplePlanes planes;
     std::vector<float> energies;  //!< the spectrum's accepted energies
     float meanEnergy = 0.0F;
-    double halfAngleX = 0.0;
-    double halfAngleY = 0.0;
+    ConeAxis coneX;
+    ConeAxis coneY;
     std::uint64_t seed = 0;
     std::int64_t batchSize = 0;
 };

@@ -109,11 +109,14 @@ template <typename Energy = PlaneEnergy>
     if (attenuation == 0.0) {
         return !showAll;
     }
-    const auto transmission = static_cast<float>(std::exp(-(attenuation * energy.attenuation)));
-    const float transmitted = transmission * 32767.0F;
-    if (transmitted < static_cast<float>(random.next())) {
+    // Absorbed when a 30-bit uniform's mid-point lies above the transmission, compared in
+    // double precision, so that no slab transmits less than it should.
+    const double transmissionValue = std::exp(-(attenuation * energy.attenuation));
+    if (unitMidpoint(draw30Bits(random)) > transmissionValue) {
         return true;
     }
+    const auto transmission = static_cast<float>(transmissionValue);
+    const float transmitted = transmission * 32767.0F;
     const float threshold = 32767.0F - (32767.0F - transmitted) / 1000.0F;
     if (threshold < static_cast<float>(random.next())) {
         return false;

@@ -58,19 +58,25 @@ TokenKind parseEnergy(const std::string& token, float& value) {
 
 }  // namespace
 
-PhotonSource loadSpectrum(const std::string& path, float detectorExtentX, float detectorExtentY,
-                          double detectorDistance, Console& console) {
+ConeAxis coneAxis(std::int64_t pixels, float pixelSize, std::int32_t distance) {
+    // In double precision from the stored (truncated) distance; a distance of 0 gives
+    // right angles.
+    const double size = static_cast<double>(pixelSize);
+    const double lowEdge = static_cast<double>(-(pixels / 2)) - 0.5;
+    const double highEdge = static_cast<double>(pixels - pixels / 2) - 0.5;
+    const auto d = static_cast<double>(distance);
+    return ConeAxis{std::atan(lowEdge * size / d), std::atan(highEdge * size / d)};
+}
+
+PhotonSource loadSpectrum(const std::string& path, const DetectorCone& detector, Console& console) {
     PhotonSource source;
-    source.detectorExtentX = detectorExtentX;
-    source.detectorExtentY = detectorExtentY;
-    source.detectorDistance = truncateDistance(detectorDistance);
+    source.detectorExtentX = static_cast<float>(detector.width) * detector.pixelSizeX;
+    source.detectorExtentY = static_cast<float>(detector.height) * detector.pixelSizeY;
+    source.detectorDistance = truncateDistance(detector.distance);
     source.energyCount = 0;
     source.showAll = true;
-    // The cone's half-angles are formed from the stored (truncated) distance, in double
-    // precision; a distance of 0 gives a right angle.
-    const double distance = static_cast<double>(source.detectorDistance);
-    source.halfAngleX = std::atan(0.5 * static_cast<double>(detectorExtentX) / distance);
-    source.halfAngleY = std::atan(0.5 * static_cast<double>(detectorExtentY) / distance);
+    source.coneX = coneAxis(detector.width, detector.pixelSizeX, source.detectorDistance);
+    source.coneY = coneAxis(detector.height, detector.pixelSizeY, source.detectorDistance);
 
     // A folder opens as a stream on this platform but holds no text: it counts as missing.
     std::error_code error;
@@ -127,15 +133,8 @@ int drawPhoton(PhotonSource& source, RandomGenerator& random, Console& console) 
     source.angleY = 0.0;
     source.offsetX = 0.0;
     source.offsetY = 0.0;
-    constexpr double kDrawMax = RandomGenerator::kMax;
-    source.angleX = (random.next() / kDrawMax) * source.halfAngleX;
-    if (random.next() % 2 == 1) {
-        source.angleX = -source.angleX;
-    }
-    source.angleY = (random.next() / kDrawMax) * source.halfAngleY;
-    if (random.next() % 2 == 1) {
-        source.angleY = -source.angleY;
-    }
+    source.angleX = directionAngle(source.coneX, draw30Bits(random));
+    source.angleY = directionAngle(source.coneY, draw30Bits(random));
     return 0;
 }
 

@@ -63,4 +63,18 @@ class RandomGenerator {
     std::uint64_t state_ = 0;
 };
 
+// A 30-bit uniform from two draws, the first giving the high 15 bits: u = d1 * 32768 + d2,
+// 0 .. 2^30 - 1. Every probability and every continuous choice of a photon is made from
+// such a u, so that no step of 1/32768 shows in an image.
+inline std::uint32_t draw30Bits(RandomGenerator& random) {
+    const auto high = static_cast<std::uint32_t>(random.next());
+    const auto low = static_cast<std::uint32_t>(random.next());
+    return (high << 15U) | low;
+}
+
+// The mid-point of u's step in (0, 1): (u + 0.5) / 2^30, exact in double precision.
+inline double unitMidpoint(std::uint32_t u) {
+    return (static_cast<double>(u) + 0.5) * (1.0 / 1073741824.0);
+}
+
 }  // namespace conesim

@@ -91,10 +91,7 @@ struct LoopCase {
         Console console{out, in};
         RandomGenerator random(seed);
         RunContext context{console, log, random};
-        PhotonSource source =
-            loadSpectrum("", static_cast<float>(p.detectorWidth) * p.detectorPixelSizeX,
-                         static_cast<float>(p.detectorHeight) * p.detectorPixelSizeY,
-                         static_cast<double>(p.detectorPosition), console);
+        PhotonSource source = loadSpectrum("", detectorCone(p), console);
         source.showAll = p.showAllPhotons;
         source.energies = energies;
         image.assign(std::size_t{p.detectorWidth} * p.detectorHeight, 0);
@@ -114,15 +111,11 @@ struct LoopCase {
         RandomGenerator random(settings.seed);
         RunContext context{console, out, random};
         context.stopSignal = stop;
-        PhotonSource source =
-            loadSpectrum("", static_cast<float>(p.detectorWidth) * p.detectorPixelSizeX,
-                         static_cast<float>(p.detectorHeight) * p.detectorPixelSizeY,
-                         static_cast<double>(p.detectorPosition), console);
+        PhotonSource source = loadSpectrum("", detectorCone(p), console);
         image.assign(std::size_t{p.detectorWidth} * p.detectorHeight, initialCount);
         const std::string name = "1";
         const PhotonLoopInputs inputs{p, geometry, planes, preMask, postMask, name};
-        const PhotonSetup setup(inputs, source.halfAngleX, source.halfAngleY, p.showAllPhotons,
-                                energies);
+        const PhotonSetup setup(inputs, source.coneX, source.coneY, p.showAllPhotons, energies);
         PhotonLoopResult result = runParallelPhotons(setup, settings, image, context, name);
         if (messages != nullptr) {
             *messages = out.str();

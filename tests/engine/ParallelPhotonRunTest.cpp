@@ -137,7 +137,8 @@ TEST(ParallelRun, AgreesWithTheSerialRunWithinCountingErrors) {
     // The test would catch batches that repeat one stream: ten copies of one batch.
     const std::string name = "1";
     const PhotonLoopInputs inputs{c.p, c.geometry, c.planes, c.preMask, c.postMask, name};
-    const PhotonSetup setup(inputs, std::atan(200.0 / 150.0), std::atan(200.0 / 150.0), true);
+    const ConeAxis cone = coneAxis(400, 1.0F, 150);
+    const PhotonSetup setup(inputs, cone, cone, true);
     std::vector<std::uint32_t> repeated(serial.size(), 0);
     DeferredCounts counts(repeated.data());
     const std::atomic<bool> noStop{false};
@@ -210,7 +211,7 @@ TEST(ParallelRun, CountsSaturateInsteadOfWrapping) {
     Console console{out, in};
     RandomGenerator random(3);
     RunContext context{console, out, random};
-    PhotonSource source = loadSpectrum("", 1.0F, 1.0F, 150.0, console);
+    PhotonSource source = loadSpectrum("", DetectorCone{1, 1, 1.0F, 1.0F, 150.0}, console);
     const std::string name = "1";
     const PhotonLoopInputs inputs{c.p, c.geometry, c.planes, c.preMask, c.postMask, name};
     const PhotonLoopResult serial = runPhotonLoop(inputs, source, image, context);

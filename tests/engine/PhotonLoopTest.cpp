@@ -32,7 +32,7 @@ TEST(PhotonLoop, EachPhotonDrawsMagnitudeThenSignPerAxis) {
         std::ostringstream out;
         std::istringstream in;
         Console console{out, in};
-        PhotonSource source = loadSpectrum("", 400.0F, 400.0F, 150.0, console);
+        PhotonSource source = loadSpectrum("", DetectorCone{400, 400, 1.0F, 1.0F, 150.0}, console);
         source.energyCount = 1;
         RandomGenerator random(seed);
         ASSERT_EQ(drawPhoton(source, random, console), 0);
@@ -61,15 +61,15 @@ TEST(PhotonLoopGolden, MasksOffAndSampleMissed) {
     c.planes.lr.assign(1, 0.0F);
     c.planes.ud.assign(1, 0.0F);
     const auto [hits, hash] = c.run(1);
-    EXPECT_EQ(hits, 199646U);
-    EXPECT_EQ(hash, 13874703896578929879ULL);
+    EXPECT_EQ(hits, 199789U);
+    EXPECT_EQ(hash, 291519850572906464ULL);
 }
 
 TEST(PhotonLoopGolden, MasksAndDeflectingSample) {
     LoopCase c;
     const auto [hits, hash] = c.run(2);
-    EXPECT_EQ(hits, 117522U);
-    EXPECT_EQ(hash, 6843487479979243101ULL);
+    EXPECT_EQ(hits, 118521U);
+    EXPECT_EQ(hash, 2048911645463234888ULL);
 }
 
 TEST(PhotonLoopGolden, WindowsEfficiencyAndHitCounting) {
@@ -87,8 +87,8 @@ TEST(PhotonLoopGolden, WindowsEfficiencyAndHitCounting) {
     c.p.showAllPhotons = false;
     c.p.preMaskActive = false;
     const auto [hits, hash] = c.run(3);
-    EXPECT_EQ(hits, 139881U);
-    EXPECT_EQ(hash, 13909695661400467676ULL);
+    EXPECT_EQ(hits, 140246U);
+    EXPECT_EQ(hash, 2955437110279428395ULL);
 }
 
 TEST(PhotonLoopGolden, ScaledMasksAndOffsetDetector) {
@@ -101,8 +101,8 @@ TEST(PhotonLoopGolden, ScaledMasksAndOffsetDetector) {
     c.p.detectorHeight = 201;
     c.p.detectorPosition = 170;
     const auto [hits, hash] = c.run(4);
-    EXPECT_EQ(hits, 115462U);
-    EXPECT_EQ(hash, 458781513204128917ULL);
+    EXPECT_EQ(hits, 116052U);
+    EXPECT_EQ(hash, 16545856501046672629ULL);
 }
 
 std::string readFile(const std::filesystem::path& path) {

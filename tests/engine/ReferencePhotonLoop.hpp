@@ -48,10 +48,7 @@ inline std::uint32_t runReferencePhotonLoop(const ReferenceSetup& s, RandomGener
     std::ostringstream out;
     std::istringstream in;
     Console console{out, in};
-    PhotonSource source =
-        loadSpectrum("", static_cast<float>(p.detectorWidth) * p.detectorPixelSizeX,
-                     static_cast<float>(p.detectorHeight) * p.detectorPixelSizeY,
-                     static_cast<double>(p.detectorPosition), console);
+    PhotonSource source = loadSpectrum("", detectorCone(p), console);
     source.energyCount = 1;
     source.showAll = p.showAllPhotons;
     const MaskGeometry pre{s.preMask.data(), static_cast<std::int64_t>(p.preMaskSize),

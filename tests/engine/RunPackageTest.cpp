@@ -25,8 +25,8 @@ TEST(RunPackage, RunComesBackExactly) {
     PhotonSource source;
     source.energies = {20.0F, 30.5F};
     source.meanEnergy = 25.25F;
-    source.halfAngleX = 0.1;
-    source.halfAngleY = 0.2;
+    source.coneX = {-0.1, 0.11};
+    source.coneY = {-0.2, 0.19};
     SamplePlanes planes{{1.0, 2.0}, {0.5F, -0.5F}, {0.25F, 0.0F}};
     ParallelSettings settings;
     settings.seed = 18446744073709551615ULL;
@@ -55,8 +55,8 @@ TEST(RunPackage, RunComesBackExactly) {
     EXPECT_EQ(run.planes.ud, planes.ud);
     EXPECT_EQ(run.energies, source.energies);
     EXPECT_EQ(run.meanEnergy, 25.25F);
-    EXPECT_EQ(run.halfAngleX, 0.1);
-    EXPECT_EQ(run.halfAngleY, 0.2);
+    EXPECT_EQ(run.coneX, source.coneX);
+    EXPECT_EQ(run.coneY, source.coneY);
     EXPECT_EQ(run.seed, 18446744073709551615ULL);
     EXPECT_EQ(run.batchSize, 1 << 20);
 

@@ -24,7 +24,7 @@ struct ConsoleCapture {
 PhotonSource loadText(const std::string& text, ConsoleCapture& capture, ScratchDir& dir) {
     const std::string path = dir.file("Spectrum");
     testing::writeText(path, text);
-    return loadSpectrum(path, 400.0F, 400.0F, 150.0, capture.console);
+    return loadSpectrum(path, DetectorCone{400, 400, 1.0F, 1.0F, 150.0}, capture.console);
 }
 
 TEST(SpectrumTest, MeanOfThreeEnergiesInAnyLayout) {
@@ -93,7 +93,8 @@ TEST(SpectrumTest, OverlongTokenEndsTheReadingWithAShortQuote) {
     // 64 characters are still a token; 65 are not, and nothing after them is read.
     const std::string longest = "20." + std::string(61, '0');
     testing::writeText(path, "10 " + longest + " 30\n" + std::string(65, '7') + " 40\n");
-    const PhotonSource source = loadSpectrum(path, 400.0F, 400.0F, 150.0, capture.console);
+    const PhotonSource source =
+        loadSpectrum(path, DetectorCone{400, 400, 1.0F, 1.0F, 150.0}, capture.console);
     EXPECT_EQ(source.energies, (std::vector<float>{10.0F, 20.0F, 30.0F}));
     EXPECT_EQ(source.meanEnergy, 20.0F);
     EXPECT_EQ(capture.out.str(),
@@ -103,7 +104,8 @@ TEST(SpectrumTest, OverlongTokenEndsTheReadingWithAShortQuote) {
 
 TEST(SpectrumTest, EndlessDeviceIsReadOnlyUpToItsFirstOverlongToken) {
     ConsoleCapture capture;
-    const PhotonSource source = loadSpectrum("/dev/zero", 400.0F, 400.0F, 150.0, capture.console);
+    const PhotonSource source =
+        loadSpectrum("/dev/zero", DetectorCone{400, 400, 1.0F, 1.0F, 150.0}, capture.console);
     EXPECT_EQ(source.energyCount, 0);
     EXPECT_EQ(capture.out.str(),
               "WARNING: Spectrum file /dev/zero holds a token longer than 64 "
@@ -116,7 +118,8 @@ TEST(SpectrumTest, TokenThatIsNotANumberIsReportedAndSkipped) {
     ConsoleCapture capture;
     const std::string path = dir.file("Spectrum");
     testing::writeText(path, "50 keV 70\n60x 80\n");
-    const PhotonSource source = loadSpectrum(path, 10.0F, 10.0F, 100.0, capture.console);
+    const PhotonSource source =
+        loadSpectrum(path, DetectorCone{10, 10, 1.0F, 1.0F, 100.0}, capture.console);
     EXPECT_EQ(source.energies, (std::vector<float>{50.0F, 70.0F, 80.0F}));
     EXPECT_EQ(source.energyCount, 3);
     EXPECT_EQ(capture.out.str(), "WARNING: Spectrum file " + path +
@@ -129,7 +132,8 @@ TEST(SpectrumTest, TokenThatIsNotANumberIsReportedAndSkipped) {
 TEST(SpectrumTest, MissingFileGivesNoEnergiesAndTheDrawRefuses) {
     ScratchDir dir;
     ConsoleCapture capture;
-    PhotonSource source = loadSpectrum(dir.file("none"), 400.0F, 300.0F, 150.7, capture.console);
+    PhotonSource source =
+        loadSpectrum(dir.file("none"), DetectorCone{400, 300, 1.0F, 1.0F, 150.7}, capture.console);
     EXPECT_EQ(capture.out.str(), "\nSpectra file missing!\n");
     EXPECT_EQ(source.energyCount, 0);
     EXPECT_TRUE(source.energies.empty());
@@ -159,30 +163,36 @@ TEST(SpectrumTest, EmptyOrOutOfRangeFileRefusesTheDraw) {
     }
 }
 
-TEST(SpectrumTest, DistanceIsTruncatedAndGivesTheHalfAngles) {
+TEST(SpectrumTest, ConeSpansThePixelsOuterEdgesFromTheTruncatedDistance) {
     ScratchDir dir;
     ConsoleCapture capture;
     const std::string path = dir.file("Spectrum");
     testing::writeText(path, "60\n");
-    const PhotonSource source = loadSpectrum(path, 400.0F, 100.0F, 150.9, capture.console);
+    // Pixel k is centred on k - size / 2: 400 pixels span -200.5 .. 199.5 pixel widths, 101
+    // pixels -50.5 .. 50.5.
+    const PhotonSource source =
+        loadSpectrum(path, DetectorCone{400, 101, 0.5F, 2.0F, 150.9}, capture.console);
     EXPECT_EQ(source.detectorDistance, 150);
-    EXPECT_EQ(source.halfAngleX, std::atan(0.5 * 400.0 / 150.0));
-    EXPECT_EQ(source.halfAngleY, std::atan(0.5 * 100.0 / 150.0));
-    EXPECT_NEAR(source.halfAngleX, 0.9273, 1e-4);
+    EXPECT_EQ(source.coneX,
+              (ConeAxis{std::atan(-200.5 * 0.5 / 150.0), std::atan(199.5 * 0.5 / 150.0)}));
+    EXPECT_EQ(source.coneY,
+              (ConeAxis{std::atan(-50.5 * 2.0 / 150.0), std::atan(50.5 * 2.0 / 150.0)}));
+    EXPECT_EQ(source.detectorExtentX, 200.0F);
 
-    const PhotonSource zero = loadSpectrum(path, 400.0F, 100.0F, 0.0, capture.console);
+    const PhotonSource zero =
+        loadSpectrum(path, DetectorCone{400, 100, 1.0F, 1.0F, 0.0}, capture.console);
     EXPECT_EQ(zero.detectorDistance, 0);
-    EXPECT_EQ(zero.halfAngleX,
-              std::atan(std::numeric_limits<double>::infinity()));  // a right angle, no guard
+    EXPECT_EQ(zero.coneX.high, std::atan(std::numeric_limits<double>::infinity()));  // no guard
 
-    const PhotonSource negative = loadSpectrum(path, 400.0F, 100.0F, -20.7, capture.console);
+    const PhotonSource negative =
+        loadSpectrum(path, DetectorCone{400, 100, 1.0F, 1.0F, -20.7}, capture.console);
     EXPECT_EQ(negative.detectorDistance, -20);
 }
 
 // The first draws of RandomGenerator(42), on which the expectations below rest.
 constexpr std::int32_t kDraws[] = {24954, 13699, 14683, 8720};
 
-TEST(DrawPhotonTest, FourDrawsInOrderGiveMagnitudesAndSigns) {
+TEST(DrawPhotonTest, FourDrawsInOrderGiveTheTwoAxesThirtyBitsEach) {
     RandomGenerator check(42);
     for (std::int32_t draw : kDraws) {
         ASSERT_EQ(check.next(), draw);
@@ -197,9 +207,9 @@ TEST(DrawPhotonTest, FourDrawsInOrderGiveMagnitudesAndSigns) {
     source.angleY = 1.0;
     RandomGenerator random(42);
     ASSERT_EQ(drawPhoton(source, random, capture.console), 0);
-    const double half = std::atan(0.5 * 400.0 / 150.0);
-    EXPECT_EQ(source.angleX, -(24954 / 32767.0) * half);  // 13699 is odd: negative
-    EXPECT_EQ(source.angleY, (14683 / 32767.0) * half);   // 8720 is even: positive
+    // x from the first two draws, y from the next two, each u = d1 * 32768 + d2.
+    EXPECT_EQ(source.angleX, directionAngle(source.coneX, 24954U * 32768U + 13699U));
+    EXPECT_EQ(source.angleY, directionAngle(source.coneY, 14683U * 32768U + 8720U));
     EXPECT_EQ(source.offsetX, 0.0);
     EXPECT_EQ(source.offsetY, 0.0);
     EXPECT_EQ(capture.out.str(), "");
@@ -216,19 +226,22 @@ TEST(DrawPhotonTest, AnglesStayInsideTheConeAndReachItsEdge) {
     ScratchDir dir;
     ConsoleCapture capture;
     PhotonSource source = loadText("60\n", capture, dir);
-    const double half = std::atan(200.0 / 150.0);
     RandomGenerator random(7);
-    bool negativeX = false;
-    bool positiveX = false;
-    for (int i = 0; i < 2000; ++i) {
+    double lowest = 1.0;
+    double highest = -1.0;
+    for (int i = 0; i < 20000; ++i) {
         ASSERT_EQ(drawPhoton(source, random, capture.console), 0);
-        ASSERT_LE(std::fabs(source.angleX), half);
-        ASSERT_LE(std::fabs(source.angleY), half);
-        negativeX |= source.angleX < 0.0;
-        positiveX |= source.angleX > 0.0;
+        ASSERT_GT(source.angleX, source.coneX.low);
+        ASSERT_LT(source.angleX, source.coneX.high);
+        ASSERT_GT(source.angleY, source.coneY.low);
+        ASSERT_LT(source.angleY, source.coneY.high);
+        lowest = std::min(lowest, source.angleX);
+        highest = std::max(highest, source.angleX);
     }
-    EXPECT_TRUE(negativeX);
-    EXPECT_TRUE(positiveX);
+    // Within a few thousandths of the span of both edges.
+    const double span = source.coneX.high - source.coneX.low;
+    EXPECT_LT(lowest - source.coneX.low, 0.002 * span);
+    EXPECT_LT(source.coneX.high - highest, 0.002 * span);
 }
 
 std::vector<std::int32_t> firstFourDraws(std::uint64_t seed) {
@@ -240,29 +253,30 @@ std::vector<std::int32_t> firstFourDraws(std::uint64_t seed) {
     return draws;
 }
 
-TEST(DrawPhotonTest, LargestDrawGivesExactlyTheHalfAngleAndZeroGivesZero) {
+TEST(DrawPhotonTest, EachAxisTakesTheMidpointOfItsThirtyBitStep) {
     ScratchDir dir;
     ConsoleCapture capture;
     const std::string path = dir.file("Spectrum");
     testing::writeText(path, "60\n");
-    PhotonSource source = loadSpectrum(path, 400.0F, 100.0F, 150.0, capture.console);
-
+    PhotonSource source =
+        loadSpectrum(path, DetectorCone{400, 100, 1.0F, 1.0F, 150.0}, capture.console);
+    // The extreme draws come within half a step of the outer edges, never onto them.
     ASSERT_EQ(firstFourDraws(79061), (std::vector<std::int32_t>{32767, 20897, 17614, 28940}));
-    RandomGenerator edgeX(79061);
-    ASSERT_EQ(drawPhoton(source, edgeX, capture.console), 0);
-    EXPECT_EQ(source.angleX, -source.halfAngleX);
-    EXPECT_EQ(source.angleY, (17614 / 32767.0) * source.halfAngleY);
-
-    ASSERT_EQ(firstFourDraws(20093), (std::vector<std::int32_t>{29340, 24015, 32767, 1601}));
-    RandomGenerator edgeY(20093);
-    ASSERT_EQ(drawPhoton(source, edgeY, capture.console), 0);
-    EXPECT_EQ(source.angleY, -source.halfAngleY);
+    RandomGenerator random(79061);
+    ASSERT_EQ(drawPhoton(source, random, capture.console), 0);
+    const auto angle = [](const ConeAxis& cone, double u) {
+        return cone.low + ((u + 0.5) / 1073741824.0) * (cone.high - cone.low);
+    };
+    EXPECT_EQ(source.angleX, angle(source.coneX, 32767.0 * 32768.0 + 20897.0));
+    EXPECT_EQ(source.angleY, angle(source.coneY, 17614.0 * 32768.0 + 28940.0));
+    EXPECT_EQ(source.offsetX, 0.0);
 
     ASSERT_EQ(firstFourDraws(50673), (std::vector<std::int32_t>{0, 16802, 14722, 18236}));
-    RandomGenerator zeroX(50673);
-    ASSERT_EQ(drawPhoton(source, zeroX, capture.console), 0);
-    EXPECT_EQ(source.angleX, 0.0);
-    EXPECT_EQ(source.angleY, (14722 / 32767.0) * source.halfAngleY);
+    RandomGenerator low(50673);
+    ASSERT_EQ(drawPhoton(source, low, capture.console), 0);
+    EXPECT_EQ(source.angleX, angle(source.coneX, 16802.0));
+    EXPECT_GT(source.angleX, source.coneX.low);
+    EXPECT_LT(angle(source.coneX, 1073741823.0), source.coneX.high);
 }
 
 }  // namespace
