@@ -115,6 +115,38 @@ inline double axisTangent(AxisStart& start, const AxisTable& table) {
     return start.tangent;
 }
 
+// The pre-sample mask test of a photon that falls on the mask; its 30-bit uniform is drawn
+// whatever follows. Paths the tables describe are spared their own coordinates (and so
+// their tangents) where the outcome does not depend on them: a photon that the coded-
+// aperture window refuses anyway, and a cell whose four pixels are all clear or all opaque.
+inline bool preMaskStops(const PhotonSetup& s, const AxisTable& tableX, const AxisTable& tableY,
+                         AxisStart& ax, AxisStart& ay, RandomGenerator& random) {
+    const std::uint32_t level = draw30Bits(random);
+    if (!ax.own && !ay.own) {
+        if ((ax.flags & ay.flags & AxisTable::kAperture) == 0) {
+            return true;  // lost here or at the window: the same photon, the same draws
+        }
+        const std::int64_t column = tableX.preMaskCell(ax.u);
+        const std::int64_t row = tableY.preMaskCell(ay.u);
+        if (column >= 0 && row >= 0) {
+            const MaskCell cell = maskCell(s.preMask, column, row);
+            if (cell == MaskCell::kClear) {
+                return false;
+            }
+            if (cell == MaskCell::kOpaque && maskLevel(level) < kSurelyOpaqueLevel) {
+                return true;
+            }
+        }
+    }
+    if (!ax.own) {
+        ax.preMask = maskCoordinate(axisTangent(ax, tableX), 0.0, s.preMask);
+    }
+    if (!ay.own) {
+        ay.preMask = maskCoordinate(axisTangent(ay, tableY), 0.0, s.preMask);
+    }
+    return maskStopsAt(s.preMask, ax.preMask, ay.preMask, level);
+}
+
 // The rest of the flags of a path of its own, once the pre-sample mask has let it pass.
 inline void finishAxis(AxisStart& start, const AxisGeometry& axis, double offset) {
     if (start.own) {
@@ -168,16 +200,9 @@ inline PhotonOutcome tracePhotonWith(const PhotonSetup& s, const AxisTable& tabl
         startAxis(tableX, s.axisX, directionX, displacedX, photon.offsetX, s.preMaskActive);
     AxisStart ay =
         startAxis(tableY, s.axisY, directionY, displacedY, photon.offsetY, s.preMaskActive);
-    if (s.preMaskActive && (ax.flags & ay.flags & AxisTable::kOnPreMask) != 0) {
-        if (!ax.own) {
-            ax.preMask = maskCoordinate(axisTangent(ax, tableX), 0.0, s.preMask);
-        }
-        if (!ay.own) {
-            ay.preMask = maskCoordinate(axisTangent(ay, tableY), 0.0, s.preMask);
-        }
-        if (maskStops(s.preMask, ax.preMask, ay.preMask, random)) {
-            return outcome;
-        }
+    if (s.preMaskActive && (ax.flags & ay.flags & AxisTable::kOnPreMask) != 0 &&
+        preMaskStops(s, tableX, tableY, ax, ay, random)) {
+        return outcome;
     }
     finishAxis(ax, s.axisX, photon.offsetX);
     finishAxis(ay, s.axisY, photon.offsetY);
