@@ -3,7 +3,7 @@
 set -euo pipefail
 # clang and its runtime libraries build the libFuzzer targets; OpenMPI the MPI build.
 packages=(g++ cmake make libgtest-dev libbenchmark-dev libpng-dev pkg-config clang
-    libclang-rt-14-dev libopenmpi-dev openmpi-bin)
+    libclang-rt-14-dev libopenmpi-dev openmpi-bin libxrl-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

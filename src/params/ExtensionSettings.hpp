@@ -2,6 +2,8 @@
 // leaves the run as it is without them.
 #pragma once
 
+#include <string>
+
 namespace conesim {
 
 // Which energy a photon carries when the physics asks for one.
@@ -16,8 +18,17 @@ struct ExtensionSettings {
     double focalSpotFwhmY = 0.0;                                //!< the same along y (length units)
     PhotonEnergyMode photonEnergies = PhotonEnergyMode::kMean;  //!< "mean" or "spectrum"
     double detectorBlurSigma =
-        0.0;             //!< Gaussian blur of the detector, standard deviation (detector pixels)
-    bool given = false;  //!< true when the file held at least one extension setting
+        0.0;  //!< Gaussian blur of the detector, standard deviation (detector pixels)
+    double lengthUnitMm = 0.0;       //!< millimetres per length unit; 0 when not given
+    std::string sampleMaterials;     //!< materials file (LABEL DENSITY COMPOUND); empty: none
+    std::string preMaskMaterial;     //!< opaque part of the pre-sample mask, "COMPOUND:DENSITY"
+    double preMaskThickness = 0.0;   //!< its thickness (length units)
+    std::string postMaskMaterial;    //!< opaque part of the post-sample mask
+    double postMaskThickness = 0.0;  //!< its thickness (length units)
+    std::string detectorMaterial;    //!< the detector's absorbing layer, "COMPOUND:DENSITY"
+    double detectorThickness = 0.0;  //!< its thickness (length units)
+    bool spectrumWeights = false;    //!< the spectrum file holds ENERGY WEIGHT pairs
+    bool given = false;              //!< true when the file held at least one extension setting
 };
 
 }  // namespace conesim

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "input/XrayMaterial.hpp"
 #include "params/ParameterFileScan.hpp"
 #include "params/ParameterTable.hpp"
 #include "params/SimulationParameters.hpp"
@@ -34,6 +35,26 @@ bool assignExtension(const ParameterInfo& info, const std::string& value,
         reason = "is not one of " + list;
         return false;
     }
+    if (info.kind == ParameterKind::kText) {
+        extensions.*std::get<std::string ExtensionSettings::*>(info.field) = value;
+        return true;
+    }
+    if (info.kind == ParameterKind::kMaterial) {
+        XrayMaterial material;
+        if (!parseMaterial(value, material, reason)) {
+            return false;
+        }
+        extensions.*std::get<std::string ExtensionSettings::*>(info.field) = value;
+        return true;
+    }
+    if (info.kind == ParameterKind::kFlag) {
+        if (value != "0" && value != "1") {
+            reason = "is not 0 or 1";
+            return false;
+        }
+        extensions.*std::get<bool ExtensionSettings::*>(info.field) = value == "1";
+        return true;
+    }
     double number = 0.0;
     if (!readWholeDouble(value, number)) {
         reason = "is not a number";
@@ -44,6 +65,54 @@ bool assignExtension(const ParameterInfo& info, const std::string& value,
         return false;
     }
     extensions.*std::get<double ExtensionSettings::*>(info.field) = number;
+    return true;
+}
+
+// The settings of a material go together: a material needs its thickness and the length
+// unit, a thickness its material, a materials file the length unit. False with the problem,
+// on the line of the setting that needs another.
+bool materialSettingsAgree(const std::vector<const ScannedExtension*>& lines,
+                           const ExtensionSettings& e, std::string& problem) {
+    auto lineOf = [&](std::string_view name) {
+        for (const ScannedExtension* line : lines) {
+            if (line->name == name) {
+                return "line " + std::to_string(line->line) + ": extension setting \"" +
+                       line->name + "\" (value \"" + line->value + "\") ";
+            }
+        }
+        return std::string();
+    };
+    struct Pair {
+        std::string_view material;
+        std::string_view thickness;
+        const std::string& text;
+        double value;
+    };
+    const Pair pairs[] = {
+        {"preMaskMaterial", "preMaskThickness", e.preMaskMaterial, e.preMaskThickness},
+        {"postMaskMaterial", "postMaskThickness", e.postMaskMaterial, e.postMaskThickness},
+        {"detectorMaterial", "detectorThickness", e.detectorMaterial, e.detectorThickness}};
+    for (const Pair& pair : pairs) {
+        if (!pair.text.empty() && pair.value <= 0.0) {
+            problem = lineOf(pair.material) + "needs " + std::string(pair.thickness) +
+                      " above 0 (length units)";
+            return false;
+        }
+        if (pair.text.empty() && pair.value > 0.0) {
+            problem = lineOf(pair.thickness) + "needs " + std::string(pair.material);
+            return false;
+        }
+    }
+    for (std::string_view name :
+         {"sampleMaterials", "preMaskMaterial", "postMaskMaterial", "detectorMaterial"}) {
+        const std::string& text =
+            e.*std::get<std::string ExtensionSettings::*>(findParameter(name)->field);
+        if (!text.empty() && e.lengthUnitMm <= 0.0) {
+            problem =
+                lineOf(name) + "needs lengthUnitMm, the millimetres of one length unit, above 0";
+            return false;
+        }
+    }
     return true;
 }
 
@@ -76,7 +145,7 @@ bool assignExtensions(const std::vector<ScannedExtension>& lines, ExtensionSetti
         seen.push_back(&line);
     }
     extensions.given = !lines.empty();
-    return true;
+    return materialSettingsAgree(seen, extensions, problem);
 }
 
 }  // namespace

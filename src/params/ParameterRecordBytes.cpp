@@ -15,8 +15,7 @@ void forEachField(Record& p, Visit&& visit) {
             std::visit(
                 [&](auto member) {
                     using Member = decltype(member);
-                    if constexpr (std::is_same_v<Member, double ExtensionSettings::*> ||
-                                  std::is_same_v<Member, PhotonEnergyMode ExtensionSettings::*>) {
+                    if constexpr (kExtensionField<Member>) {
                         visit(p.extensions.*member);
                     } else {
                         visit(p.*member);

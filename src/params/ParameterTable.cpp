@@ -148,7 +148,7 @@ constexpr std::array<ParameterInfo, 48> kPositional = {{
 
 constexpr std::array<std::string_view, 2> kEnergyWords = {"mean", "spectrum"};
 
-constexpr std::array<ParameterInfo, 4> kExtensions = {{
+constexpr std::array<ParameterInfo, 13> kExtensions = {{
     {0, "focalSpotFwhmX", ParameterKind::kReal, "length",
      "focal spot full width at half maximum along x; 0: a point source", "0 to 1000", 0, "0", "0.3",
      false, &ExtensionSettings::focalSpotFwhmX, 0.0, 1000.0},
@@ -162,6 +162,37 @@ constexpr std::array<ParameterInfo, 4> kExtensions = {{
     {0, "detectorBlurSigma", ParameterKind::kReal, "detector pixels",
      "standard deviation of a Gaussian blur of the detector, in detector pixels; 0: no blur",
      "0 to 100", 0, "0", "0.5", false, &ExtensionSettings::detectorBlurSigma, 0.0, 100.0},
+    {0, "lengthUnitMm", ParameterKind::kReal, "mm",
+     "millimetres per length unit; needed by every material setting; 0: not given", "0 to 1000000",
+     0, "0", "0.1", true, &ExtensionSettings::lengthUnitMm, 0.0, 1e6},
+    {0, "sampleMaterials", ParameterKind::kText, "path",
+     "materials file, one LABEL DENSITY COMPOUND a line; the voxel values are then labels", "", 0,
+     "", "", true, &ExtensionSettings::sampleMaterials},
+    {0, "preMaskMaterial", ParameterKind::kMaterial, "compound:g/cm^3",
+     "material of the pre-sample mask's opaque pixels; empty: they stop every photon",
+     "a compound xraylib knows, with its density", 0, "", "Au:19.3", false,
+     &ExtensionSettings::preMaskMaterial},
+    {0, "preMaskThickness", ParameterKind::kReal, "length",
+     "thickness of the pre-sample mask's material", "0 to 1000000", 0, "0", "0.2", false,
+     &ExtensionSettings::preMaskThickness, 0.0, 1e6},
+    {0, "postMaskMaterial", ParameterKind::kMaterial, "compound:g/cm^3",
+     "material of the post-sample mask's opaque pixels; empty: they stop every photon",
+     "a compound xraylib knows, with its density", 0, "", "Au:19.3", false,
+     &ExtensionSettings::postMaskMaterial},
+    {0, "postMaskThickness", ParameterKind::kReal, "length",
+     "thickness of the post-sample mask's material", "0 to 1000000", 0, "0", "0.2", false,
+     &ExtensionSettings::postMaskThickness, 0.0, 1e6},
+    {0, "detectorMaterial", ParameterKind::kMaterial, "compound:g/cm^3",
+     "the detector's absorbing layer; the efficiency becomes quantumEfficiency times the "
+     "probability of interacting in it; empty: quantumEfficiency alone",
+     "a compound xraylib knows, with its density", 0, "", "CsI:4.51", false,
+     &ExtensionSettings::detectorMaterial},
+    {0, "detectorThickness", ParameterKind::kReal, "length", "thickness of the detector's layer",
+     "0 to 1000000", 0, "0", "1.5", false, &ExtensionSettings::detectorThickness, 0.0, 1e6},
+    {0, "spectrumWeights", ParameterKind::kFlag, "flag",
+     "1: the spectrum file holds ENERGY WEIGHT pairs and photons draw energies in proportion to "
+     "the weights",
+     "0 or 1", 0, "0", "0", false, &ExtensionSettings::spectrumWeights},
 }};
 
 template <typename Value>
@@ -221,6 +252,10 @@ std::string fieldText(const SimulationParameters& parameters, const ParameterInf
                 return std::string(kEnergyWords[static_cast<std::size_t>(extensions.*member)]);
             } else if constexpr (std::is_same_v<Member, double ExtensionSettings::*>) {
                 return streamText(extensions.*member);
+            } else if constexpr (std::is_same_v<Member, std::string ExtensionSettings::*>) {
+                return extensions.*member;
+            } else if constexpr (std::is_same_v<Member, bool ExtensionSettings::*>) {
+                return extensions.*member ? "1" : "0";
             } else {
                 return streamText(parameters.*member);
             }

@@ -8,6 +8,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <variant>
 
 #include "params/ExtensionSettings.hpp"
@@ -24,6 +25,7 @@ enum class ParameterKind {
     kFlag,             //!< 0 for 0, 1 for any other integer
     kText,             //!< the value text as it stands (paths, names)
     kWord,             //!< one word out of a fixed list (extension settings)
+    kMaterial,         //!< "COMPOUND:DENSITY", a compound xraylib knows (extension settings)
 };
 
 // The field a setting fills: a member of the record, or of its extension settings.
@@ -31,7 +33,19 @@ using ParameterField =
     std::variant<std::int32_t SimulationParameters::*, std::uint32_t SimulationParameters::*,
                  float SimulationParameters::*, bool SimulationParameters::*,
                  std::string SimulationParameters::*, double ExtensionSettings::*,
-                 PhotonEnergyMode ExtensionSettings::*>;
+                 PhotonEnergyMode ExtensionSettings::*, std::string ExtensionSettings::*,
+                 bool ExtensionSettings::*>;
+
+// Whether a field is a member of the extension settings rather than of the record itself.
+template <typename Member>
+struct FieldOwner;
+template <typename Value, typename Owner>
+struct FieldOwner<Value Owner::*> {
+    using type = Owner;
+};
+template <typename Member>
+inline constexpr bool kExtensionField =
+    std::is_same_v<typename FieldOwner<Member>::type, ExtensionSettings>;
 
 struct ParameterInfo {
     int number;                    //!< position 1..48 in the file; 0 for an extension setting

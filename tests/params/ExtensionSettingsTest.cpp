@@ -128,6 +128,15 @@ TEST(ExtensionSettings, SummaryListsEveryOneWhenAnyIsGiven) {
         "Extension setting focalSpotFwhmY: 0 (length units)\n"
         "Extension setting photonEnergies: mean\n"
         "Extension setting detectorBlurSigma: 0.75 (detector pixels)\n"
+        "Extension setting lengthUnitMm: 0 (mm)\n"
+        "Extension setting sampleMaterials:  (path)\n"
+        "Extension setting preMaskMaterial:  (compound:g/cm^3)\n"
+        "Extension setting preMaskThickness: 0 (length units)\n"
+        "Extension setting postMaskMaterial:  (compound:g/cm^3)\n"
+        "Extension setting postMaskThickness: 0 (length units)\n"
+        "Extension setting detectorMaterial:  (compound:g/cm^3)\n"
+        "Extension setting detectorThickness: 0 (length units)\n"
+        "Extension setting spectrumWeights: 0 (flag)\n"
         "------------\n";
     ASSERT_GE(summary.size(), ending.size());
     EXPECT_EQ(summary.substr(summary.size() - ending.size()), ending);
