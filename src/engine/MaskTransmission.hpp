@@ -58,18 +58,21 @@ inline double maskLevel(std::uint32_t u) {
     return unitMidpoint(u) * 1000.0;
 }
 
-// The interpolated opacity at mask coordinates (u, v) compared with the level of a 30-bit
-// uniform: true when the photon is stopped.
-inline bool maskStopsAt(const MaskGeometry& mask, float u, float v, std::uint32_t level) {
+// The interpolated opacity at mask coordinates (u, v), times blocking (1 - T(E) of a mask
+// material's opaque pixels, 1 for pixels that stop everything), compared with the level of
+// a 30-bit uniform: true when the photon is stopped.
+inline bool maskStopsAt(const MaskGeometry& mask, float u, float v, std::uint32_t level,
+                        double blocking = 1.0) {
     const float opacity =
         sampleBilinear<float>(MaskOpacity{mask.pixels}, mask.size, mask.size * mask.size, u, v);
-    return static_cast<double>(opacity) > maskLevel(level);
+    return static_cast<double>(opacity) * blocking > maskLevel(level);
 }
 
 // The draw (a 30-bit uniform, two draws) against the interpolated opacity at mask
 // coordinates (u, v) on the mask: true when the photon is stopped.
-inline bool maskStops(const MaskGeometry& mask, float u, float v, RandomGenerator& random) {
-    return maskStopsAt(mask, u, v, draw30Bits(random));
+inline bool maskStops(const MaskGeometry& mask, float u, float v, RandomGenerator& random,
+                      double blocking = 1.0) {
+    return maskStopsAt(mask, u, v, draw30Bits(random), blocking);
 }
 
 // What the four pixels around a cell of the mask say without the photon's own coordinates:
@@ -95,14 +98,14 @@ inline constexpr double kSurelyOpaqueLevel = 999.99;
 
 // True when the mask stops the photon. Draws only when the photon falls inside the mask.
 inline bool maskBlocks(const PhotonSource& source, const PathTangents& tangents,
-                       const MaskGeometry& mask, RandomGenerator& random) {
+                       const MaskGeometry& mask, RandomGenerator& random, double blocking = 1.0) {
     const float u = maskCoordinate(tangents.x, source.offsetX, mask);
     const float v = maskCoordinate(tangents.y, source.offsetY, mask);
     // A NaN coordinate (from a corrupt deflection plane) misses as well.
     if (!onGrid(u, mask.size) || !onGrid(v, mask.size)) {
         return false;
     }
-    return maskStops(mask, u, v, random);
+    return maskStops(mask, u, v, random, blocking);
 }
 
 }  // namespace conesim

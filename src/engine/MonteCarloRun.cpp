@@ -59,7 +59,8 @@ PhotonLoopResult runPhotons(const PhotonLoopInputs& inputs, const PhotonSource& 
             return failed;
         }
     }
-    const PhotonSetup setup(inputs, source.coneX, source.coneY, source.showAll, source.energies);
+    const PhotonSetup setup(inputs, source.coneX, source.coneY, source.showAll, source.energies,
+                            source.weights);
     warnNotFiniteEnergyFactors(setup.effects, source, inputs.parameters.sampleEnergy, context);
     if (!context.parallel) {
         return runPhotonLoop(setup, detectorImage, context, inputs.runName);
@@ -105,8 +106,8 @@ int runMonteCarlo(const SampleVolume& sample, std::vector<std::uint32_t>& detect
                   RunContext& context, const std::string& runName, SimulationParameters& parameters,
                   const std::vector<std::uint8_t>& preMask,
                   const std::vector<std::uint8_t>& postMask) {
-    PhotonSource source =
-        loadSpectrum(parameters.spectrumFile, detectorCone(parameters), context.console);
+    PhotonSource source = loadSpectrum(parameters.spectrumFile, detectorCone(parameters),
+                                       context.console, parameters.extensions.spectrumWeights);
     source.showAll = parameters.showAllPhotons;
     if (drawPhoton(source, context.random, context.console) == 1) {
         report(context.console, context.log, "Spectra file missing,corrupt or empty!\n");

@@ -3,7 +3,8 @@
 namespace conesim {
 
 PhotonEffects makePhotonEffects(const ExtensionSettings& settings, std::span<const float> energies,
-                                double planeEnergy) {
+                                std::span<const double> weights, double planeEnergy,
+                                const LayerMaterials& layers, float quantumEfficiency) {
     PhotonEffects effects;
     effects.spotSigmaX = sigmaOfFwhm(settings.focalSpotFwhmX);
     effects.spotSigmaY = sigmaOfFwhm(settings.focalSpotFwhmY);
@@ -14,6 +15,20 @@ PhotonEffects makePhotonEffects(const ExtensionSettings& settings, std::span<con
         for (const float energy : energies) {
             effects.energyFactors.push_back(
                 energyFactors(static_cast<double>(energy), planeEnergy));
+            if (layers.any()) {
+                effects.layers.push_back(layers.at(static_cast<double>(energy), quantumEfficiency));
+            }
+        }
+        if (weights.size() == energies.size()) {
+            double sum = 0.0;
+            for (const double weight : weights) {
+                sum += weight;
+            }
+            double running = 0.0;
+            for (const double weight : weights) {
+                running += weight;
+                effects.cumulativeWeights.push_back(running / sum);
+            }
         }
     }
     effects.blurSigma = settings.detectorBlurSigma;

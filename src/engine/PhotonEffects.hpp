@@ -4,12 +4,14 @@
 // detector. A run without them has no effect on and traces photons exactly as before.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <vector>
 
 #include "engine/ContinuousDraws.hpp"
 #include "engine/EnergyFactors.hpp"
+#include "engine/LayerMaterials.hpp"
 #include "params/ExtensionSettings.hpp"
 
 namespace conesim {
@@ -21,6 +23,10 @@ struct PhotonEffects {
     double spotSigmaY = 0.0;                   //!< ... along y
     bool photonEnergy = false;                 //!< each photon draws an energy from the spectrum
     std::vector<EnergyFactors> energyFactors;  //!< one pair per spectrum entry, file order
+    std::vector<LayerTransmission> layers;     //!< per entry, when a mask or the detector has
+                                               //!< a material; empty otherwise
+    std::vector<double> cumulativeWeights;     //!< per entry, the share of the weights up to
+                                               //!< and with it; empty: every entry alike
     bool blur = false;       //!< the detector coordinate is blurred before rounding
     double blurSigma = 0.0;  //!< standard deviation of the blur (detector pixels)
 
@@ -31,9 +37,25 @@ struct PhotonEffects {
 };
 
 // The effects of a run from its extension settings. energies: the spectrum's accepted
-// entries; planeEnergy: the energy at which the sample planes were made (the run's sample
-// energy). Per-photon energies need at least one entry; with none they stay off.
+// entries, weights their weights (empty: alike); planeEnergy: the energy at which the
+// sample planes were made (the run's sample energy); layers and quantumEfficiency: the
+// masks' and detector's materials, whose effect is worked out once per entry.
+// Per-photon energies need at least one entry; with none they stay off.
 PhotonEffects makePhotonEffects(const ExtensionSettings& settings, std::span<const float> energies,
-                                double planeEnergy);
+                                std::span<const double> weights, double planeEnergy,
+                                const LayerMaterials& layers, float quantumEfficiency);
+
+// The spectrum entry of a photon, from one 30-bit uniform: floor(u * count) for entries
+// alike, otherwise the first entry whose cumulative share exceeds (u + 0.5) / 2^30.
+inline std::size_t drawEnergyIndex(const PhotonEffects& effects, RandomGenerator& random) {
+    if (effects.cumulativeWeights.empty()) {
+        return drawIndex(random, effects.energyFactors.size());
+    }
+    const double level = unitMidpoint(draw30Bits(random));
+    const auto& shares = effects.cumulativeWeights;
+    const auto found = std::upper_bound(shares.begin(), shares.end(), level);
+    return found == shares.end() ? shares.size() - 1
+                                 : static_cast<std::size_t>(found - shares.begin());
+}
 
 }  // namespace conesim

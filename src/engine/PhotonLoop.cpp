@@ -90,7 +90,8 @@ PhotonLoopResult runPhotonLoop(const PhotonSetup& s, std::vector<std::uint32_t>&
 
 PhotonLoopResult runPhotonLoop(const PhotonLoopInputs& inputs, PhotonSource& source,
                                std::vector<std::uint32_t>& detectorImage, RunContext& context) {
-    const PhotonSetup setup(inputs, source.coneX, source.coneY, source.showAll, source.energies);
+    const PhotonSetup setup(inputs, source.coneX, source.coneY, source.showAll, source.energies,
+                            source.weights);
     return runPhotonLoop(setup, detectorImage, context, inputs.runName);
 }
 

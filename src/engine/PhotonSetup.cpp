@@ -43,7 +43,7 @@ DetectorCone detectorCone(const SimulationParameters& p) {
 
 PhotonSetup::PhotonSetup(const PhotonLoopInputs& inputs, const ConeAxis& coneX,
                          const ConeAxis& coneY, bool showAllPhotons,
-                         std::span<const float> energies)
+                         std::span<const float> energies, std::span<const double> weights)
     : parameters(inputs.parameters),
       preMaskActive(inputs.parameters.preMaskActive),
       postMaskActive(inputs.parameters.postMaskActive),
@@ -61,8 +61,13 @@ PhotonSetup::PhotonSetup(const PhotonLoopInputs& inputs, const ConeAxis& coneX,
       width(static_cast<std::int64_t>(parameters.detectorWidth)),
       height(static_cast<std::int64_t>(parameters.detectorHeight)),
       efficiencyLimit(parameters.quantumEfficiency * 32767.0F),
-      effects(makePhotonEffects(parameters.extensions, energies,
-                                static_cast<double>(parameters.sampleEnergy))),
+      layerMaterials(makeLayerMaterials(parameters.extensions)),
+      planeLayers(layerMaterials.at(static_cast<double>(parameters.sampleEnergy),
+                                    parameters.quantumEfficiency)),
+      detectorLayer(layerMaterials.detector.present),
+      effects(makePhotonEffects(parameters.extensions, energies, weights,
+                                static_cast<double>(parameters.sampleEnergy), layerMaterials,
+                                parameters.quantumEfficiency)),
       tableX_(axisX) {
     if (!(axisY == axisX)) {
         ownTableY_.emplace(axisY);

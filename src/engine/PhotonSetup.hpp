@@ -36,7 +36,8 @@ class PhotonSetup {
     // from which each photon draws its energy when the settings ask for it (the planes were
     // made at the parameters' sampleEnergy).
     PhotonSetup(const PhotonLoopInputs& inputs, const ConeAxis& coneX, const ConeAxis& coneY,
-                bool showAll, std::span<const float> energies = {});
+                bool showAll, std::span<const float> energies = {},
+                std::span<const double> weights = {});
     PhotonSetup(const PhotonSetup&) = delete;
     PhotonSetup& operator=(const PhotonSetup&) = delete;
 
@@ -57,9 +58,12 @@ class PhotonSetup {
     const AxisGeometry axisX;
     const AxisGeometry axisY;
     const PackedPlanes planes;
-    const std::int64_t width;     //!< detector pixels per row
-    const std::int64_t height;    //!< detector rows
-    const float efficiencyLimit;  //!< quantumEfficiency * 32767: a draw above it is lost
+    const std::int64_t width;             //!< detector pixels per row
+    const std::int64_t height;            //!< detector rows
+    const float efficiencyLimit;          //!< quantumEfficiency * 32767: a draw above it is lost
+    const LayerMaterials layerMaterials;  //!< the masks' and the detector's materials
+    const LayerTransmission planeLayers;  //!< their effect at the planes' energy
+    const bool detectorLayer;     //!< the detector has a material: efficiency from a 30-bit uniform
     const PhotonEffects effects;  //!< focal spot, photon energies, detector blur
 
   private:

@@ -120,7 +120,7 @@ inline double axisTangent(AxisStart& start, const AxisTable& table) {
 // their tangents) where the outcome does not depend on them: a photon that the coded-
 // aperture window refuses anyway, and a cell whose four pixels are all clear or all opaque.
 inline bool preMaskStops(const PhotonSetup& s, const AxisTable& tableX, const AxisTable& tableY,
-                         AxisStart& ax, AxisStart& ay, RandomGenerator& random) {
+                         AxisStart& ax, AxisStart& ay, double blocking, RandomGenerator& random) {
     const std::uint32_t level = draw30Bits(random);
     if (!ax.own && !ay.own) {
         if ((ax.flags & ay.flags & AxisTable::kAperture) == 0) {
@@ -133,7 +133,7 @@ inline bool preMaskStops(const PhotonSetup& s, const AxisTable& tableX, const Ax
             if (cell == MaskCell::kClear) {
                 return false;
             }
-            if (cell == MaskCell::kOpaque && maskLevel(level) < kSurelyOpaqueLevel) {
+            if (cell == MaskCell::kOpaque && maskLevel(level) < kSurelyOpaqueLevel * blocking) {
                 return true;
             }
         }
@@ -144,7 +144,7 @@ inline bool preMaskStops(const PhotonSetup& s, const AxisTable& tableX, const Ax
     if (!ay.own) {
         ay.preMask = maskCoordinate(axisTangent(ay, tableY), 0.0, s.preMask);
     }
-    return maskStopsAt(s.preMask, ax.preMask, ay.preMask, level);
+    return maskStopsAt(s.preMask, ax.preMask, ay.preMask, level, blocking);
 }
 
 // The rest of the flags of a path of its own, once the pre-sample mask has let it pass.
@@ -160,8 +160,8 @@ inline void finishAxis(AxisStart& start, const AxisGeometry& axis, double offset
 // uniforms giving the LR and UD offsets), energy (one 30-bit uniform), pre-sample mask (a 30-bit
 // uniform), sample (absorption: a 30-bit uniform; undeflected passage: one draw), post-sample mask
 // (a 30-bit uniform), detector blur (two 30-bit uniforms giving the LR and UD displacements),
-// dithering, quantum efficiency; each only when the photon gets there and the effect or test
-// applies.
+// dithering, quantum efficiency (one draw, or a 30-bit uniform with a detector material);
+// each only when the photon gets there and the effect or test applies.
 template <bool kEffects>
 inline PhotonOutcome tracePhotonWith(const PhotonSetup& s, const AxisTable& tableX,
                                      const AxisTable& tableY, RandomGenerator& random) {
@@ -173,6 +173,8 @@ inline PhotonOutcome tracePhotonWith(const PhotonSetup& s, const AxisTable& tabl
     bool displacedX = false;
     bool displacedY = false;
     bool blurred = false;
+    // The masks' and the detector's materials at the photon's energy.
+    const LayerTransmission* layers = &s.planeLayers;
     if constexpr (kEffects) {
         const PhotonEffects& effects = s.effects;
         if (effects.focalSpot) {
@@ -188,7 +190,11 @@ inline PhotonOutcome tracePhotonWith(const PhotonSetup& s, const AxisTable& tabl
         }
         energy = kUnitEnergyFactors;
         if (effects.photonEnergy) {
-            energy = effects.energyFactors[drawIndex(random, effects.energyFactors.size())];
+            const std::size_t entry = drawEnergyIndex(effects, random);
+            energy = effects.energyFactors[entry];
+            if (!effects.layers.empty()) {
+                layers = &effects.layers[entry];
+            }
         }
         blurred = effects.blur;
     }
@@ -201,7 +207,7 @@ inline PhotonOutcome tracePhotonWith(const PhotonSetup& s, const AxisTable& tabl
     AxisStart ay =
         startAxis(tableY, s.axisY, directionY, displacedY, photon.offsetY, s.preMaskActive);
     if (s.preMaskActive && (ax.flags & ay.flags & AxisTable::kOnPreMask) != 0 &&
-        preMaskStops(s, tableX, tableY, ax, ay, random)) {
+        preMaskStops(s, tableX, tableY, ax, ay, layers->preMaskBlocking, random)) {
         return outcome;
     }
     finishAxis(ax, s.axisX, photon.offsetX);
@@ -241,7 +247,7 @@ inline PhotonOutcome tracePhotonWith(const PhotonSetup& s, const AxisTable& tabl
         const float u = maskCoordinate(sx.tangent, photon.offsetX, s.postMask);
         const float v = maskCoordinate(sy.tangent, photon.offsetY, s.postMask);
         if ((onGrid(u, s.postMask.size) & onGrid(v, s.postMask.size)) &&
-            maskStops(s.postMask, u, v, random)) {
+            maskStops(s.postMask, u, v, random, layers->postMaskBlocking)) {
             return outcome;
         }
     }
@@ -268,7 +274,13 @@ inline PhotonOutcome tracePhotonWith(const PhotonSetup& s, const AxisTable& tabl
         column += step.column;
         row += step.row;
     }
-    if (s.efficiencyLimit < static_cast<float>(random.next())) {
+    if (s.detectorLayer) {
+        // The probability of interacting in the layer, times the efficiency, against a
+        // 30-bit uniform.
+        if (unitMidpoint(draw30Bits(random)) > layers->detectorEfficiency) {
+            return outcome;
+        }
+    } else if (s.efficiencyLimit < static_cast<float>(random.next())) {
         return outcome;
     }
     if (column < 0 || column >= s.width || row < 0 || row >= s.height) {
@@ -280,9 +292,10 @@ inline PhotonOutcome tracePhotonWith(const PhotonSetup& s, const AxisTable& tabl
 }
 
 // The most draws one photon makes: four for its direction, two per mask, three in the
-// sample, one for dithering and one for the efficiency, and those of every effect.
+// sample, one for dithering and two for the efficiency (a detector material's 30-bit
+// uniform), and those of every effect.
 inline constexpr std::uint32_t kMostDrawsPerPhoton =
-    4 + 2 + 3 + 2 + 1 + 1 + PhotonEffects::kSpotDraws + PhotonEffects::kEnergyDraws +
+    4 + 2 + 3 + 2 + 1 + 2 + PhotonEffects::kSpotDraws + PhotonEffects::kEnergyDraws +
     PhotonEffects::kBlurDraws;
 
 }  // namespace trace

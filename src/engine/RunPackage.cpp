@@ -28,6 +28,7 @@ std::vector<std::uint8_t> packRun(const SimulationParameters& parameters,
     writer.put(planes.lr);
     writer.put(planes.ud);
     writer.put(source.energies);
+    writer.put(source.weights);
     writer.put(source.meanEnergy);
     writer.put(source.coneX.low);
     writer.put(source.coneX.high);
@@ -67,6 +68,7 @@ bool unpackRun(const std::vector<std::uint8_t>& bytes, bool& ended, int& status,
     reader.get(run.planes.lr);
     reader.get(run.planes.ud);
     reader.get(run.energies);
+    reader.get(run.weights);
     reader.get(run.meanEnergy);
     reader.get(run.coneX.low);
     reader.get(run.coneX.high);
@@ -85,7 +87,8 @@ int runPackagedPhotons(const SimulationParameters& p, const RunPackage& run,
         p.sampleStart);
     const std::string runName = "1";
     const PhotonLoopInputs inputs{p, geometry, run.planes, run.preMask, run.postMask, runName};
-    const PhotonSetup setup(inputs, run.coneX, run.coneY, p.showAllPhotons, run.energies);
+    const PhotonSetup setup(inputs, run.coneX, run.coneY, p.showAllPhotons, run.energies,
+                            run.weights);
     ParallelSettings settings = context.parallel.value_or(ParallelSettings{});
     settings.seed = run.seed;
     settings.batchSize = run.batchSize;

@@ -19,6 +19,7 @@ struct RunPackage {
     std::vector<std::uint8_t> postMask;
     SamplePlanes planes;
     std::vector<float> energies;  //!< the spectrum's accepted energies
+    std::vector<double> weights;  //!< their weights; empty: alike
     float meanEnergy = 0.0F;
     ConeAxis coneX;
     ConeAxis coneY;

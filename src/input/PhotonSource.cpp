@@ -35,6 +35,10 @@ std::int32_t truncateDistance(double distance) {
 
 enum class TokenKind { number, outOfRange, notANumber };
 
+bool acceptedEnergy(float value) {
+    return value > kLowestEnergy && value < kHighestEnergy;
+}
+
 // Reads one whitespace-free token as a single-precision float, correctly rounded. A leading
 // "+" is allowed, as formatted stream input allows it. The whole token must be the number.
 TokenKind parseEnergy(const std::string& token, float& value) {
@@ -68,7 +72,8 @@ ConeAxis coneAxis(std::int64_t pixels, float pixelSize, std::int32_t distance) {
     return ConeAxis{std::atan(lowEdge * size / d), std::atan(highEdge * size / d)};
 }
 
-PhotonSource loadSpectrum(const std::string& path, const DetectorCone& detector, Console& console) {
+PhotonSource loadSpectrum(const std::string& path, const DetectorCone& detector, Console& console,
+                          bool weighted) {
     PhotonSource source;
     source.detectorExtentX = static_cast<float>(detector.width) * detector.pixelSizeX;
     source.detectorExtentY = static_cast<float>(detector.height) * detector.pixelSizeY;
@@ -91,6 +96,10 @@ PhotonSource loadSpectrum(const std::string& path, const DetectorCone& detector,
     // The energies are floats; their sum is kept in double precision, so that long spectra
     // keep every energy's share, and the mean is rounded to single precision.
     double sum = 0.0;
+    double weightSum = 0.0;
+    bool pendingEnergy = false;  // an energy read whose weight is still to come
+    bool energyAccepted = false;
+    float energy = 0.0F;
     std::string token;
     while (true) {
         const BoundedReadResult read = readBoundedToken(file, token, kMaxSpectrumToken);
@@ -111,15 +120,38 @@ PhotonSource loadSpectrum(const std::string& path, const DetectorCone& detector,
                                        "\", which is not a number; it is skipped.");
             continue;
         }
+        if (weighted) {
+            // Pairs: an energy, then its weight; the pair counts when both are accepted.
+            if (!pendingEnergy) {
+                pendingEnergy = true;
+                energy = value;
+                energyAccepted = kind == TokenKind::number && acceptedEnergy(value);
+                continue;
+            }
+            pendingEnergy = false;
+            const double weight = kind == TokenKind::number ? static_cast<double>(value) : -1.0;
+            if (energyAccepted && std::isfinite(weight) && weight > 0.0) {
+                source.energies.push_back(energy);
+                source.weights.push_back(weight);
+                sum += weight * static_cast<double>(energy);
+                weightSum += weight;
+            }
+            continue;
+        }
         // Values too large or too small for a float lie outside the accepted range.
-        if (kind == TokenKind::number && value > kLowestEnergy && value < kHighestEnergy) {
+        if (kind == TokenKind::number && acceptedEnergy(value)) {
             source.energies.push_back(value);
             sum += static_cast<double>(value);
         }
     }
+    if (pendingEnergy) {
+        writeLine(console.out, "WARNING: Spectrum file " + path +
+                                   " ends with an energy without its weight; it is skipped.");
+    }
     source.energyCount = static_cast<std::int32_t>(source.energies.size());
     if (source.energyCount > 0) {
-        source.meanEnergy = static_cast<float>(sum / static_cast<double>(source.energyCount));
+        const double total = weighted ? weightSum : static_cast<double>(source.energyCount);
+        source.meanEnergy = static_cast<float>(sum / total);
     }
     return source;
 }

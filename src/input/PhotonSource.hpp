@@ -43,6 +43,7 @@ struct PhotonSource {
     float meanEnergy = 0.0F;            //!< mean of the accepted energies (keV)
     std::vector<float> energies;        //!< accepted energies (0 < E < 500 keV), file order;
                                         //!< photons draw from them with per-photon energies
+    std::vector<double> weights;        //!< their weights (weighted spectra); empty: alike
     double angleX = 0.0;                //!< current photon direction in X (radians)
     double angleY = 0.0;                //!< current photon direction in Y (radians)
     double offsetX = 0.0;               //!< lateral offset of the photon's path in X
@@ -62,7 +63,10 @@ constexpr std::size_t kMaxSpectrumToken = 64;  //!< characters of one energy in 
 // Tokens that are not numbers are reported with a warning and skipped; a token longer than
 // kMaxSpectrumToken characters ends the reading with a warning (the energies before it
 // are kept), so that a file without white space is never held in memory or read forever.
-PhotonSource loadSpectrum(const std::string& path, const DetectorCone& detector, Console& console);
+// With weighted set, the file holds pairs ENERGY WEIGHT: a pair counts when its energy is
+// accepted and its weight is a positive number, and the mean is the weighted mean.
+PhotonSource loadSpectrum(const std::string& path, const DetectorCone& detector, Console& console,
+                          bool weighted = false);
 
 // Draws the next photon's direction (two draws per axis, x first, each axis a 30-bit
 // uniform); 0 on success, 1 when there is no energy.
