@@ -2,6 +2,8 @@
 // leaves the run as it is without them.
 #pragma once
 
+#include <string>
+
 namespace conesim {
 
 // Which energy a photon carries when the physics asks for one.
@@ -10,14 +12,32 @@ enum class PhotonEnergyMode {
     kSpectrum,  //!< each photon draws its energy from the spectrum's list ("spectrum")
 };
 
+// How the precalculation turns the sample into deflection planes.
+enum class DeflectionModel {
+    kAuto,       //!< chosen from how the sample is given ("auto"); see effectiveDeflectionModel
+    kInterface,  //!< Snell's law at fitted interface angles ("interface")
+    kPhase,      //!< lateral derivative of the projected refractive-index decrement ("phase")
+};
+
 struct ExtensionSettings {
     double focalSpotFwhmX =
         0.0;  //!< focal spot full width at half maximum along x (length units); 0 = point source
     double focalSpotFwhmY = 0.0;                                //!< the same along y (length units)
     PhotonEnergyMode photonEnergies = PhotonEnergyMode::kMean;  //!< "mean" or "spectrum"
     double detectorBlurSigma =
-        0.0;             //!< Gaussian blur of the detector, standard deviation (detector pixels)
-    bool given = false;  //!< true when the file held at least one extension setting
+        0.0;  //!< Gaussian blur of the detector, standard deviation (detector pixels)
+    DeflectionModel deflectionModel = DeflectionModel::kAuto;  //!< "auto", "interface" or "phase"
+    std::string planeFolder = ".";  //!< folder of the map, plane and record files
+    bool given = false;             //!< true when the file held at least one extension setting
 };
+
+// The model a run uses. A sample given as a voxel file of values refracts through the
+// interface model unless phase is asked for; auto is decided here alone.
+inline DeflectionModel effectiveDeflectionModel(const ExtensionSettings& settings) {
+    if (settings.deflectionModel == DeflectionModel::kAuto) {
+        return DeflectionModel::kInterface;
+    }
+    return settings.deflectionModel;
+}
 
 }  // namespace conesim

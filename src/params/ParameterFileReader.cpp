@@ -3,6 +3,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "params/ParameterFileScan.hpp"
@@ -22,8 +23,18 @@ bool assignExtension(const ParameterInfo& info, const std::string& value,
         const std::span<const std::string_view> words = parameterWords(info);
         for (std::size_t i = 0; i < words.size(); ++i) {
             if (value == words[i]) {
-                extensions.*std::get<PhotonEnergyMode ExtensionSettings::*>(info.field) =
-                    static_cast<PhotonEnergyMode>(i);
+                std::visit(
+                    [&](auto member) {
+                        using Member = decltype(member);
+                        if constexpr (std::is_same_v<Member,
+                                                     PhotonEnergyMode ExtensionSettings::*>) {
+                            extensions.*member = static_cast<PhotonEnergyMode>(i);
+                        } else if constexpr (std::is_same_v<Member,
+                                                            DeflectionModel ExtensionSettings::*>) {
+                            extensions.*member = static_cast<DeflectionModel>(i);
+                        }
+                    },
+                    info.field);
                 return true;
             }
         }
@@ -33,6 +44,10 @@ bool assignExtension(const ParameterInfo& info, const std::string& value,
         }
         reason = "is not one of " + list;
         return false;
+    }
+    if (info.kind == ParameterKind::kText) {
+        extensions.*std::get<std::string ExtensionSettings::*>(info.field) = value;
+        return true;
     }
     double number = 0.0;
     if (!readWholeDouble(value, number)) {

@@ -16,7 +16,9 @@ void forEachField(Record& p, Visit&& visit) {
                 [&](auto member) {
                     using Member = decltype(member);
                     if constexpr (std::is_same_v<Member, double ExtensionSettings::*> ||
-                                  std::is_same_v<Member, PhotonEnergyMode ExtensionSettings::*>) {
+                                  std::is_same_v<Member, PhotonEnergyMode ExtensionSettings::*> ||
+                                  std::is_same_v<Member, DeflectionModel ExtensionSettings::*> ||
+                                  std::is_same_v<Member, std::string ExtensionSettings::*>) {
                         visit(p.extensions.*member);
                     } else {
                         visit(p.*member);
