@@ -13,6 +13,9 @@
 #include "precalc/MapFileHeaders.hpp"
 #include "precalc/MapNames.hpp"
 #include "precalc/PendingMapFiles.hpp"
+#include "precalc/PhaseDeflection.hpp"
+#include "precalc/PlaneFolderLock.hpp"
+#include "precalc/PlaneRecord.hpp"
 #include "precalc/RefractiveIndexMap.hpp"
 
 namespace conesim {
@@ -79,11 +82,24 @@ bool allOpen(const std::string& a, const std::string& b, const std::string& c) {
     return true;
 }
 
+// The plane folder as messages name it: its absolute path.
+std::string folderText(const std::string& folder) {
+    std::error_code error;
+    const std::filesystem::path path =
+        std::filesystem::weakly_canonical(std::filesystem::absolute(folder, error), error);
+    return error || path.empty() ? folder : path.string();
+}
+
 VoxelSizes voxelSizesOf(const SimulationParameters& parameters) {
     return VoxelSizes{parameters.sampleScaleX, parameters.sampleScaleY, parameters.sampleScaleZ};
 }
 
-// Mode 3: the refractive index map, the two interface angle maps and their headers.
+bool phaseModel(const SimulationParameters& parameters) {
+    return effectiveDeflectionModel(parameters.extensions) == DeflectionModel::kPhase;
+}
+
+// Mode 3: the refractive index map, the two interface angle maps (interface model only)
+// and their headers.
 int makeVolumeMaps(const SampleVolume& sample, const SimulationParameters& parameters,
                    RunContext& context, const PendingMapFiles& files, MapNames& names) {
     report(context.console, context.log, "Calculating refractive index map.");
@@ -92,6 +108,10 @@ int makeVolumeMaps(const SampleVolume& sample, const SimulationParameters& param
                                          parameters.sampleEnergy, context.stopSignal, &files);
     if (status != kPrecalcOk) {
         return status;
+    }
+    if (phaseModel(parameters)) {
+        return writeVolumeMapHeaders(sample, voxelSizesOf(parameters), context.console, context.log,
+                                     &files, false);
     }
     report(context.console, context.log, "Calculating sample interface map.");
     status = buildInterfaceAngleMaps(sample, names, context.console, context.log,
@@ -105,14 +125,15 @@ int makeVolumeMaps(const SampleVolume& sample, const SimulationParameters& param
                                  &files);
 }
 
-// Modes 3 and 4: the three planes from the volume maps, with previews and headers.
-int collapsePlanes(const SampleVolume& sample, const SimulationParameters& parameters,
-                   RunContext& context, const MapNames& names, const PendingMapFiles& files,
-                   SamplePlanes& planes) {
-    if (!allOpen(files.pathOf(names[0]), files.pathOf(names[1]), files.pathOf(names[2]))) {
-        report(context.console, context.log,
-               "ERROR: Could not find files: Z_ref-PRE,Z_iLR-PRE or Z_iUD-PRE check directory");
-        return kRunMapFilesMissing;
+// The two deflection planes: Snell's law at the interface angles, or the phase model's
+// derivative of the projected refractive index map.
+int collapseDeflection(const SampleVolume& sample, const SimulationParameters& parameters,
+                       RunContext& context, const MapNames& names, const PendingMapFiles& files,
+                       SamplePlanes& planes) {
+    if (phaseModel(parameters)) {
+        return collapsePhaseMaps(context.console, context.log, names[0], sample.dimX, sample.dimY,
+                                 sample.dimZ, voxelSizesOf(parameters), planes.lr, planes.ud,
+                                 context.stopSignal, &files);
     }
     report(context.console, context.log, "Collapsing LR interface map.");
     int status =
@@ -122,8 +143,23 @@ int collapsePlanes(const SampleVolume& sample, const SimulationParameters& param
         return status;
     }
     report(context.console, context.log, "Collapsing UD interface map.");
-    status = collapseInterfaceMap(context.console, context.log, names[2], names[0], sample.dimX,
-                                  sample.dimY, sample.dimZ, planes.ud, context.stopSignal, &files);
+    return collapseInterfaceMap(context.console, context.log, names[2], names[0], sample.dimX,
+                                sample.dimY, sample.dimZ, planes.ud, context.stopSignal, &files);
+}
+
+// Modes 3 and 4: the three planes from the volume maps, with previews and headers.
+int collapsePlanes(const SampleVolume& sample, const SimulationParameters& parameters,
+                   RunContext& context, const MapNames& names, const PendingMapFiles& files,
+                   SamplePlanes& planes) {
+    // The phase model reads the refractive index map alone.
+    const std::string& lrMap = phaseModel(parameters) ? names[0] : names[1];
+    const std::string& udMap = phaseModel(parameters) ? names[0] : names[2];
+    if (!allOpen(files.pathOf(names[0]), files.pathOf(lrMap), files.pathOf(udMap))) {
+        report(context.console, context.log,
+               "ERROR: Could not find files: Z_ref-PRE,Z_iLR-PRE or Z_iUD-PRE check directory");
+        return kRunMapFilesMissing;
+    }
+    int status = collapseDeflection(sample, parameters, context, names, files, planes);
     if (status != kPrecalcOk) {
         return status;
     }
@@ -136,6 +172,48 @@ int collapsePlanes(const SampleVolume& sample, const SimulationParameters& param
                              &files);
 }
 
+PlaneRecord recordOf(const SimulationParameters& parameters, const SampleVolume& sample) {
+    return makePlaneRecord(effectiveDeflectionModel(parameters.extensions), parameters.sampleEnergy,
+                           sample.path);
+}
+
+// The records of the sets this run publishes: the volume maps' (mode 3) and the planes'.
+int writeRecords(const SimulationParameters& parameters, const SampleVolume& sample,
+                 RunContext& context, const PendingMapFiles& files) {
+    const PlaneRecord record = recordOf(parameters, sample);
+    for (const char* name : {kVolumeMapRecordName, kPlaneRecordName}) {
+        if (!files.isPending(name)) {
+            continue;
+        }
+        if (!writePlaneRecord(files.pathOf(name), record)) {
+            reportWriteFailure(context.console, context.log, name, files.pathOf(name));
+            return kMapWriteFailed;
+        }
+    }
+    return kPrecalcOk;
+}
+
+// Refuses maps or planes whose record names other settings; a set without a record passes.
+bool recordAgrees(const std::string& recordPath, const PlaneRecord& wanted, const char* what,
+                  const char* remedy, RunContext& context) {
+    RecordDifference difference;
+    switch (checkPlaneRecord(recordPath, wanted, difference)) {
+        case RecordCheck::kMatches:
+        case RecordCheck::kAbsent:
+            return true;
+        case RecordCheck::kUnreadable:
+            report(context.console, context.log, "ERROR: Cannot read " + recordPath + ".");
+            return false;
+        case RecordCheck::kDiffers:
+            break;
+    }
+    report(context.console, context.log,
+           std::string("ERROR: The ") + what + " (" + recordPath + ") were made with " +
+               difference.key + " = " + difference.recorded + "; this run has " + difference.key +
+               " = " + difference.wanted + ". " + remedy);
+    return false;
+}
+
 // Modes 3 and 4. Everything is made under temporary names and renamed into place only when
 // the whole precalculation has succeeded: a stop or a failure on the way leaves the maps
 // and planes of earlier runs as they were.
@@ -144,7 +222,7 @@ int precalculate(const SampleVolume& sample, const SimulationParameters& paramet
     MapNames names{kRefractiveIndexMapName, kLrAngleMapName, kUdAngleMapName};
     std::vector<std::vector<std::string>> sets;
     if (parameters.runMode == 3) {
-        sets.push_back(volumeMapSetNames());
+        sets.push_back(volumeMapSetNames(effectiveDeflectionModel(parameters.extensions)));
     }
     sets.push_back(planeSetNames());
     for (const std::vector<std::string>& set : sets) {
@@ -163,6 +241,10 @@ int precalculate(const SampleVolume& sample, const SimulationParameters& paramet
     if (stopRequested(context.stopSignal)) {
         return kPrecalcStopped;
     }
+    const int recorded = writeRecords(parameters, sample, context, files);
+    if (recorded != kPrecalcOk) {
+        return recorded;
+    }
     std::string failedName;
     if (!files.publish(sets, failedName)) {
         reportWriteFailure(context.console, context.log, failedName, files.pathOf(failedName));
@@ -178,10 +260,14 @@ int precalculate(const SampleVolume& sample, const SimulationParameters& paramet
 
 }  // namespace
 
-int readCollapsedPlanes(const SampleVolume& sample, RunContext& context, SamplePlanes& planes) {
-    const std::string attenuationName = std::string(kRefractiveIndexMapName) + kPlaneSuffix;
-    const std::string lrName = std::string(kLrAngleMapName) + kPlaneSuffix;
-    const std::string udName = std::string(kUdAngleMapName) + kPlaneSuffix;
+int readCollapsedPlanes(const SampleVolume& sample, RunContext& context, SamplePlanes& planes,
+                        const std::string& planeFolder) {
+    const auto planePath = [&](const char* map) {
+        return inPlaneFolder(planeFolder, std::string(map) + kPlaneSuffix);
+    };
+    const std::string attenuationName = planePath(kRefractiveIndexMapName);
+    const std::string lrName = planePath(kLrAngleMapName);
+    const std::string udName = planePath(kUdAngleMapName);
     if (!allOpen(attenuationName, lrName, udName)) {
         report(context.console, context.log,
                "ERROR: Could not find files: Z_ref-PRE.pca or Z_iLR-PRE.pca or Z_iUD-PRE.pca "
@@ -197,11 +283,37 @@ int readCollapsedPlanes(const SampleVolume& sample, RunContext& context, SampleP
 
 int prepareSamplePlanes(const SampleVolume& sample, const SimulationParameters& parameters,
                         RunContext& context, SamplePlanes& planes) {
+    const std::string& folder = parameters.extensions.planeFolder;
+    const PlaneRecord wanted = recordOf(parameters, sample);
     if (parameters.runMode == 5) {
-        return readCollapsedPlanes(sample, context, planes);
+        if (!recordAgrees(inPlaneFolder(folder, kPlaneRecordName), wanted, "planes",
+                          "Make them again in run mode 3 or 4, or give planeFolder the folder "
+                          "of planes made for this run.",
+                          context)) {
+            return kRunPlaneRecordDiffers;
+        }
+        return readCollapsedPlanes(sample, context, planes, folder);
+    }
+    PlaneFolderLock lock;
+    if (lock.acquire(folder) == PlaneFolderLock::Result::kHeldByOther) {
+        const std::string holder =
+            lock.holder() > 0 ? " (process " + std::to_string(lock.holder()) + ")" : "";
+        report(context.console, context.log,
+               "ERROR: Another run" + holder + " is writing maps and planes in folder " +
+                   folderText(folder) +
+                   "; wait until it has finished, or give this run a planeFolder of its own.");
+        return kRunPlaneFolderBusy;
+    }
+    if (parameters.runMode == 4 &&
+        !recordAgrees(inPlaneFolder(folder, kVolumeMapRecordName), wanted, "volume maps",
+                      "Make them again in run mode 3, or give planeFolder the folder of maps "
+                      "made for this run.",
+                      context)) {
+        return kRunMapRecordDiffers;
     }
     // Whatever this run leaves unpublished is removed when files goes out of scope.
     PendingMapFiles files;
+    files.setFolder(folder);
     const int status = precalculate(sample, parameters, context, files, planes);
     if (status == kPrecalcStopped) {
         reportPrecalcStopped(context.console, context.log);

@@ -1,0 +1,40 @@
+// The writer lock of a plane folder: a run in mode 3 or 4 holds an advisory lock (fcntl)
+// on the file "Z-PRE.lock" in the folder while it makes and publishes its maps and planes,
+// so that two runs never write one folder's sets at the same time. The system drops the
+// lock when the process ends in any way, so a crashed run leaves no stale lock; the file
+// itself stays (removing it would let a third run lock a file the second no longer sees).
+#pragma once
+
+#include <sys/types.h>
+
+#include <string>
+
+namespace conesim {
+
+class PlaneFolderLock {
+  public:
+    PlaneFolderLock() = default;
+    ~PlaneFolderLock();
+    PlaneFolderLock(const PlaneFolderLock&) = delete;
+    PlaneFolderLock& operator=(const PlaneFolderLock&) = delete;
+
+    enum class Result {
+        kLocked,       //!< this process now holds the folder's lock
+        kHeldByOther,  //!< another live process holds it; holder() names it
+        kNoLockFile,   //!< the lock file cannot be made or locked (a folder that takes no
+                       //!< file, a file system without locks): nothing is held
+    };
+
+    // Tries once, without waiting, to lock the folder ("." or empty: the working folder).
+    Result acquire(const std::string& folder);
+    // The process id of the other holder after kHeldByOther; 0 when the system did not say.
+    pid_t holder() const { return holder_; }
+    // Gives the lock up (also when the object goes).
+    void release();
+
+  private:
+    int fd_ = -1;
+    pid_t holder_ = 0;
+};
+
+}  // namespace conesim
