@@ -1,8 +1,9 @@
 // The writer lock of a plane folder: a run in mode 3 or 4 holds an advisory lock (fcntl)
 // on the file "Z-PRE.lock" in the folder while it makes and publishes its maps and planes,
 // so that two runs never write one folder's sets at the same time. The system drops the
-// lock when the process ends in any way, so a crashed run leaves no stale lock; the file
-// itself stays (removing it would let a third run lock a file the second no longer sees).
+// lock when the process ends in any way, so a crashed run leaves no stale lock, at most
+// the empty file. A holder removes the file before it lets go, and a run that locked a file
+// no longer under that name tries again, so two runs never hold locks on two files.
 #pragma once
 
 #include <sys/types.h>
@@ -34,6 +35,7 @@ class PlaneFolderLock {
 
   private:
     int fd_ = -1;
+    std::string path_;
     pid_t holder_ = 0;
 };
 

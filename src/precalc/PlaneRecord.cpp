@@ -40,15 +40,17 @@ std::string PlaneRecord::valueOf(const std::string& key) const {
 
 PlaneRecord makePlaneRecord(DeflectionModel model, float sampleEnergy,
                             const std::string& samplePath) {
+    // The path as the parameter file gives it ("./a/../b" read as "b"), so that a working
+    // folder copied or moved with its maps and planes keeps them usable.
+    const std::string normal = fs::path(samplePath).lexically_normal().string();
     std::error_code error;
-    const fs::path absolute = fs::weakly_canonical(fs::absolute(samplePath, error), error);
     const auto bytes = fs::file_size(samplePath, error);
     const char* modelWord = model == DeflectionModel::kPhase ? "phase" : "interface";
     PlaneRecord record;
     record.entries = {
         {"deflectionModel", modelWord},
         {"sampleEnergy", floatText(sampleEnergy)},
-        {"sampleFile", absolute.empty() ? samplePath : absolute.string()},
+        {"sampleFile", normal.empty() ? samplePath : normal},
         {"sampleFileBytes", error ? std::string("unknown") : std::to_string(bytes)},
         {"materials", "none"},
         {"rotation", "none"},

@@ -26,7 +26,8 @@ struct PlaneRecord {
 };
 
 // The record of a set made with the given model at sampleEnergy (keV, the energy actually
-// used) from the sample file at samplePath: its absolute path and its size in bytes.
+// used) from the sample file at samplePath: its path as given, lexically normalised, and
+// its size in bytes.
 PlaneRecord makePlaneRecord(DeflectionModel model, float sampleEnergy,
                             const std::string& samplePath);
 
