@@ -2,21 +2,35 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstdlib>
+#include <string>
 
 #include "precalc/MapNames.hpp"
 
 namespace conesim {
 namespace {
 
-struct flock wholeFile(short type) {
-    struct flock lock {};
-    lock.l_type = type;
-    lock.l_whence = SEEK_SET;
-    lock.l_start = 0;
-    lock.l_len = 0;  // to the end, however long
-    return lock;
+// The process id the holder wrote into the lock file; 0 when it holds none.
+pid_t writtenHolder(int fd) {
+    char text[32] = {};
+    const ssize_t got = ::pread(fd, text, sizeof text - 1, 0);
+    if (got <= 0) {
+        return 0;
+    }
+    const long pid = std::strtol(text, nullptr, 10);
+    return pid > 0 ? static_cast<pid_t>(pid) : 0;
+}
+
+// Writes this process's id into the lock file it holds, for a refused run to name.
+void writeHolder(int fd) {
+    const std::string text = std::to_string(::getpid()) + "\n";
+    if (::ftruncate(fd, 0) == 0) {
+        [[maybe_unused]] const ssize_t written = ::pwrite(fd, text.data(), text.size(), 0);
+    }
 }
 
 // Whether path still names the file open as fd: a holder that finished removes the lock
@@ -50,21 +64,20 @@ PlaneFolderLock::Result PlaneFolderLock::acquire(const std::string& folder) {
         if (fd_ < 0) {
             return Result::kNoLockFile;
         }
-        struct flock lock = wholeFile(F_WRLCK);
-        if (::fcntl(fd_, F_SETLK, &lock) == 0) {
+        if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) {
             if (stillNamed(fd_, path)) {
                 path_ = path;
+                writeHolder(fd_);
                 return Result::kLocked;
             }
             closeDescriptor(fd_);
             continue;
         }
-        if (errno != EACCES && errno != EAGAIN) {
+        if (errno != EWOULDBLOCK) {
             closeDescriptor(fd_);  // a file system without locks: nothing to hold
             return Result::kNoLockFile;
         }
-        struct flock other = wholeFile(F_WRLCK);
-        holder_ = ::fcntl(fd_, F_GETLK, &other) == 0 && other.l_type != F_UNLCK ? other.l_pid : 0;
+        holder_ = writtenHolder(fd_);
         closeDescriptor(fd_);
         return Result::kHeldByOther;
     }
