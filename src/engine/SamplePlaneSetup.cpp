@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "engine/MonteCarloRun.hpp"
+#include "engine/PlaneSetChecks.hpp"
 #include "precalc/Collapse.hpp"
 #include "precalc/InterfaceAngleMaps.hpp"
 #include "precalc/MapFileErrors.hpp"
@@ -14,8 +15,6 @@
 #include "precalc/MapNames.hpp"
 #include "precalc/PendingMapFiles.hpp"
 #include "precalc/PhaseDeflection.hpp"
-#include "precalc/PlaneFolderLock.hpp"
-#include "precalc/PlaneRecord.hpp"
 #include "precalc/RefractiveIndexMap.hpp"
 
 namespace conesim {
@@ -80,14 +79,6 @@ bool allOpen(const std::string& a, const std::string& b, const std::string& c) {
         }
     }
     return true;
-}
-
-// The plane folder as messages name it: its absolute path.
-std::string folderText(const std::string& folder) {
-    std::error_code error;
-    const std::filesystem::path path =
-        std::filesystem::weakly_canonical(std::filesystem::absolute(folder, error), error);
-    return error || path.empty() ? folder : path.string();
 }
 
 VoxelSizes voxelSizesOf(const SimulationParameters& parameters) {
@@ -172,48 +163,6 @@ int collapsePlanes(const SampleVolume& sample, const SimulationParameters& param
                              &files);
 }
 
-PlaneRecord recordOf(const SimulationParameters& parameters, const SampleVolume& sample) {
-    return makePlaneRecord(effectiveDeflectionModel(parameters.extensions), parameters.sampleEnergy,
-                           sample.path);
-}
-
-// The records of the sets this run publishes: the volume maps' (mode 3) and the planes'.
-int writeRecords(const SimulationParameters& parameters, const SampleVolume& sample,
-                 RunContext& context, const PendingMapFiles& files) {
-    const PlaneRecord record = recordOf(parameters, sample);
-    for (const char* name : {kVolumeMapRecordName, kPlaneRecordName}) {
-        if (!files.isPending(name)) {
-            continue;
-        }
-        if (!writePlaneRecord(files.pathOf(name), record)) {
-            reportWriteFailure(context.console, context.log, name, files.pathOf(name));
-            return kMapWriteFailed;
-        }
-    }
-    return kPrecalcOk;
-}
-
-// Refuses maps or planes whose record names other settings; a set without a record passes.
-bool recordAgrees(const std::string& recordPath, const PlaneRecord& wanted, const char* what,
-                  const char* remedy, RunContext& context) {
-    RecordDifference difference;
-    switch (checkPlaneRecord(recordPath, wanted, difference)) {
-        case RecordCheck::kMatches:
-        case RecordCheck::kAbsent:
-            return true;
-        case RecordCheck::kUnreadable:
-            report(context.console, context.log, "ERROR: Cannot read " + recordPath + ".");
-            return false;
-        case RecordCheck::kDiffers:
-            break;
-    }
-    report(context.console, context.log,
-           std::string("ERROR: The ") + what + " (" + recordPath + ") were made with " +
-               difference.key + " = " + difference.recorded + "; this run has " + difference.key +
-               " = " + difference.wanted + ". " + remedy);
-    return false;
-}
-
 // Modes 3 and 4. Everything is made under temporary names and renamed into place only when
 // the whole precalculation has succeeded: a stop or a failure on the way leaves the maps
 // and planes of earlier runs as they were.
@@ -295,13 +244,7 @@ int prepareSamplePlanes(const SampleVolume& sample, const SimulationParameters& 
         return readCollapsedPlanes(sample, context, planes, folder);
     }
     PlaneFolderLock lock;
-    if (lock.acquire(folder) == PlaneFolderLock::Result::kHeldByOther) {
-        const std::string holder =
-            lock.holder() > 0 ? " (process " + std::to_string(lock.holder()) + ")" : "";
-        report(context.console, context.log,
-               "ERROR: Another run" + holder + " is writing maps and planes in folder " +
-                   folderText(folder) +
-                   "; wait until it has finished, or give this run a planeFolder of its own.");
+    if (!holdPlaneFolder(lock, folder, context)) {
         return kRunPlaneFolderBusy;
     }
     if (parameters.runMode == 4 &&

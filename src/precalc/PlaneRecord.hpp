@@ -51,6 +51,11 @@ struct RecordDifference {
     std::string wanted;    //!< the run's value
 };
 
+// Whether a set with that record may be used: its record matches, or it has none.
+inline bool recordAccepted(RecordCheck check) {
+    return check == RecordCheck::kMatches || check == RecordCheck::kAbsent;
+}
+
 // Compares the record file at path with wanted.
 RecordCheck checkPlaneRecord(const std::string& path, const PlaneRecord& wanted,
                              RecordDifference& difference);

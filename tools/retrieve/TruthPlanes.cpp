@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "common/ParameterLookup.hpp"
 #include "input/PhotonSource.hpp"
 #include "params/SimulationParameters.hpp"
 #include "precalc/MapNames.hpp"
@@ -31,13 +32,8 @@ float refractionEnergy(const SimulationParameters& p) {
 
 bool findTruthPlanes(const std::string& parametersPath, const std::string& override,
                      std::string& folder, std::string& error) {
-    std::ostringstream messages;
-    std::istringstream noInput;
-    Console console{messages, noInput};
     SimulationParameters p;
-    p.readFile(parametersPath, console);
-    if (!p.parameterFileLoaded) {
-        error = "cannot use parameter file " + parametersPath;
+    if (!loadParameterFile(parametersPath, p, error)) {
         return false;
     }
     folder = override.empty() ? p.extensions.planeFolder : override;
@@ -45,15 +41,13 @@ bool findTruthPlanes(const std::string& parametersPath, const std::string& overr
     const PlaneRecord wanted =
         makePlaneRecord(effectiveDeflectionModel(p.extensions), refractionEnergy(p), p.sampleFile);
     RecordDifference difference;
-    switch (checkPlaneRecord(recordPath, wanted, difference)) {
-        case RecordCheck::kMatches:
-        case RecordCheck::kAbsent:
-            return true;
-        case RecordCheck::kUnreadable:
-            error = "cannot read " + recordPath;
-            return false;
-        case RecordCheck::kDiffers:
-            break;
+    const RecordCheck check = checkPlaneRecord(recordPath, wanted, difference);
+    if (recordAccepted(check)) {
+        return true;
+    }
+    if (check == RecordCheck::kUnreadable) {
+        error = "cannot read " + recordPath;
+        return false;
     }
     error = "the planes (" + recordPath + ") were made with " + difference.key + " = " +
             difference.recorded + ", but " + parametersPath + " has " + difference.key + " = " +
