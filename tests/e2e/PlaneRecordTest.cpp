@@ -72,41 +72,28 @@ TEST(PlaneRecords, ModesFourAndFiveRefuseMapsAndPlanesOfOtherSettingsNamingBothV
     ASSERT_EQ(runInFolder(dir, "params.txt Final").status, 0);
     const auto before = folderSnapshot(dir);
 
+    // Runs the file in the folder and expects it refused with status and message.
+    const auto expectRefused = [&](int status, const std::string& message) {
+        const ShellRun run = runInFolder(dir, "params.txt Final");
+        EXPECT_EQ(run.status, status % 256) << message;
+        EXPECT_NE(run.console.find(message), std::string::npos) << run.console;
+    };
     writeParameters(dir, 4, "");
-    ShellRun run = runInFolder(dir, "params.txt Final");
-    EXPECT_EQ(run.status, 974 % 256);
-    EXPECT_NE(run.console.find("ERROR: The volume maps (Z-PRE.record) were made with "
-                               "deflectionModel = phase; this run has deflectionModel = "
-                               "interface. Make them again in run mode 3, or give planeFolder "
-                               "the folder of maps made for this run.\n"),
-              std::string::npos)
-        << run.console;
-
+    expectRefused(974,
+                  "ERROR: The volume maps (Z-PRE.record) were made with deflectionModel = phase; "
+                  "this run has deflectionModel = interface. Make them again in run mode 3, or "
+                  "give planeFolder the folder of maps made for this run.\n");
     writeParameters(dir, 5, "deflectionModel = interface\n");
-    run = runInFolder(dir, "params.txt Final");
-    EXPECT_EQ(run.status, 973 % 256);
-    EXPECT_NE(run.console.find("ERROR: The planes (Z-PRE.pca.record) were made with "
-                               "deflectionModel = phase; this run has deflectionModel = "
-                               "interface. Make them again in run mode 3 or 4, or give "
-                               "planeFolder the folder of planes made for this run.\n"),
-              std::string::npos)
-        << run.console;
-
-    // Another energy, then another sample of another size.
+    expectRefused(973,
+                  "ERROR: The planes (Z-PRE.pca.record) were made with deflectionModel = phase; "
+                  "this run has deflectionModel = interface. Make them again in run mode 3 or "
+                  "4, or give planeFolder the folder of planes made for this run.\n");
+    // Another energy, then another sample.
     writeParameters(dir, 5, "deflectionModel = phase\n", {{43, "40"}});
-    run = runInFolder(dir, "params.txt Final");
-    EXPECT_EQ(run.status, 973 % 256);
-    EXPECT_NE(run.console.find("made with sampleEnergy = 100; this run has sampleEnergy = 40."),
-              std::string::npos)
-        << run.console;
+    expectRefused(973, "made with sampleEnergy = 100; this run has sampleEnergy = 40.");
     testing::writeValues(dir.file("Other.bin"), testing::opaqueSample());
     writeParameters(dir, 4, "deflectionModel = phase\n", {{17, "./Other.bin"}});
-    run = runInFolder(dir, "params.txt Final");
-    EXPECT_EQ(run.status, 974 % 256);
-    EXPECT_NE(run.console.find("made with sampleFile = Sample.bin; this run has sampleFile = "
-                               "Other.bin."),
-              std::string::npos)
-        << run.console;
+    expectRefused(974, "made with sampleFile = Sample.bin; this run has sampleFile = Other.bin.");
     writeParameters(dir, 5, "deflectionModel = phase\n");
     EXPECT_EQ(runInFolder(dir, "params.txt Final").status, 0);
 
