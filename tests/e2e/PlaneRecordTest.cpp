@@ -183,6 +183,10 @@ TEST(PlaneFolder, AWriterRefusesAFolderAnotherLiveProcessIsWriting) {
     // Once the holder has finished, the folder is free again.
     EXPECT_FALSE(fs::exists(dir.file("Z-PRE.lock")));
     EXPECT_EQ(runInFolder(dir, "params.txt Final").status, 0);
+    // The file a killed holder left names a process but is locked by none: no stale lock.
+    writeText(dir.file("Z-PRE.lock"), "999999\n");
+    EXPECT_EQ(runInFolder(dir, "params.txt Final").status, 0);
+    EXPECT_FALSE(fs::exists(dir.file("Z-PRE.lock")));
 }
 
 }  // namespace
