@@ -3,6 +3,7 @@
 #include <charconv>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <system_error>
 
@@ -90,12 +91,14 @@ RecordCheck checkPlaneRecord(const std::string& path, const PlaneRecord& wanted,
         return RecordCheck::kAbsent;
     }
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (!in.is_open() || in.bad()) {
+    if (!fs::is_regular_file(path, error) || !in.is_open()) {
         return RecordCheck::kUnreadable;
     }
-    const PlaneRecord made = parsePlaneRecord(text.str());
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        return RecordCheck::kUnreadable;
+    }
+    const PlaneRecord made = parsePlaneRecord(text);
     for (const auto& [key, value] : wanted.entries) {
         const std::string recorded = made.valueOf(key);
         if (recorded != value) {

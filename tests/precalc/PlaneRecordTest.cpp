@@ -61,6 +61,13 @@ TEST(PlaneRecord, CheckFindsAbsentMatchingAndTheFirstDifference) {
     EXPECT_EQ(difference.key, "sampleFile");
     EXPECT_EQ(difference.recorded, "(none)");
     EXPECT_EQ(difference.wanted, "s.bin");
+    // An empty record names nothing; a folder under the name cannot be read.
+    testing::writeText("Z-PRE.pca.record", "");
+    EXPECT_EQ(checkPlaneRecord("Z-PRE.pca.record", wanted, difference), RecordCheck::kDiffers);
+    EXPECT_EQ(difference.key, "deflectionModel");
+    std::filesystem::remove("Z-PRE.pca.record");
+    std::filesystem::create_directory("Z-PRE.pca.record");
+    EXPECT_EQ(checkPlaneRecord("Z-PRE.pca.record", wanted, difference), RecordCheck::kUnreadable);
 }
 
 }  // namespace
