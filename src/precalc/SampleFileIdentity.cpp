@@ -17,6 +17,7 @@ std::string mapFileSameAsSample(const std::string& samplePath, int runMode,
     if (runMode == 3 || runMode == 4) {
         const std::vector<std::string> planes = planeSetNames();
         written.insert(written.end(), planes.begin(), planes.end());
+        written.emplace_back(kPlaneFolderLockName);  // written and removed by the writer lock
     }
     struct stat sample {};
     if (written.empty() || ::stat(samplePath.c_str(), &sample) != 0) {
