@@ -213,10 +213,13 @@ TEST(PhaseModelTest, SphereTurnsRaysOutwardUnderBothModels) {
         const PhasePlanes planes =
             runPhantom(Grid{40, 40, 40}, {"--sphere", "19.5,19.5,19.5,12,1"}, model);
         double outward = 0.0;
-        for (int x = 0; x < 40; ++x) {
-            outward += (x < 20 ? -1.0 : 1.0) * planes.lrAt(x, 20);
+        double upward = 0.0;  // along y, through the central column
+        for (int i = 0; i < 40; ++i) {
+            outward += (i < 20 ? -1.0 : 1.0) * planes.lrAt(i, 20);
+            upward += (i < 20 ? -1.0 : 1.0) * planes.ud[static_cast<std::size_t>(i * 40 + 20)];
         }
         EXPECT_GT(outward, 0.0) << model;
+        EXPECT_GT(upward, 0.0) << model;
     }
 }
 
