@@ -14,8 +14,9 @@
 #      empty volume of the same size (the flat field's "sample"); conesim-mask the grating.
 #   2. conesim-sweep moves the analyser strip (detectorLrOffset) across the beamlets, once
 #      with the empty volume (flat field) and once with the sample.
-#   3. conesim-retrieve --truth maps the sample planes that the sample sweep computed onto
-#      the detector (at the beamlets, a quarter pixel right of each pixel's centre).
+#   3. conesim-retrieve --truth maps the sample planes that the sample sweep computed (in
+#      sample/planes, the sweep's own plane folder) onto the detector (at the beamlets, a
+#      quarter pixel right of each pixel's centre).
 #   4. conesim-retrieve fits the illumination curves and writes the retrieved images.
 #   5. conesim-retrieve --compare prints the two figures and fails when the refraction
 #      correlation is below 0.9 or the transmission's median relative error above 3 %.
@@ -113,7 +114,7 @@ quiet sample.log "$sweep_tool" sample.txt --set "$sweep" -o sample --seed 1001 -
 end
 
 begin "Truth of the sample planes"
-quiet truth.log "$retrieve_tool" --truth sample.txt -o truth --at 0.25,0
+quiet truth.log "$retrieve_tool" --truth sample.txt --planes sample/planes -o truth --at 0.25,0
 end
 begin "Retrieval"
 quiet retrieve.log "$retrieve_tool" flat sample -o retrieved

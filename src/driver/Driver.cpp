@@ -1,7 +1,9 @@
 #include "driver/Driver.hpp"
 
+#include <filesystem>
 #include <new>
 #include <optional>
+#include <system_error>
 
 #include "driver/AnswerSource.hpp"
 #include "driver/Banner.hpp"
@@ -20,6 +22,12 @@
 
 namespace conesim {
 namespace {
+
+// The folder of the map and plane files: "." (the working folder) always exists.
+bool planeFolderExists(const std::string& folder) {
+    std::error_code error;
+    return folder.empty() || std::filesystem::is_directory(folder, error);
+}
 
 std::int64_t squared(std::uint32_t size) {
     return std::int64_t{size} * std::int64_t{size};
@@ -56,8 +64,15 @@ int runSimulation(const std::vector<std::string>& args, const CommandLine& line,
                                    std::to_string(p.sampleDimZ) + ".");
         return kExitSampleFile;
     }
-    if (!sampleIsApartFromMapFiles(p.sampleFile, p.runMode, console)) {
+    if (!sampleIsApartFromMapFiles(p.sampleFile, p.runMode, console, p.extensions.planeFolder,
+                                   effectiveDeflectionModel(p.extensions))) {
         return kExitSampleFile;
+    }
+    if (!planeFolderExists(p.extensions.planeFolder)) {
+        writeLine(console.out, "ERROR: The plane folder " + p.extensions.planeFolder +
+                                   " (planeFolder) does not exist or is not a folder; create it "
+                                   "or name another.");
+        return kExitPlaneFolderMissing;
     }
     writeLine(console.out, "Sample loaded/size-verified-as okay.");
     readRunMask("Post-sample", p.postMaskImageFile, postMask, squared(p.postMaskSize),

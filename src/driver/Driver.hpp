@@ -22,6 +22,7 @@ inline constexpr int kExitUsageOrFault = 12;
 inline constexpr int kExitRunLogUnavailable = 13;
 inline constexpr int kExitOutputIncomplete = 14;
 inline constexpr int kExitNoFreeRunNumber = 15;
+inline constexpr int kExitPlaneFolderMissing = 16;
 inline constexpr int kExitSampleFile = 32;
 
 // Everything the lifecycle takes from its surroundings, so that a whole run can be driven

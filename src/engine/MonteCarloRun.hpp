@@ -15,6 +15,12 @@ inline constexpr int kRunOk = 0;
 inline constexpr int kRunSpectrumFailed = 978;
 inline constexpr int kRunPlaneFilesMissing = 971;
 inline constexpr int kRunMapFilesMissing = 972;
+// Run modes 3 and 4: another live process is writing maps and planes in the plane folder.
+inline constexpr int kRunPlaneFolderBusy = 970;
+// Run mode 5: the planes' record says they were made under other settings than the run's.
+inline constexpr int kRunPlaneRecordDiffers = 973;
+// Run mode 4: the volume maps' record says they were made under other settings.
+inline constexpr int kRunMapRecordDiffers = 974;
 inline constexpr int kRunNoDetectorHits = 977;
 // Another process of a run spread over several processes failed; its message says why.
 inline constexpr int kRunProcessFailed = 980;

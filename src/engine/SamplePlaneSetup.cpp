@@ -7,12 +7,14 @@
 #include <system_error>
 
 #include "engine/MonteCarloRun.hpp"
+#include "engine/PlaneSetChecks.hpp"
 #include "precalc/Collapse.hpp"
 #include "precalc/InterfaceAngleMaps.hpp"
 #include "precalc/MapFileErrors.hpp"
 #include "precalc/MapFileHeaders.hpp"
 #include "precalc/MapNames.hpp"
 #include "precalc/PendingMapFiles.hpp"
+#include "precalc/PhaseDeflection.hpp"
 #include "precalc/RefractiveIndexMap.hpp"
 
 namespace conesim {
@@ -83,7 +85,12 @@ VoxelSizes voxelSizesOf(const SimulationParameters& parameters) {
     return VoxelSizes{parameters.sampleScaleX, parameters.sampleScaleY, parameters.sampleScaleZ};
 }
 
-// Mode 3: the refractive index map, the two interface angle maps and their headers.
+bool phaseModel(const SimulationParameters& parameters) {
+    return effectiveDeflectionModel(parameters.extensions) == DeflectionModel::kPhase;
+}
+
+// Mode 3: the refractive index map, the two interface angle maps (interface model only)
+// and their headers.
 int makeVolumeMaps(const SampleVolume& sample, const SimulationParameters& parameters,
                    RunContext& context, const PendingMapFiles& files, MapNames& names) {
     report(context.console, context.log, "Calculating refractive index map.");
@@ -92,6 +99,10 @@ int makeVolumeMaps(const SampleVolume& sample, const SimulationParameters& param
                                          parameters.sampleEnergy, context.stopSignal, &files);
     if (status != kPrecalcOk) {
         return status;
+    }
+    if (phaseModel(parameters)) {
+        return writeVolumeMapHeaders(sample, voxelSizesOf(parameters), context.console, context.log,
+                                     &files, false);
     }
     report(context.console, context.log, "Calculating sample interface map.");
     status = buildInterfaceAngleMaps(sample, names, context.console, context.log,
@@ -105,14 +116,15 @@ int makeVolumeMaps(const SampleVolume& sample, const SimulationParameters& param
                                  &files);
 }
 
-// Modes 3 and 4: the three planes from the volume maps, with previews and headers.
-int collapsePlanes(const SampleVolume& sample, const SimulationParameters& parameters,
-                   RunContext& context, const MapNames& names, const PendingMapFiles& files,
-                   SamplePlanes& planes) {
-    if (!allOpen(files.pathOf(names[0]), files.pathOf(names[1]), files.pathOf(names[2]))) {
-        report(context.console, context.log,
-               "ERROR: Could not find files: Z_ref-PRE,Z_iLR-PRE or Z_iUD-PRE check directory");
-        return kRunMapFilesMissing;
+// The two deflection planes: Snell's law at the interface angles, or the phase model's
+// derivative of the projected refractive index map.
+int collapseDeflection(const SampleVolume& sample, const SimulationParameters& parameters,
+                       RunContext& context, const MapNames& names, const PendingMapFiles& files,
+                       SamplePlanes& planes) {
+    if (phaseModel(parameters)) {
+        return collapsePhaseMaps(context.console, context.log, names[0], sample.dimX, sample.dimY,
+                                 sample.dimZ, voxelSizesOf(parameters), planes.lr, planes.ud,
+                                 context.stopSignal, &files);
     }
     report(context.console, context.log, "Collapsing LR interface map.");
     int status =
@@ -122,8 +134,23 @@ int collapsePlanes(const SampleVolume& sample, const SimulationParameters& param
         return status;
     }
     report(context.console, context.log, "Collapsing UD interface map.");
-    status = collapseInterfaceMap(context.console, context.log, names[2], names[0], sample.dimX,
-                                  sample.dimY, sample.dimZ, planes.ud, context.stopSignal, &files);
+    return collapseInterfaceMap(context.console, context.log, names[2], names[0], sample.dimX,
+                                sample.dimY, sample.dimZ, planes.ud, context.stopSignal, &files);
+}
+
+// Modes 3 and 4: the three planes from the volume maps, with previews and headers.
+int collapsePlanes(const SampleVolume& sample, const SimulationParameters& parameters,
+                   RunContext& context, const MapNames& names, const PendingMapFiles& files,
+                   SamplePlanes& planes) {
+    // The phase model reads the refractive index map alone.
+    const std::string& lrMap = phaseModel(parameters) ? names[0] : names[1];
+    const std::string& udMap = phaseModel(parameters) ? names[0] : names[2];
+    if (!allOpen(files.pathOf(names[0]), files.pathOf(lrMap), files.pathOf(udMap))) {
+        report(context.console, context.log,
+               "ERROR: Could not find files: Z_ref-PRE,Z_iLR-PRE or Z_iUD-PRE check directory");
+        return kRunMapFilesMissing;
+    }
+    int status = collapseDeflection(sample, parameters, context, names, files, planes);
     if (status != kPrecalcOk) {
         return status;
     }
@@ -144,7 +171,7 @@ int precalculate(const SampleVolume& sample, const SimulationParameters& paramet
     MapNames names{kRefractiveIndexMapName, kLrAngleMapName, kUdAngleMapName};
     std::vector<std::vector<std::string>> sets;
     if (parameters.runMode == 3) {
-        sets.push_back(volumeMapSetNames());
+        sets.push_back(volumeMapSetNames(effectiveDeflectionModel(parameters.extensions)));
     }
     sets.push_back(planeSetNames());
     for (const std::vector<std::string>& set : sets) {
@@ -163,6 +190,10 @@ int precalculate(const SampleVolume& sample, const SimulationParameters& paramet
     if (stopRequested(context.stopSignal)) {
         return kPrecalcStopped;
     }
+    const int recorded = writeRecords(parameters, sample, context, files);
+    if (recorded != kPrecalcOk) {
+        return recorded;
+    }
     std::string failedName;
     if (!files.publish(sets, failedName)) {
         reportWriteFailure(context.console, context.log, failedName, files.pathOf(failedName));
@@ -178,10 +209,14 @@ int precalculate(const SampleVolume& sample, const SimulationParameters& paramet
 
 }  // namespace
 
-int readCollapsedPlanes(const SampleVolume& sample, RunContext& context, SamplePlanes& planes) {
-    const std::string attenuationName = std::string(kRefractiveIndexMapName) + kPlaneSuffix;
-    const std::string lrName = std::string(kLrAngleMapName) + kPlaneSuffix;
-    const std::string udName = std::string(kUdAngleMapName) + kPlaneSuffix;
+int readCollapsedPlanes(const SampleVolume& sample, RunContext& context, SamplePlanes& planes,
+                        const std::string& planeFolder) {
+    const auto planePath = [&](const char* map) {
+        return inPlaneFolder(planeFolder, std::string(map) + kPlaneSuffix);
+    };
+    const std::string attenuationName = planePath(kRefractiveIndexMapName);
+    const std::string lrName = planePath(kLrAngleMapName);
+    const std::string udName = planePath(kUdAngleMapName);
     if (!allOpen(attenuationName, lrName, udName)) {
         report(context.console, context.log,
                "ERROR: Could not find files: Z_ref-PRE.pca or Z_iLR-PRE.pca or Z_iUD-PRE.pca "
@@ -197,11 +232,31 @@ int readCollapsedPlanes(const SampleVolume& sample, RunContext& context, SampleP
 
 int prepareSamplePlanes(const SampleVolume& sample, const SimulationParameters& parameters,
                         RunContext& context, SamplePlanes& planes) {
+    const std::string& folder = parameters.extensions.planeFolder;
+    const PlaneRecord wanted = recordOf(parameters, sample);
     if (parameters.runMode == 5) {
-        return readCollapsedPlanes(sample, context, planes);
+        if (!recordAgrees(inPlaneFolder(folder, kPlaneRecordName), wanted, "planes",
+                          "Make them again in run mode 3 or 4, or give planeFolder the folder "
+                          "of planes made for this run.",
+                          context)) {
+            return kRunPlaneRecordDiffers;
+        }
+        return readCollapsedPlanes(sample, context, planes, folder);
+    }
+    PlaneFolderLock lock;
+    if (!holdPlaneFolder(lock, folder, context)) {
+        return kRunPlaneFolderBusy;
+    }
+    if (parameters.runMode == 4 &&
+        !recordAgrees(inPlaneFolder(folder, kVolumeMapRecordName), wanted, "volume maps",
+                      "Make them again in run mode 3, or give planeFolder the folder of maps "
+                      "made for this run.",
+                      context)) {
+        return kRunMapRecordDiffers;
     }
     // Whatever this run leaves unpublished is removed when files goes out of scope.
     PendingMapFiles files;
+    files.setFolder(folder);
     const int status = precalculate(sample, parameters, context, files, planes);
     if (status == kPrecalcStopped) {
         reportPrecalcStopped(context.console, context.log);

@@ -12,6 +12,13 @@ enum class PhotonEnergyMode {
     kSpectrum,  //!< each photon draws its energy from the spectrum's list ("spectrum")
 };
 
+// How the precalculation turns the sample into deflection planes.
+enum class DeflectionModel {
+    kAuto,       //!< chosen from how the sample is given ("auto"); see effectiveDeflectionModel
+    kInterface,  //!< Snell's law at fitted interface angles ("interface")
+    kPhase,      //!< lateral derivative of the projected refractive-index decrement ("phase")
+};
+
 struct ExtensionSettings {
     double focalSpotFwhmX =
         0.0;  //!< focal spot full width at half maximum along x (length units); 0 = point source
@@ -28,7 +35,18 @@ struct ExtensionSettings {
     std::string detectorMaterial;    //!< the detector's absorbing layer, "COMPOUND:DENSITY"
     double detectorThickness = 0.0;  //!< its thickness (length units)
     bool spectrumWeights = false;    //!< the spectrum file holds ENERGY WEIGHT pairs
-    bool given = false;              //!< true when the file held at least one extension setting
+    DeflectionModel deflectionModel = DeflectionModel::kAuto;  //!< "auto", "interface" or "phase"
+    std::string planeFolder = ".";  //!< folder of the map, plane and record files
+    bool given = false;             //!< true when the file held at least one extension setting
 };
+
+// The model a run uses. A sample given as a voxel file of values refracts through the
+// interface model unless phase is asked for; auto is decided here alone.
+inline DeflectionModel effectiveDeflectionModel(const ExtensionSettings& settings) {
+    if (settings.deflectionModel == DeflectionModel::kAuto) {
+        return DeflectionModel::kInterface;
+    }
+    return settings.deflectionModel;
+}
 
 }  // namespace conesim

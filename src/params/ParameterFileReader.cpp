@@ -3,6 +3,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "input/XrayMaterial.hpp"
@@ -23,8 +24,18 @@ bool assignExtension(const ParameterInfo& info, const std::string& value,
         const std::span<const std::string_view> words = parameterWords(info);
         for (std::size_t i = 0; i < words.size(); ++i) {
             if (value == words[i]) {
-                extensions.*std::get<PhotonEnergyMode ExtensionSettings::*>(info.field) =
-                    static_cast<PhotonEnergyMode>(i);
+                std::visit(
+                    [&](auto member) {
+                        using Member = decltype(member);
+                        if constexpr (std::is_same_v<Member,
+                                                     PhotonEnergyMode ExtensionSettings::*>) {
+                            extensions.*member = static_cast<PhotonEnergyMode>(i);
+                        } else if constexpr (std::is_same_v<Member,
+                                                            DeflectionModel ExtensionSettings::*>) {
+                            extensions.*member = static_cast<DeflectionModel>(i);
+                        }
+                    },
+                    info.field);
                 return true;
             }
         }

@@ -147,8 +147,9 @@ constexpr std::array<ParameterInfo, 48> kPositional = {{
 }};
 
 constexpr std::array<std::string_view, 2> kEnergyWords = {"mean", "spectrum"};
+constexpr std::array<std::string_view, 3> kDeflectionWords = {"auto", "interface", "phase"};
 
-constexpr std::array<ParameterInfo, 13> kExtensions = {{
+constexpr std::array<ParameterInfo, 15> kExtensions = {{
     {0, "focalSpotFwhmX", ParameterKind::kReal, "length",
      "focal spot full width at half maximum along x; 0: a point source", "0 to 1000", 0, "0", "0.3",
      false, &ExtensionSettings::focalSpotFwhmX, 0.0, 1000.0},
@@ -162,6 +163,14 @@ constexpr std::array<ParameterInfo, 13> kExtensions = {{
     {0, "detectorBlurSigma", ParameterKind::kReal, "detector pixels",
      "standard deviation of a Gaussian blur of the detector, in detector pixels; 0: no blur",
      "0 to 100", 0, "0", "0.5", false, &ExtensionSettings::detectorBlurSigma, 0.0, 100.0},
+    {0, "deflectionModel", ParameterKind::kWord, "",
+     "interface: Snell's law at fitted interface angles; phase: lateral derivative of the "
+     "projected refractive-index decrement; auto: interface",
+     "auto, interface or phase", 0, "auto", "phase", true, &ExtensionSettings::deflectionModel},
+    {0, "planeFolder", ParameterKind::kText, "path",
+     "folder where modes 3 and 4 write and modes 4 and 5 read the map, plane and record files; "
+     "must exist",
+     "", 0, ".", ".", false, &ExtensionSettings::planeFolder},
     {0, "lengthUnitMm", ParameterKind::kReal, "mm",
      "millimetres per length unit; needed by every material setting; 0: not given", "0 to 1000000",
      0, "0", "0.1", true, &ExtensionSettings::lengthUnitMm, 0.0, 1e6},
@@ -236,6 +245,9 @@ std::span<const std::string_view> parameterWords(const ParameterInfo& info) {
     if (std::holds_alternative<PhotonEnergyMode ExtensionSettings::*>(info.field)) {
         return kEnergyWords;
     }
+    if (std::holds_alternative<DeflectionModel ExtensionSettings::*>(info.field)) {
+        return kDeflectionWords;
+    }
     return {};
 }
 
@@ -250,10 +262,12 @@ std::string fieldText(const SimulationParameters& parameters, const ParameterInf
                 return parameters.*member ? "1" : "0";
             } else if constexpr (std::is_same_v<Member, PhotonEnergyMode ExtensionSettings::*>) {
                 return std::string(kEnergyWords[static_cast<std::size_t>(extensions.*member)]);
-            } else if constexpr (std::is_same_v<Member, double ExtensionSettings::*>) {
-                return streamText(extensions.*member);
+            } else if constexpr (std::is_same_v<Member, DeflectionModel ExtensionSettings::*>) {
+                return std::string(deflectionModelWord(extensions.*member));
             } else if constexpr (std::is_same_v<Member, std::string ExtensionSettings::*>) {
                 return extensions.*member;
+            } else if constexpr (std::is_same_v<Member, double ExtensionSettings::*>) {
+                return streamText(extensions.*member);
             } else if constexpr (std::is_same_v<Member, bool ExtensionSettings::*>) {
                 return extensions.*member ? "1" : "0";
             } else {
@@ -261,6 +275,10 @@ std::string fieldText(const SimulationParameters& parameters, const ParameterInf
             }
         },
         info.field);
+}
+
+std::string_view deflectionModelWord(DeflectionModel model) {
+    return kDeflectionWords[static_cast<std::size_t>(model)];
 }
 
 }  // namespace conesim

@@ -33,7 +33,8 @@ using ParameterField =
     std::variant<std::int32_t SimulationParameters::*, std::uint32_t SimulationParameters::*,
                  float SimulationParameters::*, bool SimulationParameters::*,
                  std::string SimulationParameters::*, double ExtensionSettings::*,
-                 PhotonEnergyMode ExtensionSettings::*, std::string ExtensionSettings::*,
+                 PhotonEnergyMode ExtensionSettings::*, DeflectionModel ExtensionSettings::*,
+                 std::string ExtensionSettings::*,
                  bool ExtensionSettings::*>;
 
 // Whether a field is a member of the extension settings rather than of the record itself.
@@ -80,5 +81,8 @@ std::span<const std::string_view> parameterWords(const ParameterInfo& info);
 // The field's value in the record as text: integers in decimal, reals as a default-formatted
 // stream writes them (six significant digits), flags 0 or 1, words as written in a file.
 std::string fieldText(const SimulationParameters& parameters, const ParameterInfo& info);
+
+// The word of a deflection model as a parameter file writes it ("auto", "interface", "phase").
+std::string_view deflectionModelWord(DeflectionModel model);
 
 }  // namespace conesim

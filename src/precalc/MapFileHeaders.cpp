@@ -31,8 +31,11 @@ bool writeHeader(const std::string& rawName, const MetaImageLayout& layout, Cons
 }
 
 int writeHeaders(const MetaImageLayout& layout, const char* suffix, Console& console,
-                 std::ostream& log, const PendingMapFiles* files) {
+                 std::ostream& log, const PendingMapFiles* files, bool angleMaps = true) {
     for (const char* map : {kRefractiveIndexMapName, kLrAngleMapName, kUdAngleMapName}) {
+        if (!angleMaps && map != kRefractiveIndexMapName) {
+            continue;
+        }
         if (!writeHeader(std::string(map) + suffix, layout, console, log, files)) {
             return kMapWriteFailed;
         }
@@ -43,12 +46,12 @@ int writeHeaders(const MetaImageLayout& layout, const char* suffix, Console& con
 }  // namespace
 
 int writeVolumeMapHeaders(const SampleVolume& sample, VoxelSizes voxelSizes, Console& console,
-                          std::ostream& log, const PendingMapFiles* files) {
+                          std::ostream& log, const PendingMapFiles* files, bool angleMaps) {
     MetaImageLayout layout;
     layout.dimensions = {sample.dimX, sample.dimY, sample.dimZ};
     layout.spacing = {voxelSizes.x, voxelSizes.y, voxelSizes.z};
     layout.type = MetaElementType::kFloat32;
-    return writeHeaders(layout, "", console, log, files);
+    return writeHeaders(layout, "", console, log, files, angleMaps);
 }
 
 int writePlaneHeaders(const SampleVolume& sample, VoxelSizes voxelSizes, Console& console,

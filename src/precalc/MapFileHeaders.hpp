@@ -13,11 +13,13 @@
 
 namespace conesim {
 
-// The headers of the three volume maps: 4-byte floats, dimX x dimY x dimZ, spacing x y z.
-// Written where files places them. Returns kPrecalcOk, or kMapWriteFailed after
-// "ERROR: Cannot write file <header>." on the console and in the log.
+// The headers of the volume maps: 4-byte floats, dimX x dimY x dimZ, spacing x y z; all
+// three, or with angleMaps false that of the refractive index map alone. Written where
+// files places them. Returns kPrecalcOk, or kMapWriteFailed after "ERROR: Cannot write
+// file <header>." on the console and in the log.
 int writeVolumeMapHeaders(const SampleVolume& sample, VoxelSizes voxelSizes, Console& console,
-                          std::ostream& log, const PendingMapFiles* files = nullptr);
+                          std::ostream& log, const PendingMapFiles* files = nullptr,
+                          bool angleMaps = true);
 
 // The headers of the three planes: 8-byte doubles, dimX x dimY, spacing x y. Same results.
 int writePlaneHeaders(const SampleVolume& sample, VoxelSizes voxelSizes, Console& console,

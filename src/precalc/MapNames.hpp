@@ -3,8 +3,11 @@
 #pragma once
 
 #include <array>
+#include <filesystem>
 #include <string>
 #include <vector>
+
+#include "params/ExtensionSettings.hpp"
 
 namespace conesim {
 
@@ -20,20 +23,44 @@ inline constexpr const char* kPlaneSuffix = ".pca";
 inline constexpr const char* kPreviewSuffix = ".pgm";
 inline constexpr const char* kHeaderSuffix = ".mhd";
 
-// The volume map set of run mode 3: the three maps, then their headers.
-inline std::vector<std::string> volumeMapSetNames() {
+// How the volume maps and how the planes beside them were made (deflection model, energy,
+// sample), published with each set, and the lock file of the folder's writers.
+inline constexpr const char* kVolumeMapRecordName = "Z-PRE.record";
+inline constexpr const char* kPlaneRecordName = "Z-PRE.pca.record";
+inline constexpr const char* kPlaneFolderLockName = "Z-PRE.lock";
+
+// Where a map or plane file of the given name lies in the plane folder: the name itself
+// for the working folder ("." or empty).
+inline std::string inPlaneFolder(const std::string& folder, const std::string& name) {
+    if (folder.empty() || folder == ".") {
+        return name;
+    }
+    return (std::filesystem::path(folder) / name).string();
+}
+
+// The volume map set of run mode 3: the maps, their headers, then the record. The phase
+// model needs only the refractive index map; the interface model adds the two interface
+// angle maps.
+inline std::vector<std::string> volumeMapSetNames(
+    DeflectionModel model = DeflectionModel::kInterface) {
+    std::vector<const char*> maps{kRefractiveIndexMapName};
+    if (model != DeflectionModel::kPhase) {
+        maps.push_back(kLrAngleMapName);
+        maps.push_back(kUdAngleMapName);
+    }
     std::vector<std::string> names;
-    for (const char* map : {kRefractiveIndexMapName, kLrAngleMapName, kUdAngleMapName}) {
+    for (const char* map : maps) {
         names.emplace_back(map);
     }
-    for (const char* map : {kRefractiveIndexMapName, kLrAngleMapName, kUdAngleMapName}) {
+    for (const char* map : maps) {
         names.push_back(std::string(map) + kHeaderSuffix);
     }
+    names.emplace_back(kVolumeMapRecordName);
     return names;
 }
 
-// The plane set of run modes 3 and 4: the three planes, the two previews, then the planes'
-// headers.
+// The plane set of run modes 3 and 4: the three planes, the two previews, the planes'
+// headers, then the record.
 inline std::vector<std::string> planeSetNames() {
     std::vector<std::string> names;
     for (const char* map : {kRefractiveIndexMapName, kLrAngleMapName, kUdAngleMapName}) {
@@ -45,6 +72,7 @@ inline std::vector<std::string> planeSetNames() {
     for (const char* map : {kRefractiveIndexMapName, kLrAngleMapName, kUdAngleMapName}) {
         names.push_back(std::string(map) + kPlaneSuffix + kHeaderSuffix);
     }
+    names.emplace_back(kPlaneRecordName);
     return names;
 }
 

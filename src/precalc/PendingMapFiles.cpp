@@ -8,6 +8,8 @@
 #include <system_error>
 #include <utility>
 
+#include "precalc/MapNames.hpp"
+
 namespace conesim {
 namespace {
 
@@ -71,8 +73,12 @@ bool PendingMapFiles::isPending(const std::string& name) const {
     return std::find(pending_.begin(), pending_.end(), name) != pending_.end();
 }
 
+std::string PendingMapFiles::placed(const std::string& name) const {
+    return inPlaneFolder(folder_, name);
+}
+
 std::string PendingMapFiles::pathOf(const std::string& name) const {
-    return isPending(name) ? name + suffix_ : name;
+    return isPending(name) ? placed(name) + suffix_ : placed(name);
 }
 
 bool PendingMapFiles::publish(const std::vector<std::vector<std::string>>& sets,
@@ -80,7 +86,7 @@ bool PendingMapFiles::publish(const std::vector<std::vector<std::string>>& sets,
     // A file cannot replace a folder: found before anything moves, no set is touched.
     for (const std::vector<std::string>& set : sets) {
         for (const std::string& name : set) {
-            if (isFolder(name)) {
+            if (isFolder(placed(name))) {
                 failedName = name;
                 return false;
             }
@@ -94,11 +100,11 @@ bool PendingMapFiles::publish(const std::vector<std::vector<std::string>>& sets,
                 continue;  // not made by this run: nothing to move
             }
             std::error_code error;
-            fs::rename(name + suffix_, name, error);
+            fs::rename(placed(name) + suffix_, placed(name), error);
             if (error) {
                 failedName = name;
                 for (const std::string& member : set) {
-                    removeUnlessFolder(member);
+                    removeUnlessFolder(placed(member));
                 }
                 return false;
             }
@@ -110,7 +116,7 @@ bool PendingMapFiles::publish(const std::vector<std::vector<std::string>>& sets,
 
 void PendingMapFiles::discard() {
     for (const std::string& name : pending_) {
-        removeUnlessFolder(name + suffix_);
+        removeUnlessFolder(placed(name) + suffix_);
     }
     pending_.clear();
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace conesim {
@@ -22,10 +23,17 @@ class PendingMapFiles {
     PendingMapFiles(const PendingMapFiles&) = delete;
     PendingMapFiles& operator=(const PendingMapFiles&) = delete;
 
+    // The folder in which every name lies ("." or empty: the working folder). Set before
+    // any name is added.
+    void setFolder(std::string folder) { folder_ = std::move(folder); }
+    // Where name lies once published: in the folder.
+    std::string placed(const std::string& name) const;
+
     // From now on, each of names is written and read under its temporary name.
     void add(const std::vector<std::string>& names);
     bool isPending(const std::string& name) const;
-    // Where name is written and read: its temporary name while pending, else name itself.
+    // Where name is written and read: its temporary name while pending, else where it is
+    // placed.
     std::string pathOf(const std::string& name) const;
 
     // Renames the temporary file of every name of every set into place, set after set,
@@ -42,6 +50,7 @@ class PendingMapFiles {
 
   private:
     std::string suffix_;
+    std::string folder_;
     std::vector<std::string> pending_;
 };
 

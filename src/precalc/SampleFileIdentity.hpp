@@ -5,18 +5,24 @@
 
 #include <string>
 
+#include "params/ExtensionSettings.hpp"
 #include "util/Console.hpp"
 
 namespace conesim {
 
 // The first map, plane, preview or header file that a run in runMode writes and that is the
 // same file as samplePath; empty when there is none. Mode 3 writes the volume maps and the
-// planes, mode 4 the planes; mode 5 writes none, so its answer is always empty.
-std::string mapFileSameAsSample(const std::string& samplePath, int runMode);
+// planes, mode 4 the planes; mode 5 writes none, so its answer is always empty. The files
+// are those of the deflection model, in planeFolder.
+std::string mapFileSameAsSample(const std::string& samplePath, int runMode,
+                                const std::string& planeFolder = ".",
+                                DeflectionModel model = DeflectionModel::kInterface);
 
 // False, after "ERROR: Sample file <sample> is the same file as <map>, which run mode <mode>
 // writes; copy the sample to a file of its own." on the console, when the sample is such a
 // file; the run must then end before it writes anything.
-bool sampleIsApartFromMapFiles(const std::string& samplePath, int runMode, Console& console);
+bool sampleIsApartFromMapFiles(const std::string& samplePath, int runMode, Console& console,
+                               const std::string& planeFolder = ".",
+                               DeflectionModel model = DeflectionModel::kInterface);
 
 }  // namespace conesim

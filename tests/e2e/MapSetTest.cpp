@@ -23,10 +23,12 @@ using testing::ShellRun;
 using testing::writeText;
 
 const std::vector<std::string> kMapSet = {"Z_ref-PRE",     "Z_iLR-PRE",     "Z_iUD-PRE",
-                                          "Z_ref-PRE.mhd", "Z_iLR-PRE.mhd", "Z_iUD-PRE.mhd"};
+                                          "Z_ref-PRE.mhd", "Z_iLR-PRE.mhd", "Z_iUD-PRE.mhd",
+                                          "Z-PRE.record"};
 const std::vector<std::string> kPlaneSet = {
-    "Z_ref-PRE.pca", "Z_iLR-PRE.pca",     "Z_iUD-PRE.pca",     "Z_iLR-PRE.pgm",
-    "Z_iUD-PRE.pgm", "Z_ref-PRE.pca.mhd", "Z_iLR-PRE.pca.mhd", "Z_iUD-PRE.pca.mhd"};
+    "Z_ref-PRE.pca",     "Z_iLR-PRE.pca",     "Z_iUD-PRE.pca",
+    "Z_iLR-PRE.pgm",     "Z_iUD-PRE.pgm",     "Z_ref-PRE.pca.mhd",
+    "Z_iLR-PRE.pca.mhd", "Z_iUD-PRE.pca.mhd", "Z-PRE.pca.record"};
 
 // The "key = value" lines of a MetaImage header.
 std::map<std::string, std::string> headerFields(const std::string& path) {

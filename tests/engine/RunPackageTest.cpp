@@ -17,7 +17,8 @@ TEST(RunPackage, RunComesBackExactly) {
     Console console{out, in};
     SimulationParameters p;
     p.readText(testing::parameterFileText({{3, "2.5"}, {33, "0.7"}}) +
-                   "focalSpotFwhmX = 0.3\nphotonEnergies = spectrum\n",
+                   "focalSpotFwhmX = 0.3\nphotonEnergies = spectrum\n"
+                   "deflectionModel = phase\nplaneFolder = some/planes\n",
                "params.txt", console);
     ASSERT_TRUE(p.parameterFileLoaded) << out.str();
     p.preMaskActive = false;
@@ -48,6 +49,8 @@ TEST(RunPackage, RunComesBackExactly) {
     EXPECT_EQ(q.sampleValueScale, 0.125F);
     EXPECT_FALSE(q.preMaskActive);
     EXPECT_EQ(q.extensions.photonEnergies, PhotonEnergyMode::kSpectrum);
+    EXPECT_EQ(q.extensions.deflectionModel, DeflectionModel::kPhase);
+    EXPECT_EQ(q.extensions.planeFolder, "some/planes");
     EXPECT_EQ(run.preMask, (std::vector<std::uint8_t>{1, 0, 1}));
     EXPECT_EQ(run.postMask, (std::vector<std::uint8_t>{0, 1}));
     EXPECT_EQ(run.planes.attenuation, planes.attenuation);

@@ -128,6 +128,8 @@ TEST(ExtensionSettings, SummaryListsEveryOneWhenAnyIsGiven) {
         "Extension setting focalSpotFwhmY: 0 (length units)\n"
         "Extension setting photonEnergies: mean\n"
         "Extension setting detectorBlurSigma: 0.75 (detector pixels)\n"
+        "Extension setting deflectionModel: auto\n"
+        "Extension setting planeFolder: . (path)\n"
         "Extension setting lengthUnitMm: 0 (mm)\n"
         "Extension setting sampleMaterials:  (path)\n"
         "Extension setting preMaskMaterial:  (compound:g/cm^3)\n"
@@ -161,6 +163,26 @@ TEST(ExtensionSettings, RereadingARecordForgetsEarlierSettingsAndWarnings) {
     EXPECT_TRUE(p.warnings.empty());
     EXPECT_FALSE(p.extensions.given);
     EXPECT_EQ(p.extensions.focalSpotFwhmX, 0.0);
+}
+
+TEST(ExtensionSettings, DeflectionModelAndPlaneFolderAreReadAndAutoMeansInterface) {
+    Loaded none("");
+    EXPECT_EQ(none.p.extensions.deflectionModel, DeflectionModel::kAuto);
+    EXPECT_EQ(effectiveDeflectionModel(none.p.extensions), DeflectionModel::kInterface);
+    EXPECT_EQ(none.p.extensions.planeFolder, ".");
+
+    Loaded phase("deflectionModel = phase\nplaneFolder = planes/run 1 ; a folder\n");
+    ASSERT_TRUE(phase.p.parameterFileLoaded) << phase.output;
+    EXPECT_EQ(effectiveDeflectionModel(phase.p.extensions), DeflectionModel::kPhase);
+    EXPECT_EQ(phase.p.extensions.planeFolder, "planes/run 1");
+    Loaded interface("deflectionModel = interface\n");
+    EXPECT_EQ(effectiveDeflectionModel(interface.p.extensions), DeflectionModel::kInterface);
+
+    Loaded wrong("deflectionModel = Phase\n");
+    EXPECT_FALSE(wrong.p.parameterFileLoaded);
+    EXPECT_EQ(wrong.output,
+              "Parameter file ext.txt: line 51: extension setting \"deflectionModel\" (value "
+              "\"Phase\") is not one of auto, interface, phase.\n");
 }
 
 }  // namespace

@@ -64,15 +64,16 @@ TEST(ParameterTable, SamplePlaneSettingsAreMarked) {
     // Dimensions, voxel sizes, value scale, sample file, edge search, smoothing threshold,
     // run mode, spectrum file (a sample energy of 0 takes its mean) and sample energy.
     EXPECT_EQ(marked, (std::set<int>{10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 32, 38, 43}));
-    // Of the extension settings, the materials file and the length unit that its thickness
-    // planes are measured in.
+    // Of the extension settings, the deflection model, the materials file and the length
+    // unit that its thickness planes are measured in.
     std::set<std::string_view> extensions;
     for (const ParameterInfo& info : extensionTable()) {
         if (info.affectsSamplePlanes) {
             extensions.insert(info.name);
         }
     }
-    EXPECT_EQ(extensions, (std::set<std::string_view>{"lengthUnitMm", "sampleMaterials"}));
+    EXPECT_EQ(extensions, (std::set<std::string_view>{"deflectionModel", "lengthUnitMm",
+                                                      "sampleMaterials"}));
 }
 
 TEST(ParameterTable, EachValueLandsInTheFieldOfItsEntry) {

@@ -29,6 +29,25 @@ class PendingFolder : public ::testing::Test {
     WorkingDirectory cwd{dir.path()};
 };
 
+TEST_F(PendingFolder, NamesLieInThePlaneFolderAndArePublishedThere) {
+    fs::create_directory("planes");
+    PendingMapFiles files;
+    files.setFolder("planes");
+    files.add({"Z_ref-PRE.pca"});
+    const std::string suffix = ".partial-" + std::to_string(::getpid());
+    EXPECT_EQ(files.pathOf("Z_ref-PRE.pca"), "planes/Z_ref-PRE.pca" + suffix);
+    EXPECT_EQ(files.pathOf("Z_iLR-PRE"), "planes/Z_iLR-PRE");
+    writeText(files.pathOf("Z_ref-PRE.pca"), "new");
+    std::string failed;
+    ASSERT_TRUE(files.publish({{"Z_ref-PRE.pca"}}, failed)) << failed;
+    EXPECT_EQ(readText("planes/Z_ref-PRE.pca"), "new");
+    EXPECT_FALSE(fs::exists("Z_ref-PRE.pca"));
+    // "." is the working folder, named as before.
+    EXPECT_EQ(inPlaneFolder(".", "Z_ref-PRE"), "Z_ref-PRE");
+    EXPECT_EQ(inPlaneFolder("", "Z_ref-PRE"), "Z_ref-PRE");
+    EXPECT_EQ(inPlaneFolder("a/b", "Z_ref-PRE"), "a/b/Z_ref-PRE");
+}
+
 TEST_F(PendingFolder, PendingNamesAreWrittenUnderTheProcessSuffix) {
     PendingMapFiles files;
     files.add({"Z_ref-PRE", "Z_ref-PRE.pca"});

@@ -35,5 +35,23 @@ TEST(SampleFileIdentity, FoundAsAFileOnlyWhereTheRunModeWritesIt) {
     EXPECT_EQ(quiet.out.str(), "");
 }
 
+TEST(SampleFileIdentity, TheLockFileAndThePlaneFolderOfTheRunCount) {
+    testing::ScratchDir dir;
+    testing::WorkingDirectory cwd(dir.path());
+    testing::writeText("phantom.bin", "voxels");
+    fs::create_symlink("phantom.bin", "Z-PRE.lock");
+    EXPECT_EQ(mapFileSameAsSample("phantom.bin", 3), "Z-PRE.lock");
+    fs::remove("Z-PRE.lock");
+    fs::create_directory("planes");
+    fs::create_symlink("../phantom.bin", "planes/Z-PRE.pca.record");
+    EXPECT_EQ(mapFileSameAsSample("phantom.bin", 4, "planes"), "planes/Z-PRE.pca.record");
+    fs::remove("planes/Z-PRE.pca.record");
+    fs::create_symlink("../phantom.bin", "planes/Z_iLR-PRE");
+    EXPECT_EQ(mapFileSameAsSample("phantom.bin", 3, "planes", DeflectionModel::kInterface),
+              "planes/Z_iLR-PRE");
+    // The phase model writes no interface angle maps.
+    EXPECT_EQ(mapFileSameAsSample("phantom.bin", 3, "planes", DeflectionModel::kPhase), "");
+}
+
 }  // namespace
 }  // namespace conesim

@@ -221,5 +221,47 @@ TEST(PhantomToolTest, UnwritableOutputFailsAndLeavesNoFile) {
     EXPECT_TRUE(testing::fileNames(dir.path()).empty());
 }
 
+TEST(PhantomToolTest, SupersampledVoxelsHoldTheMeanOfTheirSubSamples) {
+    // Sub-samples of voxel x at x - 0.375, x - 0.125, x + 0.125, x + 0.375: the first box
+    // covers half of voxel 0, the second three quarters of voxel 2 and all of voxel 3, each
+    // over the background 1.
+    const Volume v = makeVolume(4, 2, 2,
+                                {"--supersample", "4", "--background", "1", "--box",
+                                 "-10,-10,-10,0,10,10,3", "--box", "1.75,-10,-10,10,10,10,5"});
+    for (int k = 0; k < 2; ++k) {
+        for (int j = 0; j < 2; ++j) {
+            EXPECT_EQ(v.at(0, j, k), 2.0F);
+            EXPECT_EQ(v.at(1, j, k), 1.0F);
+            EXPECT_EQ(v.at(2, j, k), 4.0F);
+            EXPECT_EQ(v.at(3, j, k), 5.0F);
+        }
+    }
+    // A sphere's voxels add up to its volume, 4/3 pi R^3, within 0.5 %.
+    const Volume ball =
+        makeVolume(24, 24, 24, {"--supersample", "8", "--sphere", "11.5,11.5,11.5,8,1"});
+    double sum = 0.0;
+    for (float value : ball.values) {
+        EXPECT_GE(value, 0.0F);
+        EXPECT_LE(value, 1.0F);
+        sum += value;
+    }
+    EXPECT_NEAR(sum / (4.0 / 3.0 * 3.14159265358979 * 512.0), 1.0, 0.005);
+    // Without it a voxel takes the value at its centre.
+    EXPECT_EQ(makeVolume(4, 1, 1, {"--supersample", "1", "--box", "-10,-10,-10,0,10,10,3"}).values,
+              (std::vector<float>{3.0F, 0.0F, 0.0F, 0.0F}));
+}
+
+TEST(PhantomToolTest, SupersampleOutsideItsRangeIsAUsageError) {
+    ScratchDir dir;
+    for (const char* n : {"0", "17", "2.5"}) {
+        const ToolResult result =
+            phantom(dir, {"--dims", "4x2x2", "-o", "s.bin", "--supersample", n});
+        EXPECT_EQ(result.status, 2) << n;
+        EXPECT_EQ(result.err, std::string("conesim-phantom: --supersample '") + n +
+                                  "' is not a whole number from 1 to 16\nTry 'conesim-phantom "
+                                  "--help'.\n");
+    }
+}
+
 }  // namespace
 }  // namespace conesim

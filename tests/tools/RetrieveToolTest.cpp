@@ -13,6 +13,7 @@
 #include "TestSupport.hpp"
 #include "ToolRunner.hpp"
 #include "common/PngIo.hpp"
+#include "precalc/PlaneRecord.hpp"
 #include "sweep/SweepFiles.hpp"
 
 namespace conesim {
@@ -298,7 +299,42 @@ TEST(RetrieveToolTest, TruthIsThePlanesOnTheDetectorGrid) {
     result = retrieve(dir, {"--truth", "inside.txt", "-o", "short"});
     EXPECT_EQ(result.err,
               "conesim-retrieve: cannot open Z_ref-PRE.pca: no such file (the planes of a run "
-              "in modes 3 or 4 are read from the working directory)\n");
+              "in modes 3 or 4 are read from its planeFolder, the working directory unless it "
+              "sets one, or from --planes DIR)\n");
+}
+
+TEST(RetrieveToolTest, TruthReadsThePlaneFolderAndRefusesPlanesOfOtherSettings) {
+    ScratchDir dir;
+    fs::create_directories(dir.path() / "made");
+    const std::string parameters = testing::parameterFileText({{9, "73"}, {25, "24"}, {26, "24"}});
+    testing::writeText(dir.file("interface.txt"), parameters);
+    testing::writeText(dir.file("phase.txt"),
+                       parameters + "deflectionModel = phase\nplaneFolder = made\n");
+    testing::writeValues(dir.file("Sample.bin"), std::vector<float>(20 * 20 * 4, 0.0F));
+    for (const char* plane : {"made/Z_ref-PRE.pca", "made/Z_iLR-PRE.pca", "made/Z_iUD-PRE.pca"}) {
+        testing::writeValues(dir.file(plane), std::vector<double>(400, 0.1));
+    }
+    {
+        testing::WorkingDirectory cwd(dir.path());
+        ASSERT_TRUE(
+            writePlaneRecord("made/Z-PRE.pca.record",
+                             makePlaneRecord(DeflectionModel::kPhase, 100.0F, "Sample.bin")));
+    }
+    // The planes of the file's planeFolder, whose record it matches.
+    ToolResult result = retrieve(dir, {"--truth", "phase.txt", "-o", "truth"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out.rfind("Truth of phase.txt from made/Z_ref-PRE.pca and "
+                               "made/Z_iLR-PRE.pca, rays",
+                               0),
+              0U)
+        << result.out;
+    // A file of the interface model pointed at them with --planes is refused.
+    result = retrieve(dir, {"--truth", "interface.txt", "-o", "other", "--planes", "made"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err,
+              "conesim-retrieve: the planes (made/Z-PRE.pca.record) were made with "
+              "deflectionModel = phase, but interface.txt has deflectionModel = interface\n");
+    EXPECT_FALSE(fs::exists(dir.path() / "other"));
 }
 
 TEST(RetrieveToolTest, ComparisonFiguresOverTheRetrievedPixelsInsideTheSample) {

@@ -202,10 +202,10 @@ TEST_F(SweepToolTest, ThreeValuesGiveAStackOfTheirImagesAndATableOfTheRuns) {
 
     EXPECT_EQ(testing::fileNames(dir.path() / "sweep"),
               (std::vector<std::string>{
-                  "Logger.txt", "params.txt", "run-000.1.dat", "run-000.1.dat.mhd", "run-000.1.pgm",
-                  "run-000.log", "run-001.1.dat", "run-001.1.dat.mhd", "run-001.1.pgm",
-                  "run-001.log", "run-002.1.dat", "run-002.1.dat.mhd", "run-002.1.pgm",
-                  "run-002.log", "stack.raw", "stack.raw.mhd", "sweep.csv"}));
+                  "Logger.txt", "params.txt", "planes", "run-000.1.dat", "run-000.1.dat.mhd",
+                  "run-000.1.pgm", "run-000.log", "run-001.1.dat", "run-001.1.dat.mhd",
+                  "run-001.1.pgm", "run-001.log", "run-002.1.dat", "run-002.1.dat.mhd",
+                  "run-002.1.pgm", "run-002.log", "stack.raw", "stack.raw.mhd", "sweep.csv"}));
     EXPECT_EQ(readText(dir.file("sweep/params.txt")), parameters);
     // No edited parameter file is left beside the original.
     for (const std::string& name : testing::fileNames(dir.path())) {
@@ -269,6 +269,50 @@ TEST_F(SweepToolTest, SettingsThatChangeThePlanesKeepTheFilesRunModeAndVaryToget
     EXPECT_EQ(readText(dir.file("sweep/stack.raw.mhd")), stackHeader(2));
 }
 
+// A flat-field sweep and a sample sweep started together in one folder, as an
+// edge-illumination scan is taken: each makes its planes in its own folder and its mode-5
+// runs read those, never the other sweep's.
+TEST_F(SweepToolTest, TwoSweepsStartedTogetherInOneFolderEachReadTheirOwnPlanes) {
+    testing::writeValues(dir.file("Phantom.bin"), std::vector<float>(20 * 20 * 4, 0.25F));
+    testing::writeText(
+        dir.file("sample.txt"),
+        testing::parameterFileText({{17, "Phantom.bin"}, {32, "3"}, {34, "0.5"}, {39, "2000"}}));
+    testing::writeText(dir.file("flat.txt"),
+                       testing::parameterFileText({{32, "3"}, {34, "0.5"}, {39, "2000"}}));
+    const auto sweepCommand = [](const std::string& name) {
+        return "('" CONESIM_SWEEP_TOOL "' " + name + ".txt --set detectorLrOffset=0:0.5:3 -o " +
+               name + " > " + name + ".out 2>&1; echo $? > " + name + ".status)";
+    };
+    const std::string command = "cd '" + dir.path().string() + "' && { " + sweepCommand("flat") +
+                                " & " + sweepCommand("sample") + " & wait; }";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    for (const char* name : {"flat", "sample"}) {
+        EXPECT_EQ(readText(dir.file(std::string(name) + ".status")), "0\n")
+            << readText(dir.file(std::string(name) + ".out"));
+    }
+    // No map or plane file in the working folder: each sweep's are in its own.
+    for (const std::string& name : testing::fileNames(dir.path())) {
+        EXPECT_NE(name.rfind("Z_", 0), 0U) << name;
+    }
+    const auto attenuation = [&](const std::string& sweepName) {
+        return testing::readValues<double>(dir.file(sweepName + "/planes/Z_ref-PRE.pca"));
+    };
+    // Sample.bin is empty; Phantom.bin's columns hold 4 voxels of 0.25.
+    EXPECT_EQ(attenuation("flat"), std::vector<double>(400, 0.0));
+    EXPECT_EQ(attenuation("sample"), std::vector<double>(400, 1.0));
+    EXPECT_NE(readText(dir.file("flat/planes/Z-PRE.pca.record")).find("sampleFile = Sample.bin\n"),
+              std::string::npos);
+    EXPECT_NE(
+        readText(dir.file("sample/planes/Z-PRE.pca.record")).find("sampleFile = Phantom.bin\n"),
+        std::string::npos);
+    // The runs after the first read the planes of their own sweep.
+    for (const char* name : {"flat", "sample"}) {
+        const std::string log = readText(dir.file(std::string(name) + "/Logger.txt"));
+        EXPECT_NE(log.find("Running in mode: 5"), std::string::npos) << name;
+        EXPECT_EQ(log.find("ERROR"), std::string::npos) << name;
+    }
+}
+
 TEST_F(SweepToolTest, AFailingRunStopsTheSweepWithItsStatusAndKeepsWhatFinished) {
     // Only the first value matches the sample file's size; the second run ends with 32.
     const ToolResult result = sweep({"run.txt", "--set", "sampleDimZ=4:6:3", "-o", "sweep"});
@@ -309,9 +353,9 @@ TEST_F(SweepToolTest, AnEarlierSweepIsKeptUnlessForced) {
     ASSERT_EQ(forced.status, 0) << forced.err;
     // The earlier runs' files are gone; files the sweep never writes stay.
     EXPECT_EQ(testing::fileNames(dir.path() / "sweep"),
-              (std::vector<std::string>{"Logger.txt", "notes.txt", "params.txt", "run-000.1.dat",
-                                        "run-000.1.dat.mhd", "run-000.1.pgm", "run-000.log",
-                                        "stack.raw", "stack.raw.mhd", "sweep.csv"}));
+              (std::vector<std::string>{"Logger.txt", "notes.txt", "params.txt", "planes",
+                                        "run-000.1.dat", "run-000.1.dat.mhd", "run-000.1.pgm",
+                                        "run-000.log", "stack.raw", "stack.raw.mhd", "sweep.csv"}));
     EXPECT_EQ(readText(dir.file("sweep/stack.raw.mhd")), stackHeader(1));
 }
 

@@ -2,23 +2,29 @@
 
 #include <sstream>
 
-#include "params/SimulationParameters.hpp"
-
 namespace conesim::tools {
 
-bool readParameterGeometry(const std::string& path, ParameterGeometry& geometry,
-                           std::string& error) {
+bool loadParameterFile(const std::string& path, SimulationParameters& parameters,
+                       std::string& error) {
     std::ostringstream messages;
     std::istringstream noInput;
     Console console{messages, noInput};
-    SimulationParameters parameters;
     parameters.readFile(path, console);
-    if (!parameters.parameterFileLoaded) {
-        std::string text = messages.str();
-        while (!text.empty() && text.back() == '\n') {
-            text.pop_back();
-        }
-        error = "cannot use parameter file " + path + (text.empty() ? "" : ": " + text);
+    if (parameters.parameterFileLoaded) {
+        return true;
+    }
+    std::string text = messages.str();
+    while (!text.empty() && text.back() == '\n') {
+        text.pop_back();
+    }
+    error = "cannot use parameter file " + path + (text.empty() ? "" : ": " + text);
+    return false;
+}
+
+bool readParameterGeometry(const std::string& path, ParameterGeometry& geometry,
+                           std::string& error) {
+    SimulationParameters parameters;
+    if (!loadParameterFile(path, parameters, error)) {
         return false;
     }
     geometry.detectorWidth = parameters.detectorWidth;

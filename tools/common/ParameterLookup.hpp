@@ -5,7 +5,15 @@
 #include <cstdint>
 #include <string>
 
+#include "params/SimulationParameters.hpp"
+
 namespace conesim::tools {
+
+// Reads a parameter file into parameters as the program does, its messages held back.
+// False, with "cannot use parameter file PATH: " and those messages in error, when the file
+// is refused.
+bool loadParameterFile(const std::string& path, SimulationParameters& parameters,
+                       std::string& error);
 
 struct ParameterGeometry {
     std::uint32_t detectorWidth = 0;   //!< value 25

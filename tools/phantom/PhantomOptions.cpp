@@ -11,6 +11,7 @@ namespace conesim::tools {
 namespace {
 
 constexpr IntRange kDimRange{1, kMaxSampleDim};
+constexpr IntRange kSupersampleRange{1, kMaxSupersample};
 constexpr NumberRange kVoxelSizeRange{1e-30, 1e30, "from 1e-30 to 1e30"};
 
 bool parseVoxelSize(const std::string& text, std::array<double, 3>& size, std::string& error) {
@@ -33,7 +34,8 @@ bool parseVoxelSize(const std::string& text, std::array<double, 3>& size, std::s
 }  // namespace
 
 const char* const kPhantomUsage =
-    R"(Usage: conesim-phantom --dims XxYxZ -o FILE [--background V] [--voxel-size S] [SHAPE ...]
+    R"(Usage: conesim-phantom --dims XxYxZ -o FILE [--background V] [--voxel-size S]
+                      [--supersample N] [SHAPE ...]
 
 Writes a sample volume file for conesim: X*Y*Z little-endian 32-bit floats, no header,
 x varying fastest, then y, then z (z is the beam direction), and beside it the MetaImage
@@ -53,6 +55,12 @@ Options:
   --voxel-size S      the voxel size written to the header's ElementSpacing, S or
                       SX,SY,SZ, each from 1e-30 to 1e30 (default 1; the parameter file's
                       values 13 to 15 in its length unit)
+  --supersample N     N x N x N sub-samples per voxel, each N from 1 to 16 (default 1):
+                      the voxel holds the mean of the values at its sub-sample points
+                      (the points (i + 0.5) / N - 0.5 around its centre, i = 0 .. N-1 on
+                      each axis), so a shape over the background 0 gives its value times
+                      the fraction of the voxel inside it, and smooth shapes give smooth
+                      projections. 1: each voxel takes the value at its centre point
   -h, --help          this text
 
 Shapes (VALUE is the voxel value the shape writes, from -1e38 to 1e38; coordinates,
@@ -98,8 +106,8 @@ int parsePhantomOptions(int argc, char** argv, PhantomOptions& options, std::str
         std::string value;
         const bool takesValue = word == "--dims" || word == "-o" || word == "--output" ||
                                 word == "--background" || word == "--voxel-size" ||
-                                word == "--sphere" || word == "--cylinder" || word == "--box" ||
-                                word == "--slab";
+                                word == "--supersample" || word == "--sphere" ||
+                                word == "--cylinder" || word == "--box" || word == "--slab";
         if (!takesValue) {
             error = "unknown argument " + shortQuote(word);
             return kExitUsage;
@@ -133,6 +141,11 @@ int parsePhantomOptions(int argc, char** argv, PhantomOptions& options, std::str
                 return kExitUsage;
             }
             options.background = static_cast<float>(background);
+        } else if (word == "--supersample") {
+            if (!parseInRange(value, kSupersampleRange, options.supersample)) {
+                error = notWholeNumber(word, value, kSupersampleRange);
+                return kExitUsage;
+            }
         } else if (word == "--voxel-size") {
             if (!parseVoxelSize(value, options.voxelSize, error)) {
                 return kExitUsage;

@@ -11,6 +11,8 @@ namespace conesim::tools {
 
 // The largest voxel count per axis that the program accepts.
 constexpr std::int64_t kMaxSampleDim = 3000;
+// The most sub-samples per voxel edge that --supersample accepts.
+constexpr std::int64_t kMaxSupersample = 16;
 
 struct PhantomOptions {
     bool help = false;
@@ -18,7 +20,8 @@ struct PhantomOptions {
     std::string output;
     float background = 0.0F;
     std::array<double, 3> voxelSize{1.0, 1.0, 1.0};  //!< --voxel-size, for the header only
-    std::vector<Shape> shapes;  //!< in command-line order; later ones overwrite earlier
+    std::int64_t supersample = 1;  //!< --supersample N: N^3 sub-samples per voxel; 1 = the centre
+    std::vector<Shape> shapes;     //!< in command-line order; later ones overwrite earlier
 };
 
 extern const char* const kPhantomUsage;

@@ -15,6 +15,7 @@
 #include "retrieve/SweepFolder.hpp"
 #include "retrieve/SweptSetting.hpp"
 #include "retrieve/TruthComparison.hpp"
+#include "retrieve/TruthPlanes.hpp"
 
 namespace conesim::tools {
 
@@ -200,16 +201,22 @@ int runTruthMapping(const TruthCommandOptions& options) {
     if (!readSetupGeometry(options.parameters, geometry, error)) {
         return failure(kTool, error);
     }
-    const std::string attenuationName = std::string(kRefractiveIndexMapName) + ".pca";
-    const std::string deflectionName =
-        std::string(options.truth.alongRows ? kUdAngleMapName : kLrAngleMapName) + ".pca";
+    std::string folder;
+    if (!findTruthPlanes(options.parameters, options.planeFolder, folder, error)) {
+        return failure(kTool, error);
+    }
+    const std::string attenuationName =
+        inPlaneFolder(folder, std::string(kRefractiveIndexMapName) + ".pca");
+    const std::string deflectionName = inPlaneFolder(
+        folder, std::string(options.truth.alongRows ? kUdAngleMapName : kLrAngleMapName) + ".pca");
     std::vector<double> attenuation;
     std::vector<double> deflection;
     if (!readDoubleFile(attenuationName, attenuation, error) ||
         !readDoubleFile(deflectionName, deflection, error)) {
         return failure(kTool, error +
-                                  " (the planes of a run in modes 3 or 4 are read from the "
-                                  "working directory)");
+                                  " (the planes of a run in modes 3 or 4 are read from its "
+                                  "planeFolder, the working directory unless it sets one, or "
+                                  "from --planes DIR)");
     }
     TruthImages truth;
     if (!mapTruth(geometry, attenuation, deflection, options.truth, truth, error)) {

@@ -21,6 +21,7 @@ struct RetrievalOptions {
 struct TruthCommandOptions {
     std::string parameters;
     std::string output;
+    std::string planeFolder;  //!< --planes DIR; empty: the parameter file's planeFolder
     TruthOptions truth;
 };
 

@@ -50,7 +50,7 @@ apertureUdOffset (the beamlets move, so the positions count backwards).
   --flat-variance V     the flat curve's variance in pixels^2, for a two-position flat field
 
 --truth PARAMS: reads the planes Z_ref-PRE.pca and Z_iLR-PRE.pca (Z_iUD-PRE.pca with --ud)
-from the working directory and writes into OUT true-transmission (exp(-N)),
+from PARAMS's planeFolder (the working directory unless PARAMS sets it) and writes into OUT true-transmission (exp(-N)),
 true-refraction (deflection x (L - zMid) / pixel size, in pixels) and
 true-refraction-angle (the deflection in radians), looked up where the ray from the
 source to each pixel crosses the sample's mid-plane (1, 0 and 0 where it misses the
@@ -58,6 +58,10 @@ sample or meets no attenuation).
   --at FX,FY            the ray ends at this fraction of a pixel from the pixel's centre
                         (default 0,0; for edge illumination: the middle of the beamlet)
   --ud                  refraction along the rows (up-down) instead of the columns
+  --planes DIR          read the planes from DIR instead (a sweep in run mode 3 makes
+                        them in its folder's planes/)
+Planes whose record (Z-PRE.pca.record beside them) names another deflection model,
+sample energy or sample file than PARAMS are refused; planes without one are read.
 
 --compare RETRIEVED_DIR TRUTH_DIR: over the pixels inside the sample (true transmission
 below 1) that were retrieved, prints the Pearson correlation of refraction.raw with
@@ -114,8 +118,8 @@ int runRetrieve(int argc, char** argv) {
         if (word.size() > 1 && word[0] == '-') {
             const bool takesValue = word == "-o" || word == "--output" || word == "--position" ||
                                     word == "--min-counts" || word == "--flat-variance" ||
-                                    word == "--at" || word == "--min-correlation" ||
-                                    word == "--max-error";
+                                    word == "--at" || word == "--planes" ||
+                                    word == "--min-correlation" || word == "--max-error";
             if (!takesValue) {
                 return usageError(kTool, "unknown argument '" + word + "'");
             }
@@ -142,6 +146,9 @@ int runRetrieve(int argc, char** argv) {
                 }
                 retrieval.flatVariance = number;
                 retrievalOnly = true;
+            } else if (word == "--planes") {
+                truth.planeFolder = value;
+                truthOnly = true;
             } else if (word == "--at") {
                 std::vector<double> fractions;
                 if (!parseNumberList(value, fractions) || fractions.size() != 2) {

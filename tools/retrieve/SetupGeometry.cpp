@@ -1,24 +1,13 @@
 #include "retrieve/SetupGeometry.hpp"
 
-#include <sstream>
-
+#include "common/ParameterLookup.hpp"
 #include "params/SimulationParameters.hpp"
-#include "util/Console.hpp"
 
 namespace conesim::tools {
 
 bool readSetupGeometry(const std::string& path, SetupGeometry& geometry, std::string& error) {
-    std::ostringstream messages;
-    std::istringstream noInput;
-    Console console{messages, noInput};
     SimulationParameters p;
-    p.readFile(path, console);
-    if (!p.parameterFileLoaded) {
-        std::string text = messages.str();
-        while (!text.empty() && text.back() == '\n') {
-            text.pop_back();
-        }
-        error = "cannot use parameter file " + path + (text.empty() ? "" : ": " + text);
+    if (!loadParameterFile(path, p, error)) {
         return false;
     }
     SetupGeometry result;

@@ -12,6 +12,8 @@ namespace conesim::tools {
 inline constexpr const char* kSweepTableName = "sweep.csv";
 inline constexpr const char* kSweepStackName = "stack.raw";
 inline constexpr const char* kSweepParametersName = "params.txt";
+// The folder of the maps and planes of a sweep whose parameter file is in run mode 3.
+inline constexpr const char* kSweepPlaneFolderName = "planes";
 
 // One run of a sweep: a line of sweep.csv.
 struct SweepRow {

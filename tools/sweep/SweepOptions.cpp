@@ -26,9 +26,14 @@ written there under a temporary name and removed after the run, with the swept v
 the output folder set to DIR and the output name run-000, run-001, ... . When no swept
 setting changes the sample planes, the first run makes them (PARAMS's run mode 3 or 4)
 and the others read them (run mode 5); otherwise every run uses PARAMS's run mode.
+When PARAMS is in run mode 3 and gives no planeFolder, the runs make and read their maps
+and planes in DIR/planes, so that two sweeps started in one folder never share planes;
+in modes 4 and 5 they read those PARAMS names.
 
 DIR (created if missing) receives:
   params.txt             a copy of PARAMS
+  planes/                the runs' maps and planes (PARAMS in run mode 3 without
+                         planeFolder)
   run-NNN.1.dat, .pgm    each run's final images; run-NNN.log its console output
   Logger.txt             the runs' log (the name PARAMS gives)
   stack.raw              the final images of the finished runs, one after the other: a

@@ -16,6 +16,7 @@
 #include "common/ToolExit.hpp"
 #include "output/MetaImageHeader.hpp"
 #include "params/ParameterFileEditing.hpp"
+#include "params/ParameterFileScan.hpp"
 #include "params/ParameterTable.hpp"
 #include "params/SimulationParameters.hpp"
 #include "sweep/ChildProcess.hpp"
@@ -34,9 +35,10 @@ constexpr const char* kTool = "conesim-sweep";
 // What the runs share, worked out before the first one starts.
 struct SweepPlan {
     std::string parametersText;
-    fs::path workFolder;  //!< the parameter file's folder: every run's working directory
-    fs::path output;      //!< DIR, absolute
-    std::string program;  //!< absolute path of conesim
+    fs::path workFolder;   //!< the parameter file's folder: every run's working directory
+    fs::path output;       //!< DIR, absolute
+    fs::path planeFolder;  //!< the sweep's own plane folder inside DIR; empty: the file's
+    std::string program;   //!< absolute path of conesim
     std::vector<std::vector<std::string>> values;  //!< per setting, per run
     std::vector<std::string> editedTexts;          //!< per run
     std::vector<int> modes;                        //!< per run
@@ -72,6 +74,17 @@ std::string programBesideTools(const std::string& selfPath) {
 bool executable(const std::string& path) {
     std::error_code code;
     return fs::is_regular_file(path, code) && ::access(path.c_str(), X_OK) == 0;
+}
+
+// Whether the parameter file gives the extension setting of that name.
+bool givesExtension(const std::string& text, const std::string& name) {
+    std::istringstream in(text);
+    for (const ScannedExtension& extension : scanParameterFile(in).extensions) {
+        if (extension.name == name) {
+            return true;
+        }
+    }
+    return false;
 }
 
 // The copy of the parameter file a run reads, under a name no other file has.
@@ -173,6 +186,12 @@ int planSweep(const SweepOptions& options, SweepEnvironment& environment, SweepP
         }
     }
     plan.output = fs::weakly_canonical(fs::absolute(options.output, code), code);
+    // A sweep that makes its planes (mode 3) makes them in a folder of its own, so that two
+    // sweeps started in one working folder never read each other's planes. Files in modes 4
+    // and 5 go on reading the maps or planes they name.
+    if (parameters.runMode == 3 && !givesExtension(plan.parametersText, "planeFolder")) {
+        plan.planeFolder = plan.output / kSweepPlaneFolderName;
+    }
     const std::int64_t runs = options.settings.front().count;
     for (std::int64_t k = 0; k < runs; ++k) {
         const int mode = planesChange || k == 0 ? parameters.runMode : 5;
@@ -182,6 +201,9 @@ int planSweep(const SweepOptions& options, SweepEnvironment& environment, SweepP
         }
         assignments.emplace_back("runMode", std::to_string(mode));
         assignments.emplace_back("outputFolder", plan.output.string());
+        if (!plan.planeFolder.empty()) {
+            assignments.emplace_back("planeFolder", plan.planeFolder.string());
+        }
         std::string edited;
         if (!setParameterValues(plan.parametersText, assignments, edited, error,
                                 options.parameters)) {
@@ -201,6 +223,12 @@ int prepareOutput(const SweepOptions& options, SweepEnvironment& environment,
     fs::create_directories(plan.output, code);
     if (code || !fs::is_directory(plan.output, code)) {
         return fail(environment, "cannot create folder " + options.output);
+    }
+    if (!plan.planeFolder.empty()) {
+        fs::create_directories(plan.planeFolder, code);
+        if (code || !fs::is_directory(plan.planeFolder, code)) {
+            return fail(environment, "cannot create folder " + plan.planeFolder.string());
+        }
     }
     const bool earlier = fs::exists(plan.output / kSweepTableName, code) ||
                          fs::exists(plan.output / kSweepStackName, code);

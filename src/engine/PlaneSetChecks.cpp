@@ -1,0 +1,73 @@
+#include "engine/PlaneSetChecks.hpp"
+
+#include <filesystem>
+#include <system_error>
+
+#include "precalc/MapFileErrors.hpp"
+#include "precalc/MapNames.hpp"
+
+namespace conesim {
+namespace {
+
+// The plane folder as messages name it: its absolute path.
+std::string folderText(const std::string& folder) {
+    std::error_code error;
+    const std::filesystem::path path =
+        std::filesystem::weakly_canonical(std::filesystem::absolute(folder, error), error);
+    return error || path.empty() ? folder : path.string();
+}
+
+}  // namespace
+
+PlaneRecord recordOf(const SimulationParameters& parameters, const SampleVolume& sample) {
+    return makePlaneRecord(effectiveDeflectionModel(parameters.extensions), parameters.sampleEnergy,
+                           sample.path);
+}
+
+int writeRecords(const SimulationParameters& parameters, const SampleVolume& sample,
+                 RunContext& context, const PendingMapFiles& files) {
+    const PlaneRecord record = recordOf(parameters, sample);
+    for (const char* name : {kVolumeMapRecordName, kPlaneRecordName}) {
+        if (!files.isPending(name)) {
+            continue;
+        }
+        if (!writePlaneRecord(files.pathOf(name), record)) {
+            reportWriteFailure(context.console, context.log, name, files.pathOf(name));
+            return kMapWriteFailed;
+        }
+    }
+    return kPrecalcOk;
+}
+
+bool recordAgrees(const std::string& recordPath, const PlaneRecord& wanted, const char* what,
+                  const char* remedy, RunContext& context) {
+    RecordDifference difference;
+    const RecordCheck check = checkPlaneRecord(recordPath, wanted, difference);
+    if (recordAccepted(check)) {
+        return true;
+    }
+    if (check == RecordCheck::kUnreadable) {
+        report(context.console, context.log, "ERROR: Cannot read " + recordPath + ".");
+        return false;
+    }
+    report(context.console, context.log,
+           std::string("ERROR: The ") + what + " (" + recordPath + ") were made with " +
+               difference.key + " = " + difference.recorded + "; this run has " + difference.key +
+               " = " + difference.wanted + ". " + remedy);
+    return false;
+}
+
+bool holdPlaneFolder(PlaneFolderLock& lock, const std::string& folder, RunContext& context) {
+    if (lock.acquire(folder) != PlaneFolderLock::Result::kHeldByOther) {
+        return true;
+    }
+    const std::string holder =
+        lock.holder() > 0 ? " (process " + std::to_string(lock.holder()) + ")" : "";
+    report(context.console, context.log,
+           "ERROR: Another run" + holder + " is writing maps and planes in folder " +
+               folderText(folder) +
+               "; wait until it has finished, or give this run a planeFolder of its own.");
+    return false;
+}
+
+}  // namespace conesim

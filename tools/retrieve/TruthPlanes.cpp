@@ -1,0 +1,58 @@
+#include "retrieve/TruthPlanes.hpp"
+
+#include <sstream>
+
+#include "common/ParameterLookup.hpp"
+#include "input/PhotonSource.hpp"
+#include "params/SimulationParameters.hpp"
+#include "precalc/MapNames.hpp"
+#include "precalc/PlaneRecord.hpp"
+
+namespace conesim::tools {
+
+namespace {
+
+// The energy the run's refractive indices were computed at: sampleEnergy, or the mean of
+// the spectrum when it is 0, as the run takes it.
+float refractionEnergy(const SimulationParameters& p) {
+    if (p.sampleEnergy != 0.0F) {
+        return p.sampleEnergy;
+    }
+    std::ostringstream messages;
+    std::istringstream noInput;
+    Console quiet{messages, noInput};
+    const PhotonSource source =
+        loadSpectrum(p.spectrumFile, static_cast<float>(p.detectorWidth) * p.detectorPixelSizeX,
+                     static_cast<float>(p.detectorHeight) * p.detectorPixelSizeY,
+                     static_cast<double>(p.detectorPosition), quiet);
+    return static_cast<float>(source.meanEnergy);
+}
+
+}  // namespace
+
+bool findTruthPlanes(const std::string& parametersPath, const std::string& override,
+                     std::string& folder, std::string& error) {
+    SimulationParameters p;
+    if (!loadParameterFile(parametersPath, p, error)) {
+        return false;
+    }
+    folder = override.empty() ? p.extensions.planeFolder : override;
+    const std::string recordPath = inPlaneFolder(folder, kPlaneRecordName);
+    const PlaneRecord wanted =
+        makePlaneRecord(effectiveDeflectionModel(p.extensions), refractionEnergy(p), p.sampleFile);
+    RecordDifference difference;
+    const RecordCheck check = checkPlaneRecord(recordPath, wanted, difference);
+    if (recordAccepted(check)) {
+        return true;
+    }
+    if (check == RecordCheck::kUnreadable) {
+        error = "cannot read " + recordPath;
+        return false;
+    }
+    error = "the planes (" + recordPath + ") were made with " + difference.key + " = " +
+            difference.recorded + ", but " + parametersPath + " has " + difference.key + " = " +
+            difference.wanted;
+    return false;
+}
+
+}  // namespace conesim::tools
