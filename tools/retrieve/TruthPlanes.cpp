@@ -21,10 +21,11 @@ float refractionEnergy(const SimulationParameters& p) {
     std::ostringstream messages;
     std::istringstream noInput;
     Console quiet{messages, noInput};
+    const DetectorCone detector{static_cast<std::int64_t>(p.detectorWidth),
+                                static_cast<std::int64_t>(p.detectorHeight), p.detectorPixelSizeX,
+                                p.detectorPixelSizeY, static_cast<double>(p.detectorPosition)};
     const PhotonSource source =
-        loadSpectrum(p.spectrumFile, static_cast<float>(p.detectorWidth) * p.detectorPixelSizeX,
-                     static_cast<float>(p.detectorHeight) * p.detectorPixelSizeY,
-                     static_cast<double>(p.detectorPosition), quiet);
+        loadSpectrum(p.spectrumFile, detector, quiet, p.extensions.spectrumWeights);
     return static_cast<float>(source.meanEnergy);
 }
 
