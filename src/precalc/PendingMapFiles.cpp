@@ -8,6 +8,8 @@
 #include <system_error>
 #include <utility>
 
+#include "util/NewFile.hpp"
+
 namespace conesim {
 namespace {
 
@@ -59,12 +61,21 @@ PendingMapFiles::~PendingMapFiles() {
     discard();
 }
 
-void PendingMapFiles::add(const std::vector<std::string>& names) {
+bool PendingMapFiles::add(const std::vector<std::string>& names, std::string* error) {
     for (const std::string& name : names) {
-        if (!isPending(name)) {
-            pending_.push_back(name);
+        if (isPending(name)) {
+            continue;
         }
+        std::string reason;
+        if (!createNewFile(name + suffix_, reason)) {
+            if (error != nullptr) {
+                *error = reason;
+            }
+            return false;
+        }
+        pending_.push_back(name);
     }
+    return true;
 }
 
 bool PendingMapFiles::isPending(const std::string& name) const {
