@@ -167,6 +167,12 @@ int runMonteCarlo(const SampleVolume& sample, std::vector<std::uint32_t>& detect
     if (result.noThreads) {
         return kRunNoThreads;
     }
+    if (result.lostProcess) {
+        report(context.console, context.log,
+               "ERROR: Another process of the run stopped answering after the stop signal (an "
+               "MPI launcher stops every process when one of them ends); the photons of the run "
+               "are lost and no final image is written.");
+    }
     if (result.failed) {
         return kRunProcessFailed;
     }

@@ -283,6 +283,9 @@ PhotonLoopResult runParallelPhotons(const PhotonSetup& setup, const ParallelSett
             local.signalStops = 1;
         }
         if (!cluster.exchange(local, total)) {
+            if (cluster.lost()) {
+                break;
+            }
             continue;
         }
         const bool stopping =
@@ -314,6 +317,9 @@ PhotonLoopResult runParallelPhotons(const PhotonSetup& setup, const ParallelSett
                 writeProgressImage(context, p, runName, held.photons, snapshot.data());
             }
             workers.resume();
+            if (cluster.lost()) {
+                break;
+            }
         }
         if (coordinatesOutput && !stopping && local.interrupts == 0 &&
             total.idle < cluster.size() && total.photons / 10000 > polled / 10000) {
@@ -326,6 +332,15 @@ PhotonLoopResult runParallelPhotons(const PhotonSetup& setup, const ParallelSett
         if (total.idle == cluster.size()) {
             break;
         }
+    }
+    if (cluster.lost()) {
+        // Another process has ended: its photons are gone, so this process writes nothing
+        // and leaves the other processes to the launcher (no photonsDone).
+        workers.requestStop();
+        workers.join();
+        result.failed = true;
+        result.lostProcess = true;
+        return result;
     }
     workers.join();
     snapshot = {};
