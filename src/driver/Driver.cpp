@@ -207,7 +207,7 @@ int runProgram(const std::vector<std::string>& args, DriverEnvironment& environm
         writeLine(console.out,
                   "Not enough memory to read the parameter file " + line.positional[1] + ".");
     }
-    if (stopFlagSet(environment.stopSignal)) {
+    if (!parameters.parameterFileLoaded && stopFlagSet(environment.stopSignal)) {
         return stoppedWhileReading(console, line.positional[1]);
     }
     if (!parameters.parameterFileLoaded) {

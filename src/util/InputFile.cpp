@@ -53,15 +53,16 @@ InputFileBuffer::int_type InputFileBuffer::underflow() {
         return traits_type::eof();
     }
     for (;;) {
-        if (stopFlagSet(stop_)) {
-            stopped_ = true;
-            return traits_type::eof();
-        }
         // A pipe that never had a writer reports nothing here (no hang-up), so the wait goes
-        // on, a tenth of a second at a time, until a writer sends data or closes.
+        // on, a tenth of a second at a time, until a writer sends data or closes. Only a read
+        // that waits looks at the stop flag: a file with data at hand is read regardless.
         pollfd ready{fd_, POLLIN, 0};
         const int events = ::poll(&ready, 1, kWaitMilliseconds);
         if (events == 0 || (events < 0 && errno == EINTR)) {
+            if (stopFlagSet(stop_)) {
+                stopped_ = true;
+                return traits_type::eof();
+            }
             continue;
         }
         std::size_t want = sizeof buffer_;

@@ -48,7 +48,15 @@ bool PendingFile::check(std::string& error) const {
 }
 
 bool PendingFile::create(std::string& error) const {
-    return check(error) && createNewFile(temporaryPath_, error);
+    if (!check(error)) {
+        return false;
+    }
+    std::string reason;
+    if (!createNewFile(temporaryPath_, reason)) {
+        error = "cannot create " + path_;
+        return false;
+    }
+    return true;
 }
 
 bool PendingFile::open(std::ofstream& file, std::string& error) const {

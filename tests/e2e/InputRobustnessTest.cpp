@@ -22,11 +22,18 @@ using testing::readText;
 using testing::runInFolder;
 using testing::RunningProgram;
 using testing::ScratchDir;
-using testing::ShellRun;
 using testing::writeText;
 
 bool contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
+}
+
+// Runs the program in dir and expects its exit status and a text on its console.
+void expectRun(const ScratchDir& dir, const std::string& arguments, int status,
+               const std::string& text, const std::string& prefix = "") {
+    const testing::ShellRun run = runInFolder(dir, arguments, prefix);
+    EXPECT_EQ(run.status, status) << run.console;
+    EXPECT_TRUE(contains(run.console, text)) << run.console;
 }
 
 // The zero-plane run of 10000 photons with extra lines after its END line (line 51 on).
@@ -35,62 +42,43 @@ void prepareWithExtensionLines(const ScratchDir& dir, const std::string& lines) 
     writeText(dir.file("params.txt"), readText(dir.file("params.txt")) + lines);
 }
 
-// Whether the output folder holds a file of the run name (a final image or placeholder).
-bool leftImages(const ScratchDir& dir, const std::string& name) {
-    for (const auto& entry : fs::directory_iterator(dir.file("OUT"))) {
-        if (entry.path().filename().string().rfind(name + ".", 0) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
 TEST(InputRobustness, ExtensionCommentMarksCountOnlyAtTheLineStartOrAfterTheSemicolon) {
     ScratchDir kept;
     prepareWithExtensionLines(kept, "focalSpotFwhmX = 0.3 ; see http://x\n   // a note\n");
-    ShellRun run = runInFolder(kept, "params.txt kept");
-    EXPECT_EQ(run.status, 0) << run.console;
+    expectRun(kept, "params.txt kept", 0, "Run complete.\n");
     EXPECT_TRUE(contains(readText(kept.file("OUT/Logger.txt")),
                          "Extension setting focalSpotFwhmX: 0.3 (length units)\n"));
 
     ScratchDir refused;
     prepareWithExtensionLines(refused, "focalSpotFwhmX = 0.3 // see\n");
-    run = runInFolder(refused, "params.txt refused");
-    EXPECT_EQ(run.status, 11) << run.console;
-    EXPECT_TRUE(contains(run.console,
-                         "params.txt: line 51: extension setting \"focalSpotFwhmX\" (value \"0.3 "
-                         "// see\") is not a number.\nERROR: Loading parameter file.\n"))
-        << run.console;
+    expectRun(refused, "params.txt refused", 11,
+              "params.txt: line 51: extension setting \"focalSpotFwhmX\" (value \"0.3 // see\") "
+              "is not a number.\nERROR: Loading parameter file.\n");
+}
+
+// count copies of line.
+std::string repeatedLine(const std::string& line, int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i) {
+        text += line;
+    }
+    return text;
 }
 
 // The read ends at the first refused line; no more than 1000 lines may follow END.
 TEST(InputRobustness, ExtensionSectionIsCheckedLineByLineAndBounded) {
-    std::string repeated;
-    for (int i = 0; i < 50000; ++i) {
-        repeated += "focalSpotFwhmX = 0.3\n";
-    }
     ScratchDir twice;
-    prepareWithExtensionLines(twice, repeated);
-    ShellRun run = runInFolder(twice, "params.txt twice", "ulimit -v 400000 && ");
-    EXPECT_EQ(run.status, 11) << run.console;
-    EXPECT_TRUE(contains(run.console,
-                         "params.txt: line 52: extension setting \"focalSpotFwhmX\" "
-                         "(value \"0.3\") is given a second time (first on line "
-                         "51).\n"))
-        << run.console;
+    prepareWithExtensionLines(twice, repeatedLine("focalSpotFwhmX = 0.3\n", 50000));
+    expectRun(twice, "params.txt twice", 11,
+              "params.txt: line 52: extension setting \"focalSpotFwhmX\" (value \"0.3\") is "
+              "given a second time (first on line 51).\n",
+              "ulimit -v 400000 && ");
 
-    std::string comments;
-    for (int i = 0; i < 2000; ++i) {
-        comments += "// note\n";
-    }
     ScratchDir long_;
-    prepareWithExtensionLines(long_, comments);
-    run = runInFolder(long_, "params.txt long");
-    EXPECT_EQ(run.status, 11) << run.console;
-    EXPECT_TRUE(contains(run.console,
-                         "params.txt: line 1051 (\"// note\") is line 1001 after the "
-                         "END line; at most 1000 lines may follow it.\n"))
-        << run.console;
+    prepareWithExtensionLines(long_, repeatedLine("// note\n", 2000));
+    expectRun(long_, "params.txt long", 11,
+              "params.txt: line 1051 (\"// note\") is line 1001 after the END line; at most "
+              "1000 lines may follow it.\n");
 }
 
 // Whether the process holds path open (it is then blocked on it, or reading it).
@@ -136,7 +124,7 @@ TEST(InputRobustness, StopSignalEndsTheWaitForANamedPipe) {
                              "waiting; no photon was run.\n"))
             << which << "\n"
             << program.console();
-        EXPECT_FALSE(leftImages(dir, "stopped")) << which;
+        EXPECT_FALSE(testing::leavesFilesOf(dir, "stopped")) << which;
     }
 }
 
@@ -165,15 +153,12 @@ TEST(InputRobustness, NamedPipeInputsAreReadAsTheyCome) {
     for (const char* name : {"params.pipe", "pre.pgm", "Spectrum.pipe"}) {
         ASSERT_EQ(::mkfifo(dir.file(name).c_str(), 0600), 0);
     }
-    std::string mask = "P2\n# all clear\n100 100\n255\n";
-    for (int i = 0; i < 100 * 100; ++i) {
-        mask += "0\n";
-    }
+    const std::string mask = "P2\n# all clear\n100 100\n255\n" + repeatedLine("0\n", 100 * 100);
     std::thread parameters(feedPipe, dir.file("params.pipe"),
                            testing::parameterFileText({{38, "Spectrum.pipe"}}));
     std::thread preMask(feedPipe, dir.file("pre.pgm"), mask);
     std::thread spectrum(feedPipe, dir.file("Spectrum.pipe"), "30\n");
-    const ShellRun run = runInFolder(dir, "params.pipe piped");
+    const testing::ShellRun run = runInFolder(dir, "params.pipe piped");
     parameters.join();
     preMask.join();
     spectrum.join();
@@ -186,53 +171,40 @@ TEST(InputRobustness, NamedPipeInputsAreReadAsTheyCome) {
 TEST(InputRobustness, MaskImageOfAnotherSizeIsNamedWithBothSizes) {
     ScratchDir dir;
     testing::prepareZeroPlaneRun(dir, "10000");
-    std::string mask = "P2\n# 80 x 80\n80 80\n255\n";
-    for (int i = 0; i < 80 * 80; ++i) {
-        mask += "0 ";
-    }
-    writeText(dir.file("pre.pgm"), mask);
-    const ShellRun run = runInFolder(dir, "params.txt sized");
-    EXPECT_EQ(run.status, 0) << run.console;
+    writeText(dir.file("pre.pgm"), "P2\n# 80 x 80\n80 80\n255\n" + repeatedLine("0 ", 80 * 80));
     const std::string warning =
         "WARNING: Pre-sample mask image pre.pgm is 80 x 80 pixels, but the parameter file gives "
         "the mask's size as 100; it is read as 100 x 100 values in file order.\n";
-    EXPECT_TRUE(contains(run.console, warning)) << run.console;
+    expectRun(dir, "params.txt sized", 0, warning);
     EXPECT_TRUE(contains(readText(dir.file("OUT/Logger.txt")), warning));
 }
 
 TEST(InputRobustness, MessagesNameTheRealCauseAndItsRange) {
     ScratchDir tiny;
     prepareWithExtensionLines(tiny, "focalSpotFwhmX = 1e-400\n");
-    ShellRun run = runInFolder(tiny, "params.txt tiny");
-    EXPECT_EQ(run.status, 11) << run.console;
-    EXPECT_TRUE(contains(run.console,
-                         "line 51: extension setting \"focalSpotFwhmX\" (value \"1e-400\") is "
-                         "outside the range of a double-precision real, whose magnitudes other "
-                         "than 0 lie between 2.22507e-308 and 1.79769e+308.\n"))
-        << run.console;
+    expectRun(tiny, "params.txt tiny", 11,
+              "line 51: extension setting \"focalSpotFwhmX\" (value \"1e-400\") is outside the "
+              "range of a double-precision real, whose magnitudes other than 0 lie between "
+              "2.22507e-308 and 1.79769e+308.\n");
 
     ScratchDir huge;
     testing::prepareZeroPlaneRun(huge, "10000");
     writeText(huge.file("params.txt"), testing::parameterFileText({{33, "1e39"}}));
-    run = runInFolder(huge, "params.txt huge");
-    EXPECT_EQ(run.status, 11) << run.console;
-    EXPECT_TRUE(contains(run.console,
-                         "value 33 (\"1e39\") is outside the range of a "
-                         "single-precision real, -3.40282e+38 to 3.40282e+38.\n"))
-        << run.console;
+    expectRun(huge, "params.txt huge", 11,
+              "value 33 (\"1e39\") is outside the range of a single-precision real, "
+              "-3.40282e+38 to 3.40282e+38.\n");
 
     // An output name that fits the system's limit by itself, but not with the suffixes of
     // the header and of the temporary names: found when the run is named.
     ScratchDir named;
     testing::prepareZeroPlaneRun(named, "10000");
-    run = runInFolder(named, "params.txt " + std::string(245, 'n'));
-    EXPECT_EQ(run.status, 14) << run.console;
-    EXPECT_TRUE(contains(run.console,
-                         "its file name is too long: with the header and temporary "
-                         "suffixes the run adds (.mhd.partial-"))
-        << run.console;
-    EXPECT_TRUE(contains(run.console, "and a file name may have at most 255.\n")) << run.console;
-    EXPECT_FALSE(leftImages(named, std::string(245, 'n')));
+    const std::string name(245, 'n');
+    expectRun(named, "params.txt " + name, 14,
+              "its file name is too long: with the header and temporary suffixes the run adds "
+              "(.mhd.partial-");
+    EXPECT_TRUE(contains(readText(named.file("OUT/Logger.txt")),
+                         "bytes, and a file name may have at most 255.\n"));
+    EXPECT_FALSE(testing::leavesFilesOf(named, name));
 }
 
 }  // namespace
