@@ -55,7 +55,10 @@ bool MpiCluster::broadcast(std::vector<std::uint8_t>& bytes) {
 }
 
 bool MpiCluster::silentAfterStop() {
-    if (stop_ == nullptr || *stop_ == 0) {
+    // Only process 0 has files to clean up; the launcher ends the others. A process that
+    // gave up on a slow process 0 (writing a large progress image, say) would instead end a
+    // sound run without its images.
+    if (rank_ != 0 || stop_ == nullptr || *stop_ == 0) {
         return false;
     }
     const auto now = std::chrono::steady_clock::now();

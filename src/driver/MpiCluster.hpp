@@ -42,7 +42,8 @@ class MpiCluster : public BatchCluster {
     using StatusArray = std::array<std::int64_t, kStatusFields>;
     static StatusArray toArray(const ClusterStatus& status);
     static ClusterStatus fromArray(const StatusArray& values);
-    // While a stop was requested: true once no exchange has completed for kStopSilence.
+    // Process 0, while a stop was requested: true once no exchange has completed for
+    // kStopSilence.
     bool silentAfterStop();
     // Waits for request; false when the process stays silent after a stop (lost_ is then set).
     bool await(MPI_Request& request);
