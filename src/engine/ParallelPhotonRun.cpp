@@ -242,7 +242,7 @@ bool reportRefusedThreads(const BatchWorkers& workers, int asked, RunContext& co
     report(context.console, context.log,
            "WARNING: The system started only " + std::to_string(started) + reason +
                "; the run goes on with " + std::to_string(started) +
-               " threads, which gives the same image.");
+               (started == 1 ? " thread" : " threads") + ", which gives the same image.");
     return false;
 }
 
