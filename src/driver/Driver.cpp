@@ -17,7 +17,9 @@
 #include "input/SampleVolume.hpp"
 #include "params/FaultExplanation.hpp"
 #include "params/SimulationParameters.hpp"
+#include "precalc/MapNames.hpp"
 #include "precalc/SampleFileIdentity.hpp"
+#include "util/InputFile.hpp"
 #include "util/RandomGenerator.hpp"
 
 namespace conesim {
@@ -31,6 +33,13 @@ bool planeFolderExists(const std::string& folder) {
 
 std::int64_t squared(std::uint32_t size) {
     return std::int64_t{size} * std::int64_t{size};
+}
+
+// A stop signal ended the wait for an input that is a named pipe: nothing was run.
+int stoppedWhileReading(Console& console, const std::string& path) {
+    writeLine(console.out,
+              "Run stopped by a stop signal while reading " + path + "; no photon was run.");
+    return kPrecalcStopped;
 }
 
 // Everything after the parameter checks; split out so that allocation failures of the
@@ -49,8 +58,10 @@ int runSimulation(const std::vector<std::string>& args, const CommandLine& line,
     std::vector<std::uint8_t> postMask(static_cast<std::size_t>(squared(p.postMaskSize)), 0);
 
     writeLine(console.out, "\nStarting Sample loading.");
-    readRunMask("Pre-sample", p.preMaskImageFile, preMask, squared(p.preMaskSize), p.preMaskActive,
-                console, p.warnings);
+    if (!readRunMask("Pre-sample", p.preMaskImageFile, preMask, squared(p.preMaskSize),
+                     p.preMaskActive, console, p.warnings, environment.stopSignal)) {
+        return stoppedWhileReading(console, p.preMaskImageFile);
+    }
     if (p.sampleValueScale == 0.0F) {
         p.sampleValueScale = static_cast<float>(10.0 / static_cast<double>(p.sampleScaleX));
     }
@@ -75,8 +86,10 @@ int runSimulation(const std::vector<std::string>& args, const CommandLine& line,
         return kExitPlaneFolderMissing;
     }
     writeLine(console.out, "Sample loaded/size-verified-as okay.");
-    readRunMask("Post-sample", p.postMaskImageFile, postMask, squared(p.postMaskSize),
-                p.postMaskActive, console, p.warnings);
+    if (!readRunMask("Post-sample", p.postMaskImageFile, postMask, squared(p.postMaskSize),
+                     p.postMaskActive, console, p.warnings, environment.stopSignal)) {
+        return stoppedWhileReading(console, p.postMaskImageFile);
+    }
 
     // The run log lives in the output folder: a folder that is missing (or takes no log) is
     // found here, before the image names are claimed in it.
@@ -138,7 +151,9 @@ int runSimulation(const std::vector<std::string>& args, const CommandLine& line,
     context.stopSignal = environment.stopSignal;
     context.cluster = environment.cluster;
     const int processes = context.cluster != nullptr ? context.cluster->size() : 1;
-    if (line.threads || processes > 1) {
+    // Under MPI (even a single process) the photons run in batches, so that the image does
+    // not depend on the number of processes.
+    if (line.threads || context.cluster != nullptr) {
         ParallelSettings parallel;
         parallel.threads = threadCount(line);
         parallel.seed = seed;
@@ -200,7 +215,16 @@ int runProgram(const std::vector<std::string>& args, DriverEnvironment& environm
         writeBannerAndUsage(console);
         return kExitUsageOrFault;
     }
-    parameters.readFile(line.positional[1], console);
+    try {
+        parameters.readFile(line.positional[1], console, environment.stopSignal);
+    } catch (const std::bad_alloc&) {
+        parameters.resetToDefaults();
+        writeLine(console.out,
+                  "Not enough memory to read the parameter file " + line.positional[1] + ".");
+    }
+    if (!parameters.parameterFileLoaded && stopFlagSet(environment.stopSignal)) {
+        return stoppedWhileReading(console, line.positional[1]);
+    }
     if (!parameters.parameterFileLoaded) {
         writeLine(console.out, "ERROR: Loading parameter file.");
         return kExitParameterFileNotLoaded;

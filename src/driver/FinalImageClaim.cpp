@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <filesystem>
 #include <system_error>
 
@@ -57,6 +58,26 @@ std::string folderRefusal(const std::string& target) {
     return "";
 }
 
+// Why the names the run writes for the image at path do not fit the system's limits: the
+// longest is its header (path + ".mhd" for the raw image) under its temporary name
+// (+ ".partial-" and the process id). Empty when they fit.
+std::string lengthRefusal(const std::string& path) {
+    const std::string longest = path + ".mhd.partial-" + std::to_string(::getpid());
+    const std::string name = std::filesystem::path(longest).filename().string();
+    if (name.size() > NAME_MAX) {
+        return "its file name is too long: with the header and temporary suffixes the run adds "
+               "(.mhd.partial-" +
+               std::to_string(::getpid()) + ") it has " + std::to_string(name.size()) +
+               " bytes, and a file name may have at most " + std::to_string(NAME_MAX);
+    }
+    if (longest.size() >= PATH_MAX) {
+        return "its path is too long: with the header and temporary suffixes the run adds it has " +
+               std::to_string(longest.size()) + " bytes, and a path may have at most " +
+               std::to_string(PATH_MAX - 1);
+    }
+    return "";
+}
+
 }  // namespace
 
 FinalImageClaim::~FinalImageClaim() {
@@ -78,6 +99,11 @@ void FinalImageClaim::setNames(const std::string& base, const std::string& run) 
 FinalImageClaim::Result FinalImageClaim::createPlaceholder(Name& name, bool exclusive,
                                                            std::string& error) {
     name.placeholderPath = name.path;
+    const std::string tooLong = lengthRefusal(name.path);
+    if (!tooLong.empty()) {
+        error = failureLine(name.path, tooLong);
+        return Result::kFailed;
+    }
     if (!exclusive) {
         const std::string refusal = refusalOf(name.path, name.placeholderPath);
         if (!refusal.empty()) {

@@ -5,7 +5,10 @@
 #include <mpi.h>
 
 #include <array>
+#include <chrono>
+#include <csignal>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "engine/BatchCluster.hpp"
@@ -26,6 +29,9 @@ class MpiCluster : public BatchCluster {
     ClusterStatus exchangeNow(const ClusterStatus& local) override;
     bool sumImages(std::vector<std::uint32_t>& image, std::uint64_t& lostCounts) override;
     void photonsDone() override { photonsDone_ = true; }
+    bool lost() const override { return lost_; }
+    // The stop flag that the exchanges look at while they wait (may be null).
+    void watchStop(const volatile std::sig_atomic_t* stop) { stop_ = stop; }
 
     // Whether process 0 has handed out a run, and whether the photon loop ended everywhere.
     bool broadcastDone() const { return broadcastDone_; }
@@ -36,6 +42,11 @@ class MpiCluster : public BatchCluster {
     using StatusArray = std::array<std::int64_t, kStatusFields>;
     static StatusArray toArray(const ClusterStatus& status);
     static ClusterStatus fromArray(const StatusArray& values);
+    // Process 0, while a stop was requested: true once no exchange has completed for
+    // kStopSilence.
+    bool silentAfterStop();
+    // Waits for request; false when the process stays silent after a stop (lost_ is then set).
+    bool await(MPI_Request& request);
 
     MPI_Comm communicator_;
     int rank_ = 0;
@@ -43,8 +54,17 @@ class MpiCluster : public BatchCluster {
     MPI_Request pending_ = MPI_REQUEST_NULL;
     StatusArray sent_{};
     StatusArray summed_{};
+    StatusArray nowSent_{};
+    StatusArray nowSummed_{};
+    std::vector<std::uint64_t> piece_;
+    std::vector<std::uint64_t> sums_;
+    std::uint64_t lostSent_ = 0;
+    std::uint64_t lostSummed_ = 0;
     bool broadcastDone_ = false;
     bool photonsDone_ = false;
+    bool lost_ = false;
+    const volatile std::sig_atomic_t* stop_ = nullptr;
+    std::optional<std::chrono::steady_clock::time_point> silentSince_;
 };
 
 }  // namespace conesim

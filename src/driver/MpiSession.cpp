@@ -88,7 +88,10 @@ class MpiSession : public ClusterSession {
 
     int run(const std::vector<std::string>& args, DriverEnvironment& environment) override {
         MpiCluster& cluster = *cluster_;
+        cluster.watchStop(environment.stopSignal);
         if (cluster.size() == 1) {
+            // A single process runs the batches of the parallel run, as more processes do.
+            environment.cluster = &cluster;
             return runProgram(args, environment);
         }
         int status = 0;

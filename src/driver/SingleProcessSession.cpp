@@ -1,4 +1,7 @@
+#include <cstdlib>
+
 #include "driver/ClusterSession.hpp"
+#include "driver/LauncherEnvironment.hpp"
 
 namespace conesim {
 namespace {
@@ -6,6 +9,12 @@ namespace {
 class SingleProcessSession : public ClusterSession {
   public:
     int run(const std::vector<std::string>& args, DriverEnvironment& environment) override {
+        const MpiLaunch launch =
+            detectMpiLaunch([](const char* name) { return std::getenv(name); });
+        if (launch.several) {
+            writeLine(environment.console.out, mpiLaunchRefusal(launch));
+            return kExitUsageOrFault;
+        }
         return runProgram(args, environment);
     }
 };

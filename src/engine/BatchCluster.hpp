@@ -51,6 +51,10 @@ class BatchCluster {
     // The photon loop of this process ended together with the others' (after the last
     // image sum): from here on no process waits for another.
     virtual void photonsDone() {}
+    // True once another process stopped answering after a stop signal (an MPI launcher
+    // stops every process when one of them ends, and ends them at once soon after): the
+    // exchanges then fail instead of waiting for it, and the run ends without images.
+    virtual bool lost() const { return false; }
 };
 
 }  // namespace conesim

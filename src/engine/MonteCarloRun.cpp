@@ -10,6 +10,8 @@
 #include "engine/RunPackage.hpp"
 #include "engine/SamplePlaneSetup.hpp"
 #include "input/PhotonSource.hpp"
+#include "precalc/MapNames.hpp"
+#include "util/InputFile.hpp"
 
 namespace conesim {
 namespace {
@@ -106,8 +108,28 @@ int runMonteCarlo(const SampleVolume& sample, std::vector<std::uint32_t>& detect
                   RunContext& context, const std::string& runName, SimulationParameters& parameters,
                   const std::vector<std::uint8_t>& preMask,
                   const std::vector<std::uint8_t>& postMask) {
-    PhotonSource source = loadSpectrum(parameters.spectrumFile, detectorCone(parameters),
-                                       context.console, parameters.extensions.spectrumWeights);
+    // A spectrum that is a named pipe (process substitution) is read here, stoppably and
+    // bounded, and the loader reads the copy.
+    StagedInput spectrum;
+    if (!spectrum.stage(parameters.spectrumFile, context.stopSignal, kMaxPipedSpectrumBytes)) {
+        report(context.console, context.log,
+               "ERROR: Cannot hold the spectrum file " + parameters.spectrumFile + " in memory.");
+        return kRunSpectrumFailed;
+    }
+    if (spectrum.stopped()) {
+        report(context.console, context.log,
+               "Run stopped by a stop signal while reading " + parameters.spectrumFile +
+                   "; no photon was run.");
+        return kPrecalcStopped;
+    }
+    if (spectrum.cutShort()) {
+        report(context.console, context.log,
+               "WARNING: Spectrum file " + parameters.spectrumFile +
+                   " is a pipe or device that gave more than " +
+                   std::to_string(kMaxPipedSpectrumBytes) + " bytes; the rest is not read.");
+    }
+    PhotonSource source = loadSpectrum(spectrum.path(), detectorCone(parameters), context.console,
+                                       parameters.extensions.spectrumWeights);
     source.showAll = parameters.showAllPhotons;
     if (drawPhoton(source, context.random, context.console) == 1) {
         report(context.console, context.log, "Spectra file missing,corrupt or empty!\n");
@@ -138,6 +160,15 @@ int runMonteCarlo(const SampleVolume& sample, std::vector<std::uint32_t>& detect
     planes = SamplePlanes{};
     if (context.progress != nullptr) {
         context.progress->clear();
+    }
+    if (result.noThreads) {
+        return kRunNoThreads;
+    }
+    if (result.lostProcess) {
+        report(context.console, context.log,
+               "ERROR: Another process of the run stopped answering after the stop signal (an "
+               "MPI launcher stops every process when one of them ends); the photons of the run "
+               "are lost and no final image is written.");
     }
     if (result.failed) {
         return kRunProcessFailed;

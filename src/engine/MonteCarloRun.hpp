@@ -24,6 +24,11 @@ inline constexpr int kRunMapRecordDiffers = 974;
 inline constexpr int kRunNoDetectorHits = 977;
 // Another process of a run spread over several processes failed; its message says why.
 inline constexpr int kRunProcessFailed = 980;
+// The system started none of the threads the run asked for; the same status as a run that
+// lacks the memory for its buffers.
+inline constexpr int kRunNoThreads = 14;
+//! Bytes read at most from a spectrum file that is a named pipe or a device.
+inline constexpr std::int64_t kMaxPipedSpectrumBytes = std::int64_t{64} << 20;
 
 // With countHitsOnly, this many photons in a row that miss the detector's sensitive area
 // end the run: such a set-up would otherwise never finish.

@@ -5,6 +5,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <string>
+#include <system_error>
 #include <thread>
 
 #include "engine/ImageCounts.hpp"
@@ -59,7 +61,17 @@ class BatchWorkers {
         }
         active_ = threads;
         for (int worker = 0; worker < threads; ++worker) {
-            threads_.emplace_back([this, worker] { work(worker); });
+            try {
+                threads_.emplace_back([this, worker] { work(worker); });
+            } catch (const std::system_error& refusal) {
+                // The system may refuse a thread (a process or memory limit): the run goes on
+                // with those that started, as their batches do not depend on the count.
+                std::lock_guard lock(mutex_);
+                active_ -= threads - worker;
+                refusal_ = refusal.code().message();
+                coordinatorWake_.notify_all();
+                break;
+            }
         }
     }
     ~BatchWorkers() { join(); }
@@ -129,6 +141,9 @@ class BatchWorkers {
         sumImages(images, out, lostCounts);
     }
     bool countsInOneImage() const { return ownImages_.empty(); }
+    // The threads that started, and the system's reason when that is fewer than asked for.
+    int started() const { return static_cast<int>(threads_.size()); }
+    const std::string& refusal() const { return refusal_; }
     std::uint64_t lostCounts() const { return lost_; }
 
   private:
@@ -207,7 +222,29 @@ class BatchWorkers {
     std::int64_t seenEvents_ = 0;
     bool endSeen_ = false;  //!< the coordinator has seen that every worker ended
     std::vector<std::thread> threads_;
+    std::string refusal_;
 };
+
+// Says how many of the threads asked for the system started; true when none did, and this
+// process cannot run its batches.
+bool reportRefusedThreads(const BatchWorkers& workers, int asked, RunContext& context) {
+    const int started = workers.started();
+    if (started >= asked) {
+        return false;
+    }
+    const std::string reason =
+        " of the " + std::to_string(asked) + " threads asked for (" + workers.refusal() + ")";
+    if (started == 0) {
+        report(context.console, context.log,
+               "ERROR: The system refused to start any" + reason + "; the run stops.");
+        return true;
+    }
+    report(context.console, context.log,
+           "WARNING: The system started only " + std::to_string(started) + reason +
+               "; the run goes on with " + std::to_string(started) +
+               (started == 1 ? " thread" : " threads") + ", which gives the same image.");
+    return false;
+}
 
 // The largest multiple of interval that is at most n (0 for a non-positive interval).
 std::int64_t lastMultiple(std::int64_t n, std::int64_t interval) {
@@ -227,6 +264,10 @@ PhotonLoopResult runParallelPhotons(const PhotonSetup& setup, const ParallelSett
 
     PhotonLoopResult result;
     ClusterStatus local;
+    if (reportRefusedThreads(workers, std::max(settings.threads, 1), context)) {
+        result.noThreads = true;
+        local.failures = 1;
+    }
     ClusterStatus total;
     std::int64_t reported = 0;
     std::int64_t splashed = 0;
@@ -242,6 +283,9 @@ PhotonLoopResult runParallelPhotons(const PhotonSetup& setup, const ParallelSett
             local.signalStops = 1;
         }
         if (!cluster.exchange(local, total)) {
+            if (cluster.lost()) {
+                break;
+            }
             continue;
         }
         const bool stopping =
@@ -273,6 +317,9 @@ PhotonLoopResult runParallelPhotons(const PhotonSetup& setup, const ParallelSett
                 writeProgressImage(context, p, runName, held.photons, snapshot.data());
             }
             workers.resume();
+            if (cluster.lost()) {
+                break;
+            }
         }
         if (coordinatesOutput && !stopping && local.interrupts == 0 &&
             total.idle < cluster.size() && total.photons / 10000 > polled / 10000) {
@@ -285,6 +332,15 @@ PhotonLoopResult runParallelPhotons(const PhotonSetup& setup, const ParallelSett
         if (total.idle == cluster.size()) {
             break;
         }
+    }
+    if (cluster.lost()) {
+        // Another process has ended: its photons are gone, so this process writes nothing
+        // and leaves the other processes to the launcher (no photonsDone).
+        workers.requestStop();
+        workers.join();
+        result.failed = true;
+        result.lostProcess = true;
+        return result;
     }
     workers.join();
     snapshot = {};

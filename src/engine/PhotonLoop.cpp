@@ -45,15 +45,19 @@ template <bool kEffects>
         if (outcome.scored) {
             ++result.hitCount;
             counts.add(outcome.pixel);
+            // Reports, images and polls come at the first scored photon at or past each
+            // multiple, named after the largest multiple reached.
             const std::int32_t n = photonNumber;
-            if (n != 0 && reports.isMultiple(n)) {
-                reportPhotonsRun(context, n);
+            const std::int64_t reported = reports.reached(n);
+            if (reported > 0) {
+                reportPhotonsRun(context, reported);
             }
-            if (n != 0 && splashes.isMultiple(n)) {
+            const std::int64_t splashed = splashes.reached(n);
+            if (splashed > 0) {
                 counts.flush();
-                writeProgressImage(context, p, runName, n, image);
+                writeProgressImage(context, p, runName, splashed, image);
             }
-            if (polls.isMultiple(n) && context.checkInterrupt()) {
+            if (polls.reached(n) >= 0 && context.checkInterrupt()) {
                 result.stop = LoopStop::kInterruptFile;
                 break;
             }

@@ -21,6 +21,8 @@ struct PhotonLoopResult {
     std::int64_t photonsRun = 0;  //!< photons numbered (counted ones under countHitsOnly)
     bool stalled = false;         //!< countHitsOnly and no photon reaches the sensitive area
     bool failed = false;          //!< another process of the run failed (its message says why)
+    bool noThreads = false;       //!< the system started none of this process's threads
+    bool lostProcess = false;     //!< another process stopped answering after a stop signal
     LoopStop stop = LoopStop::kNone;
     std::uint64_t lostCounts = 0;  //!< scores lost to pixels already at 4294967295
 };

@@ -5,6 +5,9 @@
 namespace conesim {
 
 void reportPhotonsRun(RunContext& context, std::int64_t photons) {
+    if (context.progress != nullptr) {
+        context.progress->clear();
+    }
     report(context.console, context.log, "Ran " + std::to_string(photons) + " photons.");
 }
 

@@ -10,18 +10,22 @@
 
 namespace conesim {
 
-// Fires when a non-decreasing count reaches a multiple of its interval, without a division
-// per photon.
+// Follows a non-decreasing count (the numbers of the scored photons) past the multiples of
+// an interval, without a division per photon: a photon whose number has reached a multiple
+// not yet passed fires once, however many multiples lie between it and the photon before,
+// so a multiple whose own photon is not scored is not lost.
 class MultipleTracker {
   public:
     explicit MultipleTracker(std::int64_t interval) : interval_(interval > 0 ? interval : 0) {}
-    bool isMultiple(std::int64_t n) {
+    // The largest multiple of the interval at most n when n reached one not yet passed
+    // (0 for n = 0, the first time), else -1.
+    std::int64_t reached(std::int64_t n) {
         if (interval_ == 0 || n < next_) {
-            return false;
+            return -1;
         }
-        const bool hit = n % interval_ == 0;
-        next_ = (n / interval_ + 1) * interval_;
-        return hit;
+        const std::int64_t multiple = n / interval_ * interval_;
+        next_ = multiple + interval_;
+        return multiple;
     }
 
   private:
@@ -29,7 +33,8 @@ class MultipleTracker {
     std::int64_t next_ = 0;
 };
 
-// "Ran N photons." on the console and in the run log.
+// "Ran N photons." on the console and in the run log, after clearing the live progress
+// line, so that the two never share a line on a terminal.
 void reportPhotonsRun(RunContext& context, std::int64_t photons);
 
 // OUTPUT_FOLDER/PROGRESS_PREFIX.RUN.N.pgm holding the image as it is; a file that could

@@ -175,7 +175,12 @@ int precalculate(const SampleVolume& sample, const SimulationParameters& paramet
     }
     sets.push_back(planeSetNames());
     for (const std::vector<std::string>& set : sets) {
-        files.add(set);
+        std::string error;
+        if (!files.add(set, &error)) {
+            report(context.console, context.log,
+                   "ERROR: Cannot make a temporary map file: " + error + ".");
+            return kMapWriteFailed;
+        }
     }
     if (parameters.runMode == 3) {
         const int status = makeVolumeMaps(sample, parameters, context, files, names);

@@ -1,12 +1,14 @@
 #include "input/MaskImage.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <limits>
+#include <sstream>
 #include <system_error>
 
 #include "util/BoundedRead.hpp"
+#include "util/InputFile.hpp"
 
 namespace conesim {
 
@@ -55,35 +57,66 @@ std::string shortPrefix(const std::string& text) {
     return text.size() <= kShown ? text : text.substr(0, kShown) + "...";
 }
 
+// The width and height a P2 header states: the two numbers after the magic, comments
+// removed; -1 each when the header does not state them.
+void statedSize(const std::string& header, std::int64_t& width, std::int64_t& height) {
+    std::istringstream words(header);
+    std::string magic;
+    std::int64_t w = -1;
+    std::int64_t h = -1;
+    if (words >> magic >> w >> h && magic == "P2" && w >= 0 && h >= 0) {
+        width = w;
+        height = h;
+    }
+}
+
+// What a mask that is a pipe or device may give at most: its header lines and every value
+// at the longest token, with a separator each.
+std::int64_t maskPipeBytes(std::int64_t pixelCount) {
+    const auto header = static_cast<std::int64_t>(4 * (kMaxMaskHeaderLine + 2));
+    return header + std::max<std::int64_t>(pixelCount, 0) * (kMaxMaskToken + 1);
+}
+
 }  // namespace
 
 std::int64_t readMaskImage(const std::string& path, std::vector<std::uint8_t>& buffer,
                            std::int64_t pixelCount, bool& active, std::string* note) {
+    MaskRead read;
+    const std::int64_t result = readMaskImage(path, buffer, pixelCount, active, read, nullptr);
+    if (note != nullptr) {
+        *note = read.note;
+    }
+    return result;
+}
+
+std::int64_t readMaskImage(const std::string& path, std::vector<std::uint8_t>& buffer,
+                           std::int64_t pixelCount, bool& active, MaskRead& read,
+                           const volatile std::sig_atomic_t* stop) {
     if (!active) {
         return 1;
     }
-    std::error_code error;
-    // A folder can be opened as a stream on some systems but yields no text: it is treated
-    // like a file that cannot be opened.
-    if (std::filesystem::is_directory(path, error)) {
+    // A folder can be opened on some systems but yields no text: it is treated like a file
+    // that cannot be opened (the input file refuses it).
+    InputFile file;
+    if (!file.open(path, stop, maskPipeBytes(pixelCount))) {
         active = false;
         return 2;
     }
-    std::ifstream file(path);
-    if (!file.is_open()) {
-        active = false;
-        return 2;
-    }
-    // The header (magic, one comment, size, maximum grey) is skipped without being parsed.
+    // The header (magic, one comment, size, maximum grey) gives no pixel; its stated width
+    // and height are only compared with the size the parameter file gives.
+    std::string headerText;
     for (int line = 1; line <= 4; ++line) {
-        if (skipBoundedLine(file, kMaxMaskHeaderLine) == BoundedReadResult::kTooLong) {
-            if (note != nullptr) {
-                *note = "line " + std::to_string(line) + " of its header is longer than " +
+        std::string text;
+        const BoundedReadResult result = readBoundedLine(file, text, kMaxMaskHeaderLine);
+        if (result == BoundedReadResult::kTooLong) {
+            read.note = "line " + std::to_string(line) + " of its header is longer than " +
                         std::to_string(kMaxMaskHeaderLine) + " characters; the mask is left clear";
-            }
+            read.stopped = file.state().stopped();
             return pixelCount;
         }
+        headerText += text.substr(0, text.find('#')) + "\n";
     }
+    statedSize(headerText, read.width, read.height);
     // Never write past the buffer, whatever count the caller states.
     const std::int64_t count =
         std::min<std::int64_t>(pixelCount, static_cast<std::int64_t>(buffer.size()));
@@ -96,29 +129,30 @@ std::int64_t readMaskImage(const std::string& path, std::vector<std::uint8_t>& b
         return ++i < count;
     };
     while (i < count) {
-        const BoundedReadResult read = readBoundedToken(file, token, kMaxMaskToken);
-        if (read == BoundedReadResult::kTooLong) {
-            if (note != nullptr) {
-                *note = "holds a token longer than " + std::to_string(kMaxMaskToken) +
+        const BoundedReadResult result = readBoundedToken(file, token, kMaxMaskToken);
+        if (result == BoundedReadResult::kTooLong) {
+            read.note = "holds a token longer than " + std::to_string(kMaxMaskToken) +
                         " characters (\"" + shortPrefix(token) +
                         "\"); the rest of the mask is left clear";
-            }
             break;
         }
         // End of file or a token that is not a number: the rest stays clear.
-        if (read == BoundedReadResult::kEnd || !readTokenIntegers(token, store)) {
+        if (result == BoundedReadResult::kEnd || !readTokenIntegers(token, store)) {
             break;
         }
     }
+    read.stopped = file.state().stopped();
     return pixelCount;
 }
 
-void readRunMask(const std::string& maskName, const std::string& path,
+bool readRunMask(const std::string& maskName, const std::string& path,
                  std::vector<std::uint8_t>& buffer, std::int64_t pixelCount, bool& active,
-                 Console& console, std::vector<std::string>& warnings) {
-    std::string note;
+                 Console& console, std::vector<std::string>& warnings,
+                 const volatile std::sig_atomic_t* stop) {
+    MaskRead read;
     const bool wasActive = active;
-    readMaskImage(path, buffer, pixelCount, active, &note);
+    readMaskImage(path, buffer, pixelCount, active, read, stop);
+    const std::string& note = read.note;
     std::string lowerName = maskName;
     if (!lowerName.empty() && lowerName[0] >= 'A' && lowerName[0] <= 'Z') {
         lowerName[0] = static_cast<char>(lowerName[0] - 'A' + 'a');
@@ -137,6 +171,18 @@ void readRunMask(const std::string& maskName, const std::string& path,
         writeLine(console.out, warning);
         warnings.push_back(warning);
     }
+    const auto side = static_cast<std::int64_t>(std::llround(std::sqrt(pixelCount)));
+    if (active && read.width >= 0 && (read.width != side || read.height != side)) {
+        const std::string sizeWarning =
+            "WARNING: " + maskName + " mask image " + path + " is " + std::to_string(read.width) +
+            " x " + std::to_string(read.height) +
+            " pixels, but the parameter file gives the mask's size as " + std::to_string(side) +
+            "; it is read as " + std::to_string(side) + " x " + std::to_string(side) +
+            " values in file order.";
+        writeLine(console.out, sizeWarning);
+        warnings.push_back(sizeWarning);
+    }
+    return !read.stopped;
 }
 
 }  // namespace conesim

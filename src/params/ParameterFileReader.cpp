@@ -1,6 +1,3 @@
-#include <filesystem>
-#include <fstream>
-#include <set>
 #include <sstream>
 #include <string>
 #include <variant>
@@ -67,7 +64,12 @@ bool assignExtension(const ParameterInfo& info, const std::string& value,
         return true;
     }
     double number = 0.0;
-    if (!readWholeDouble(value, number)) {
+    const NumberReading reading = readWholeDouble(value, number);
+    if (reading == NumberReading::kOutOfRange) {
+        reason = "is outside " + std::string(kDoubleRangeText);
+        return false;
+    }
+    if (reading != NumberReading::kOk) {
         reason = "is not a number";
         return false;
     }
@@ -82,13 +84,13 @@ bool assignExtension(const ParameterInfo& info, const std::string& value,
 // The settings of a material go together: a material needs its thickness and the length
 // unit, a thickness its material, a materials file the length unit. False with the problem,
 // on the line of the setting that needs another.
-bool materialSettingsAgree(const std::vector<const ScannedExtension*>& lines,
-                           const ExtensionSettings& e, std::string& problem) {
+bool materialSettingsAgree(const std::vector<ScannedExtension>& lines, const ExtensionSettings& e,
+                           std::string& problem) {
     auto lineOf = [&](std::string_view name) {
-        for (const ScannedExtension* line : lines) {
-            if (line->name == name) {
-                return "line " + std::to_string(line->line) + ": extension setting \"" +
-                       line->name + "\" (value \"" + line->value + "\") ";
+        for (const ScannedExtension& line : lines) {
+            if (line.name == name) {
+                return "line " + std::to_string(line.line) + ": extension setting \"" +
+                       line.name + "\" (value \"" + line.value + "\") ";
             }
         }
         return std::string();
@@ -127,56 +129,63 @@ bool materialSettingsAgree(const std::vector<const ScannedExtension*>& lines,
     return true;
 }
 
-// Every extension setting of the file into the record; false with the problem of the first
-// line that is refused (an unknown or repeated name, or a value that does not convert).
-bool assignExtensions(const std::vector<ScannedExtension>& lines, ExtensionSettings& extensions,
-                      std::string& problem) {
-    std::vector<const ScannedExtension*> seen;
-    for (const ScannedExtension& line : lines) {
+// Judges the extension settings one line at a time, as the scan reads them: the first that
+// is refused (an unknown or repeated name, or a value that does not convert) ends the read
+// at its line, so a long file of repeated settings is never read whole.
+class ExtensionAssigner {
+  public:
+    explicit ExtensionAssigner(ExtensionSettings& extensions) : extensions_(extensions) {}
+
+    bool operator()(const ScannedExtension& line) {
         const std::string where = "line " + std::to_string(line.line) + ": ";
         const std::string setting = "\"" + line.name + "\" (value \"" + line.value + "\")";
         const ParameterInfo* info = findParameter(line.name);
         if (info == nullptr || !info->isExtension()) {
-            problem = where + "unknown extension setting " + setting;
+            problem_ = where + "unknown extension setting " + setting;
             return false;
         }
-        for (const ScannedExtension* earlier : seen) {
-            if (earlier->name == line.name) {
-                problem = where + "extension setting " + setting +
-                          " is given a second time (first on line " +
-                          std::to_string(earlier->line) + ")";
+        for (const ScannedExtension& earlier : seen_) {
+            if (earlier.name == line.name) {
+                problem_ = where + "extension setting " + setting +
+                           " is given a second time (first on line " +
+                           std::to_string(earlier.line) + ")";
                 return false;
             }
         }
         std::string reason;
-        if (!assignExtension(*info, line.value, extensions, reason)) {
-            problem = where + "extension setting " + setting + " " + reason;
+        if (!assignExtension(*info, line.value, extensions_, reason)) {
+            problem_ = where + "extension setting " + setting + " " + reason;
             return false;
         }
-        seen.push_back(&line);
+        seen_.push_back(line);
+        extensions_.given = true;
+        return true;
     }
-    extensions.given = !lines.empty();
-    return materialSettingsAgree(seen, extensions, problem);
-}
+    // Once every line is in: whether the settings that go together are given together.
+    bool agree() { return materialSettingsAgree(seen_, extensions_, problem_); }
+    const std::string& problem() const { return problem_; }
+
+  private:
+    ExtensionSettings& extensions_;
+    std::vector<ScannedExtension> seen_;  //!< the settings given, with their lines
+    std::string problem_;
+};
 
 }  // namespace
 
-void SimulationParameters::readFile(const std::string& path, Console& console) {
+void SimulationParameters::readFile(const std::string& path, Console& console,
+                                    const volatile std::sig_atomic_t* stop) {
     parameterFileName = path;
     parameterFileLoaded = false;
     endCheckword = "BAD";
 
-    std::error_code ignored;
-    std::ifstream file;
-    if (!std::filesystem::is_directory(path, ignored)) {
-        file.open(path);
-    }
-    if (!file.is_open()) {
+    InputFile file;
+    if (!file.open(path, stop, kMaxPipedParameterBytes)) {
         writeLine(console.out, "Cannot access paramter file: " + path);
         resetToDefaults();
         return;
     }
-    readStream(file, path, console);
+    readStream(file, path, console, &file.state());
 }
 
 void SimulationParameters::readText(const std::string& text, const std::string& name,
@@ -188,14 +197,29 @@ void SimulationParameters::readText(const std::string& text, const std::string& 
     readStream(stream, name, console);
 }
 
-void SimulationParameters::readStream(std::istream& in, const std::string& name, Console& console) {
+void SimulationParameters::readStream(std::istream& in, const std::string& name, Console& console,
+                                      const InputFileBuffer* source) {
     warnings.clear();
     extensions = ExtensionSettings{};
-    const ParameterFileScan scan = scanParameterFile(in);
+    ExtensionSettings readExtensions;
+    ExtensionAssigner extensionAssigner(readExtensions);
+    const ParameterFileScan scan = scanParameterFile(
+        in, [&](const ScannedExtension& line) { return extensionAssigner(line); });
     const auto refuse = [&](const std::string& message) {
         writeLine(console.out, message);
         resetToDefaults();
     };
+    if (source != nullptr && source->stopped()) {
+        resetToDefaults();  // the caller says that the run was stopped
+        return;
+    }
+    if (source != nullptr && source->cutShort()) {
+        return refuse("Parameter file " + name + " is a pipe or device that gave more than " +
+                      std::to_string(kMaxPipedParameterBytes) + " bytes; it is not read further.");
+    }
+    if (source != nullptr && source->failed()) {
+        return refuse("Parameter file " + name + " could not be read.");
+    }
     switch (scan.status) {
         case ScanStatus::kLineTooLong:
             return refuse("Parameter file " + name + ": line " + std::to_string(scan.problemLine) +
@@ -210,6 +234,8 @@ void SimulationParameters::readStream(std::istream& in, const std::string& name,
         case ScanStatus::kNoEndCheckword:
             return refuse("Paramater file " + name + " is corrupt.");
         case ScanStatus::kMalformedExtension:
+        case ScanStatus::kRefusedExtension:
+        case ScanStatus::kTooManyLines:
         case ScanStatus::kComplete:
             break;
     }
@@ -226,10 +252,16 @@ void SimulationParameters::readStream(std::istream& in, const std::string& name,
                       " (\"" + scan.problemLineStart +
                       "\") is not an extension setting \"name = value\".");
     }
-    std::string problem;
-    if (!assignExtensions(scan.extensions, extensions, problem)) {
-        return refuse("Parameter file " + name + ": " + problem + ".");
+    if (scan.status == ScanStatus::kTooManyLines) {
+        return refuse("Parameter file " + name + ": line " + std::to_string(scan.problemLine) +
+                      " (\"" + scan.problemLineStart + "\") is line " +
+                      std::to_string(kMaxExtensionLines + 1) + " after the END line; at most " +
+                      std::to_string(kMaxExtensionLines) + " lines may follow it.");
     }
+    if (scan.status == ScanStatus::kRefusedExtension || !extensionAssigner.agree()) {
+        return refuse("Parameter file " + name + ": " + extensionAssigner.problem() + ".");
+    }
+    extensions = readExtensions;
     for (const std::string& note : assigner.trailingTextNotes()) {
         warnings.push_back("WARNING: Parameter file " + name + ": " + note + ".");
         writeLine(console.out, warnings.back());

@@ -66,7 +66,8 @@ std::string positionalLineValue(std::string_view line) {
 }
 
 ExtensionLineKind parseExtensionLine(std::string_view line, std::string& name, std::string& value) {
-    if (holds(line, "//") || trimmed(line).empty()) {
+    const std::string_view content = trimmed(line);
+    if (content.empty() || content.starts_with("//")) {
         return ExtensionLineKind::kNothing;
     }
     std::size_t begin = 0;
@@ -89,12 +90,13 @@ ExtensionLineKind parseExtensionLine(std::string_view line, std::string& name, s
     return ExtensionLineKind::kSetting;
 }
 
-ParameterFileScan scanParameterFile(std::istream& in) {
+ParameterFileScan scanParameterFile(std::istream& in, const ExtensionCheck& check) {
     ParameterFileScan scan;
     scan.values.reserve(kParameterValueCount);
     std::string line;
     std::size_t lineNumber = 0;
     bool afterEnd = false;
+    std::size_t linesAfterEnd = 0;
     while (true) {
         const BoundedReadResult read = readBoundedLine(in, line, kMaxParameterLineLength);
         if (read == BoundedReadResult::kEnd) {
@@ -108,15 +110,24 @@ ParameterFileScan scanParameterFile(std::istream& in) {
             return scan;
         }
         if (afterEnd) {
-            ScannedExtension setting{{}, {}, lineNumber};
-            const ExtensionLineKind kind = parseExtensionLine(line, setting.name, setting.value);
-            if (kind == ExtensionLineKind::kMalformed) {
-                scan.status = ScanStatus::kMalformedExtension;
+            const auto stop = [&](ScanStatus status) {
+                scan.status = status;
                 scan.problemLine = lineNumber;
                 scan.problemLineStart = lineStart(line);
                 return scan;
+            };
+            if (++linesAfterEnd > kMaxExtensionLines) {
+                return stop(ScanStatus::kTooManyLines);
+            }
+            ScannedExtension setting{{}, {}, lineNumber};
+            const ExtensionLineKind kind = parseExtensionLine(line, setting.name, setting.value);
+            if (kind == ExtensionLineKind::kMalformed) {
+                return stop(ScanStatus::kMalformedExtension);
             }
             if (kind == ExtensionLineKind::kSetting) {
+                if (check && !check(setting)) {
+                    return stop(ScanStatus::kRefusedExtension);
+                }
                 scan.extensions.push_back(std::move(setting));
             }
             continue;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <istream>
 #include <string>
 #include <string_view>
@@ -13,6 +14,7 @@ namespace conesim {
 
 constexpr std::size_t kParameterValueCount = 49;      //!< 48 settings and the END checkword
 constexpr std::size_t kMaxParameterLineLength = 255;  //!< characters, without the line end
+constexpr std::size_t kMaxExtensionLines = 1000;      //!< lines after the END line
 
 // The value a positional line gives; empty for a comment, an empty line, a line without
 // '=' and without END, or a line with nothing left after its equals sign.
@@ -23,14 +25,17 @@ std::string positionalLineValue(std::string_view line);
 bool valueRegion(std::string_view line, std::size_t& begin, std::size_t& end);
 
 enum class ExtensionLineKind {
-    kNothing,    //!< blank, or a comment (holds "//")
+    kNothing,    //!< blank, or a comment ("//" at its start, after blanks and tabs)
     kSetting,    //!< "name = value ; comment"
     kMalformed,  //!< anything else
 };
 
-// Reads a line after the END line. A setting's name is the text before '=' and its value
-// the text after it up to ';', both without surrounding blanks and tabs; the name must be
-// letters and digits and the value must not be empty.
+// Reads a line after the END line. A line whose first characters other than blanks and tabs
+// are "//" is a comment; elsewhere "//" is no comment mark, so a setting keeps its value when
+// a comment follows its ';' (which may hold "//") and a value holding "//" is refused rather
+// than dropped. A setting's name is the text before '=' and its value the text after it up
+// to ';', both without surrounding blanks and tabs; the name must be letters and digits and
+// the value must not be empty.
 ExtensionLineKind parseExtensionLine(std::string_view line, std::string& name, std::string& value);
 
 struct ScannedValue {
@@ -51,7 +56,13 @@ enum class ScanStatus {
     kLineTooLong,         //!< a line beyond kMaxParameterLineLength characters
     kReadError,           //!< the stream failed while reading
     kMalformedExtension,  //!< a line after END that is neither blank, comment nor setting
+    kRefusedExtension,    //!< a setting line that the caller's check refused
+    kTooManyLines,        //!< more than kMaxExtensionLines lines after the END line
 };
+
+// Judges one extension setting as soon as its line is read; false refuses it and ends the
+// scan there, so that nothing after a refused line is read.
+using ExtensionCheck = std::function<bool(const ScannedExtension&)>;
 
 struct ParameterFileScan {
     ScanStatus status = ScanStatus::kTooShort;
@@ -61,8 +72,10 @@ struct ParameterFileScan {
     std::string problemLineStart;              //!< its first 40 characters, "..." if cut
 };
 
-// Reads lines until the 49th value, then the extension lines to the end of the input.
-// Stops at the first over-long line without reading it further.
-ParameterFileScan scanParameterFile(std::istream& in);
+// Reads lines until the 49th value, then the extension lines to the end of the input, at
+// most kMaxExtensionLines of them. Stops at the first over-long line without reading it
+// further, and at the first extension line that is malformed or that check (when given)
+// refuses.
+ParameterFileScan scanParameterFile(std::istream& in, const ExtensionCheck& check = nullptr);
 
 }  // namespace conesim

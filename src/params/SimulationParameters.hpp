@@ -4,6 +4,7 @@
 // and voxel sizes share one length unit; energies are in keV.
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 #include <istream>
 #include <string>
@@ -11,6 +12,7 @@
 
 #include "params/ExtensionSettings.hpp"
 #include "util/Console.hpp"
+#include "util/InputFile.hpp"
 
 namespace conesim {
 
@@ -23,8 +25,11 @@ class SimulationParameters {
     // Every field back to its default; parameterFileLoaded 0, checkword "BAD".
     void resetToDefaults();
     // Fills the record from a positional parameter file; messages go to the console.
-    // On any refusal the record is back at its defaults (parameterFileLoaded 0).
-    void readFile(const std::string& path, Console& console);
+    // On any refusal the record is back at its defaults (parameterFileLoaded 0). A named
+    // pipe or device is read as it comes, up to kMaxPipedParameterBytes, and a stop flag
+    // that is set (stop may be null) ends a read that waits for it.
+    void readFile(const std::string& path, Console& console,
+                  const volatile std::sig_atomic_t* stop = nullptr);
     // The same from the text of a parameter file; name stands for the file in messages.
     void readText(const std::string& text, const std::string& name, Console& console);
     // 0 when the settings are sensible, otherwise the code of the last failing check.
@@ -91,7 +96,11 @@ class SimulationParameters {
     std::vector<std::string> warnings;
 
   private:
-    void readStream(std::istream& in, const std::string& name, Console& console);
+    void readStream(std::istream& in, const std::string& name, Console& console,
+                    const InputFileBuffer* source = nullptr);
 };
+
+//! Bytes read at most from a parameter file that is a named pipe or a device.
+inline constexpr std::int64_t kMaxPipedParameterBytes = std::int64_t{1} << 20;
 
 }  // namespace conesim

@@ -45,22 +45,28 @@ NumberReading readFloat(const std::string& text, float& value, bool* trailingTex
     return readNumber(text, value, trailingText);
 }
 
-bool readWholeDouble(const std::string& text, double& value) {
+NumberReading readWholeDouble(const std::string& text, double& value) {
     const char* first = text.data();
     const char* last = text.data() + text.size();
     if (first != last && *first == '+') {
         ++first;
         if (first != last && *first == '-') {
-            return false;
+            return NumberReading::kNotANumber;
         }
     }
     double read = 0.0;
     const auto [end, error] = std::from_chars(first, last, read, std::chars_format::general);
-    if (error != std::errc() || end != last || first == last || !std::isfinite(read)) {
-        return false;
+    if (first == last || end != last) {
+        return NumberReading::kNotANumber;
+    }
+    if (error == std::errc::result_out_of_range) {
+        return NumberReading::kOutOfRange;
+    }
+    if (error != std::errc() || !std::isfinite(read)) {
+        return NumberReading::kNotANumber;
     }
     value = read;
-    return true;
+    return NumberReading::kOk;
 }
 
 std::optional<std::int32_t> textToInt(const std::string& text) {

@@ -9,8 +9,8 @@ namespace conesim {
 namespace {
 
 const char* kNotANumber = "is not a number";
-const char* kIntegerRange = "is outside the range of a 32-bit signed integer";
-const char* kRealRange = "is outside the single-precision range";
+const std::string kIntegerRange = std::string("is outside ") + kIntegerRangeText;
+const std::string kRealRange = std::string("is outside ") + kFloatRangeText;
 
 }  // namespace
 

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "precalc/MapNames.hpp"
+#include "util/NewFile.hpp"
 
 namespace conesim {
 namespace {
@@ -61,12 +62,21 @@ PendingMapFiles::~PendingMapFiles() {
     discard();
 }
 
-void PendingMapFiles::add(const std::vector<std::string>& names) {
+bool PendingMapFiles::add(const std::vector<std::string>& names, std::string* error) {
     for (const std::string& name : names) {
-        if (!isPending(name)) {
-            pending_.push_back(name);
+        if (isPending(name)) {
+            continue;
         }
+        std::string reason;
+        if (!createNewFile(placed(name) + suffix_, reason)) {
+            if (error != nullptr) {
+                *error = reason;
+            }
+            return false;
+        }
+        pending_.push_back(name);
     }
+    return true;
 }
 
 bool PendingMapFiles::isPending(const std::string& name) const {

@@ -29,8 +29,11 @@ class PendingMapFiles {
     // Where name lies once published: in the folder.
     std::string placed(const std::string& name) const;
 
-    // From now on, each of names is written and read under its temporary name.
-    void add(const std::vector<std::string>& names);
+    // From now on, each of names is written and read under its temporary name, which is
+    // created here new and empty (createNewFile), so that a link planted under that name
+    // cannot lead the writers elsewhere. False with error set when a temporary file cannot
+    // be created; the names added so far stay pending (and are removed with the object).
+    bool add(const std::vector<std::string>& names, std::string* error = nullptr);
     bool isPending(const std::string& name) const;
     // Where name is written and read: its temporary name while pending, else where it is
     // placed.

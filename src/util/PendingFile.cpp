@@ -6,6 +6,7 @@
 #include <system_error>
 #include <utility>
 
+#include "util/NewFile.hpp"
 #include "util/OutputTarget.hpp"
 
 namespace conesim {
@@ -46,10 +47,24 @@ bool PendingFile::check(std::string& error) const {
     return true;
 }
 
-bool PendingFile::open(std::ofstream& file, std::string& error) const {
+bool PendingFile::create(std::string& error) const {
     if (!check(error)) {
         return false;
     }
+    std::string reason;
+    if (!createNewFile(temporaryPath_, reason)) {
+        error = "cannot create " + path_;
+        return false;
+    }
+    return true;
+}
+
+bool PendingFile::open(std::ofstream& file, std::string& error) const {
+    if (!create(error)) {
+        return false;
+    }
+    // Opens the file just created, which only its owner can remove from under it in a
+    // folder that others may write only with the sticky bit set.
     file.open(temporaryPath_, std::ios::binary | std::ios::trunc);
     if (!file.is_open()) {
         error = "cannot create " + path_;

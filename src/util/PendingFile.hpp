@@ -32,8 +32,12 @@ class PendingFile {
     // Checks, then renames the temporary file to the final name; false (with error set) when
     // either fails.
     bool commit(std::string& error);
-    // Checks, then opens the temporary file for binary output; false with the check's
-    // refusal or "cannot create <path>".
+    // Checks, then creates the temporary file new and empty (createNewFile), so that nothing
+    // planted under its name can redirect the write; false with the check's refusal or the
+    // creation's error. For writers that open temporaryPath() themselves.
+    bool create(std::string& error) const;
+    // create, then opens the temporary file for binary output; false with create's error or
+    // "cannot create <path>".
     bool open(std::ofstream& file, std::string& error) const;
     // Closes file, checking that everything reached it, and commits; false (with error
     // set) when either fails.

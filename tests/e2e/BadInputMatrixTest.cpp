@@ -443,7 +443,7 @@ std::vector<Case> parameterFileCases() {
                      replaceText("params.txt", testing::parameterFileText({{39, "99999999999"}})),
                      11,
                      {"value 39 (\"99999999999\") is outside the range of a 32-bit signed "
-                      "integer.\n",
+                      "integer, -2147483648 to 2147483647.\n",
                       loading}});
     cases.push_back(
         {"parameter file", "directory", 5, {}, folderInstead("params.txt"), 11, {access, loading}});

@@ -102,11 +102,13 @@ struct ShellRun {
 };
 
 // Runs the built program in dir with arguments (shell words) under a timeout, console to
-// console.txt, standard input from /dev/null.
-inline ShellRun runInFolder(const ScratchDir& dir, const std::string& arguments) {
-    const std::string command = "cd '" + dir.path().string() +
-                                "' && ulimit -c 0 && timeout -k 5 60 '" CONESIM_BINARY "' " +
-                                arguments + " > console.txt 2>&1 < /dev/null";
+// console.txt, standard input from /dev/null; prefix (shell text) comes before the timeout
+// command, for limits ("ulimit -v N && ") or variables ("NAME=VALUE ").
+inline ShellRun runInFolder(const ScratchDir& dir, const std::string& arguments,
+                            const std::string& prefix = "") {
+    const std::string command = "cd '" + dir.path().string() + "' && ulimit -c 0 && " + prefix +
+                                "timeout -k 5 60 '" CONESIM_BINARY "' " + arguments +
+                                " > console.txt 2>&1 < /dev/null";
     const int raw = std::system(command.c_str());
     ShellRun run;
     run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

@@ -1,6 +1,7 @@
 // Output files written to a full device: each file the program writes (final images, progress
-// images, run log, volume maps, planes, previews and their headers) is made a symbolic link
-// to /dev/full, which accepts the open and refuses every byte. The run must name the file it could
+// images, run log, volume maps, planes, previews and their headers) fails every write, through
+// a link to /dev/full (the run log) or the full-disk shim (the files made under temporary
+// names, which are always created new). The run must name the file it could
 // not write and end with a non-zero status, never pass the run off as a success.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -104,19 +105,20 @@ class WriteFailure : public ::testing::Test {
     }
 };
 
-// Runs the program with the temporary names of the given files made links to the full
-// device. The links are made by the shell that then becomes the program (exec), so that the
-// process id in the temporary names is the run's own.
+// Runs the program with every write to the given files (under their temporary names) failing
+// as on a full disk: the full-disk shim is loaded into the program and told the names.
 ProgramRun runWithTemporaryOnFullDevice(const ScratchDir& dir,
                                         const std::vector<std::string>& names,
                                         const std::string& arguments) {
-    std::string links;
+    std::string list;
     for (const std::string& name : names) {
-        links += "ln -s " + std::string(kFullDevice) + " \"" + name + ".partial-$$\" && ";
+        list += (list.empty() ? "" : ":") + name;
     }
     const std::string command =
-        "cd '" + dir.path().string() + "' && ulimit -c 0 && timeout -k 5 60 sh -c '" + links +
-        "exec \"" CONESIM_BINARY "\" " + arguments + "' > console.txt 2>&1 < /dev/null";
+        "cd '" + dir.path().string() +
+        "' && ulimit -c 0 && LD_PRELOAD='" CONESIM_FULL_DISK "' CONESIM_FULL_FILES='" + list +
+        "' ASAN_OPTIONS=verify_asan_link_order=0 timeout -k 5 60 '" CONESIM_BINARY "' " +
+        arguments + " > console.txt 2>&1 < /dev/null";
     const int raw = std::system(command.c_str());
     ProgramRun run;
     run.shellStatus = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
@@ -273,9 +275,8 @@ TEST_F(WriteFailure, RunLogOnFullDevice) {
 // --- Maps, planes, previews and headers (modes 3 and 4) ---------------------------------
 //
 // These files are written under a temporary name ending in ".partial-<process id>" and
-// renamed into place once the whole set is complete. The temporary name of one of them is
-// made a link to the full device by the shell that then becomes the program (exec), so that
-// the process id in the name is the run's own.
+// renamed into place once the whole set is complete. The writes to one of them fail as on
+// a full disk.
 
 // Every file in the folder itself (not in OUT) with its bytes, but the console capture.
 std::map<std::string, std::string> folderFiles(const ScratchDir& dir) {

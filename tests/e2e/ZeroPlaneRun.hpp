@@ -45,4 +45,14 @@ inline void expectWholeImage(const ScratchDir& dir, const std::string& console,
               std::string::npos);
 }
 
+// Whether the output folder holds a file of the run `name` (an image or a placeholder).
+inline bool leavesFilesOf(const ScratchDir& dir, const std::string& name) {
+    for (const auto& entry : std::filesystem::directory_iterator(dir.file("OUT"))) {
+        if (entry.path().filename().string().rfind(name + ".", 0) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace conesim::testing

@@ -2,12 +2,17 @@
 // for the same seed, the seed of an unseeded run on record, and every early failure ending
 // every process with a non-zero status instead of a hang.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <regex>
 #include <string>
+#include <thread>
 
 #include "ParameterFileText.hpp"
 #include "TestSupport.hpp"
@@ -137,6 +142,77 @@ TEST(MpiRun, EarlyFailuresEndEveryProcess) {
     EXPECT_EQ(planes.status, 971 % 256) << planes.console;
     // --help ends every process with status 0.
     EXPECT_EQ(runProgram(dir, 2, "--help").status, 0);
+}
+
+// mpirun -n 1 runs the batches of the parallel run, as more processes do, so its image is
+// that of one process of one thread, not the serial loop's.
+TEST(MpiRun, OneProcessGivesTheImageOfOneThread) {
+    ScratchDir dir;
+    prepare(dir);
+    const ProgramRun single = runProgram(dir, 0, "--threads 1 --seed 31 params.txt one");
+    ASSERT_EQ(single.status, 0) << single.console;
+    const ProgramRun launched = runProgram(dir, 1, "--seed 31 params.txt launched");
+    ASSERT_EQ(launched.status, 0) << launched.console;
+    EXPECT_TRUE(image(dir, "launched") == image(dir, "one"));
+}
+
+// The process of rank `rank` of a run in folder, or -1.
+pid_t rankIn(const fs::path& folder, int rank) {
+    const std::string variable = "OMPI_COMM_WORLD_RANK=" + std::to_string(rank);
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator("/proc", error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos ||
+            fs::read_symlink(entry.path() / "cwd", error) != folder) {
+            continue;
+        }
+        std::string environment = testing::readText((entry.path() / "environ").string());
+        std::replace(environment.begin(), environment.end(), '\0', '\n');
+        if (("\n" + environment).find("\n" + variable + "\n") != std::string::npos) {
+            return static_cast<pid_t>(std::stoi(name));
+        }
+    }
+    return -1;
+}
+
+// A process killed while the photons run: process 0 finds the others silent after mpirun's
+// stop signal, says so in the run log and removes its placeholders before mpirun ends it.
+TEST(MpiRun, KilledProcessLeavesNoEmptyImageAndAnErrorInTheLog) {
+    ScratchDir dir;
+    prepare(dir, {{39, "2000000000"}, {40, "1000000000"}, {41, "1000000000"}});
+    std::string command = "cd '" + dir.path().string() + "' && exec timeout -k 5 120 " +
+                          CONESIM_MPIEXEC + " --oversubscribe --allow-run-as-root -n 3 '" +
+                          CONESIM_BINARY "' --seed 3 params.txt killed > console.txt 2>&1";
+    const pid_t launcher = fork();
+    ASSERT_GE(launcher, 0);
+    if (launcher == 0) {
+        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    pid_t victim = -1;
+    for (int i = 0; i < 6000 && victim < 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (testing::readText(dir.file("console.txt")).find("Starting Monte-Carlo sim.") !=
+            std::string::npos) {
+            victim = rankIn(dir.path(), 1);
+        }
+    }
+    ASSERT_GT(victim, 0) << testing::readText(dir.file("console.txt"));
+    kill(victim, SIGKILL);
+    int status = 0;
+    waitpid(launcher, &status, 0);
+    const std::string console = testing::readText(dir.file("console.txt"));
+    EXPECT_NE(console.find("ERROR: Another process of the run stopped answering after the stop "
+                           "signal"),
+              std::string::npos)
+        << console;
+    const std::string log = testing::readText(dir.file("OUT/Logger.txt"));
+    EXPECT_EQ(log.substr(log.rfind("\n", log.size() - 2) + 1),
+              "ERROR: Another process of the run stopped answering after the stop signal (an MPI "
+              "launcher stops every process when one of them ends); the photons of the run are "
+              "lost and no final image is written.\n");
+    EXPECT_FALSE(fs::exists(dir.file("OUT/killed.1.pgm")));
+    EXPECT_FALSE(fs::exists(dir.file("OUT/killed.1.dat")));
 }
 
 }  // namespace

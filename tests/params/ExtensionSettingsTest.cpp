@@ -82,7 +82,9 @@ TEST(ExtensionSettings, RefusalsNameTheFileLineSettingAndValue) {
         {"focalSpotFwhmY = inf\n",
          "line 51: extension setting \"focalSpotFwhmY\" (value \"inf\") is not a number"},
         {"detectorBlurSigma = 1e400\n",
-         "line 51: extension setting \"detectorBlurSigma\" (value \"1e400\") is not a number"},
+         "line 51: extension setting \"detectorBlurSigma\" (value \"1e400\") is outside the "
+         "range of a double-precision real, whose magnitudes other than 0 lie between "
+         "2.22507e-308 and 1.79769e+308"},
         {"focalSpotFwhmX = 1000.001\n",
          "line 51: extension setting \"focalSpotFwhmX\" (value \"1000.001\") is outside its "
          "range, 0 to 1000"},

@@ -128,7 +128,7 @@ TEST(ParameterEditing, RefusesWhatTheFileCannotHoldOrTheProgramWouldRefuse) {
               "Parameter file p.txt: value 25 (\"many\") is not a number.");
     EXPECT_EQ(refusal(base, {{"photonsToRun", "3000000000"}}),
               "Parameter file p.txt: value 39 (\"3000000000\") is outside the range of a 32-bit "
-              "signed integer.");
+              "signed integer, -2147483648 to 2147483647.");
     EXPECT_EQ(refusal(base, {{"runMode", "2"}}),
               "Parameter file not sensible. Fault code (See README): 24. Setting 32 (runMode) is "
               "2; it must be 3, 4 or 5.");

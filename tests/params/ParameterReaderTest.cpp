@@ -228,13 +228,19 @@ TEST(ParameterReader, RefusesValuesThatAreNoNumbers) {
         {30, "yes", "value 30 (\"yes\") is not a number"},
         {39, "3000000000",
          "value 39 (\"3000000000\") is outside the range of a 32-bit signed "
-         "integer"},
+         "integer, -2147483648 to 2147483647"},
         {10, "-2147483649",
          "value 10 (\"-2147483649\") is outside the range of a 32-bit "
-         "signed integer"},
-        {27, "3e9", "value 27 (\"3e9\") is outside the range of a 32-bit signed integer"},
-        {33, "1e39", "value 33 (\"1e39\") is outside the single-precision range"},
-        {9, "-1e39", "value 9 (\"-1e39\") is outside the single-precision range"},
+         "signed integer, -2147483648 to 2147483647"},
+        {27, "3e9",
+         "value 27 (\"3e9\") is outside the range of a 32-bit signed integer, -2147483648 to "
+         "2147483647"},
+        {33, "1e39",
+         "value 33 (\"1e39\") is outside the range of a single-precision real, -3.40282e+38 "
+         "to 3.40282e+38"},
+        {9, "-1e39",
+         "value 9 (\"-1e39\") is outside the range of a single-precision real, -3.40282e+38 "
+         "to 3.40282e+38"},
     };
     for (const Case& c : cases) {
         Reading r(parameterFileText({{c.position, c.value}}));

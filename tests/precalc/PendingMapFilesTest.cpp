@@ -110,7 +110,8 @@ TEST_F(PendingFolder, ARenameThatFailsLeavesNoPartOfItsSet) {
     files.add({"x", "a", "b", "c"});
     writeText(files.pathOf("x"), "new x");
     writeText(files.pathOf("a"), "new a");
-    writeText(files.pathOf("c"), "new c");  // b's temporary file was never made
+    writeText(files.pathOf("c"), "new c");
+    fs::remove(files.pathOf("b"));  // b's temporary file is gone
     std::string failed;
     EXPECT_FALSE(files.publish({{"x"}, {"a", "b", "c"}}, failed));
     EXPECT_EQ(failed, "b");
@@ -129,7 +130,10 @@ TEST_F(PendingFolder, DiscardRemovesFilesAndLinksButNeverFoldersOrWhatLinksPoint
     PendingMapFiles files(".tmp");
     files.add({"file", "link", "folder", "never"});
     writeText("file.tmp", "unfinished");
+    // What stands under a temporary name when the run ends, whatever made it.
+    fs::remove("link.tmp");
     fs::create_symlink("target", "link.tmp");
+    fs::remove("folder.tmp");
     fs::create_directory("folder.tmp");
     files.discard();
     EXPECT_EQ(testing::fileNamesIn("."), (std::vector<std::string>{"folder.tmp", "target"}));
@@ -184,6 +188,24 @@ TEST_F(PendingFolder, TheChainThroughTemporaryNamesMakesTheSameFiles) {
         EXPECT_EQ(readText(names[i]), "earlier") << names[i];
         EXPECT_EQ(readBytes(names[i] + ".tmp"), direct[i]) << names[i];
     }
+}
+
+// A link planted at a map's temporary name before the run: the map is made under a new file
+// of its own, and the file the link led to keeps its bytes.
+TEST_F(PendingFolder, PlantedLinkAtATemporaryMapNameRedirectsNothing) {
+    writeText("victim", "precious");
+    PendingMapFiles files;
+    fs::create_symlink("victim",
+                       files.pathOf("Z_ref-PRE") + ".partial-" + std::to_string(::getpid()));
+    fs::create_directory("Z_iLR-PRE.partial-" + std::to_string(::getpid()));
+    ASSERT_TRUE(files.add({"Z_ref-PRE"}));
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(files.pathOf("Z_ref-PRE"))));
+    std::ofstream(files.pathOf("Z_ref-PRE")) << "map";
+    EXPECT_EQ(readText("victim"), "precious");
+    std::string error;
+    EXPECT_FALSE(files.add({"Z_iLR-PRE"}, &error));
+    EXPECT_EQ(error,
+              "cannot create Z_iLR-PRE.partial-" + std::to_string(::getpid()) + ": it is a folder");
 }
 
 }  // namespace

@@ -64,6 +64,7 @@ class RunningProgram {
     RunningProgram& operator=(const RunningProgram&) = delete;
 
     bool started() const { return pid_ > 0; }
+    pid_t pid() const { return pid_; }
     // Waits up to 60 s for the console to show text.
     bool waitForConsole(const std::string& text) {
         for (int i = 0; i < 6000; ++i) {

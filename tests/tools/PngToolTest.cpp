@@ -149,7 +149,7 @@ TEST(PngToolTest, RefusedInputsFailWithTheFileNamed) {
         {{"binary.pgm"}, "binary.pgm: not an ASCII greyscale image"},
         {{"short.pgm"}, "short.pgm: holds 3 values"},
         {{"word.pgm"}, "word.pgm: value 2 'x' is not a whole number"},
-        {{"six.dat", "--width", "6", "-o", "no/six.png"}, "cannot write no/six.png"},
+        {{"six.dat", "--width", "6", "-o", "no/six.png"}, "cannot create no/six.png"},
     };
     for (const Case& c : cases) {
         const ToolResult result = pngTool(dir, c.args);

@@ -89,7 +89,7 @@ TEST(SumToolTest, RefusesWithoutLeavingAnyOutput) {
          "odd.dat: size 6 bytes is not a whole number of 4-byte counts"},
         {{"--width", "1", "-o", "out", "empty.dat"}, "empty.dat: the image holds no pixel"},
         {{"--width", "1", "-o", "out", "none.dat"}, "cannot open none.dat"},
-        {{"--width", "1", "-o", "no/out", "six.dat"}, "cannot write no/out.dat"},
+        {{"--width", "1", "-o", "no/out", "six.dat"}, "cannot create no/out.dat"},
     };
     const std::vector<std::string> before = testing::fileNames(dir.path());
     for (const Refusal& refusal : refusals) {

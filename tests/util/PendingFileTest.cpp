@@ -10,6 +10,7 @@
 #include <string>
 
 #include "TestSupport.hpp"
+#include "util/NewFile.hpp"
 #include "util/OutputTarget.hpp"
 #include "util/PendingFile.hpp"
 
@@ -197,6 +198,53 @@ TEST(PendingFile, FilesCommittedTogetherAppearWholeOrNotAtAll) {
     }
     std::sort(left.begin(), left.end());
     EXPECT_EQ(left, (std::vector<std::string>{"image.raw", "image.raw.mhd", "taken.mhd"}));
+}
+
+}  // namespace
+}  // namespace conesim
+
+namespace conesim {
+namespace {
+
+// A link planted at a temporary name before the write: the write goes to a new file of the
+// writer's own, never through the link, and the file the link led to keeps its bytes.
+TEST(NewFile, PlantedLinkAtTheTemporaryNameRedirectsNothing) {
+    ScratchDir dir;
+    const std::string victim = dir.file("victim.txt");
+    testing::writeText(victim, "precious");
+    const std::string image = dir.file("image.pgm");
+    PendingFile pending(image);
+    fs::create_symlink(victim, pending.temporaryPath());
+    EXPECT_EQ(writeThrough(image, "new image"), "");
+    EXPECT_EQ(testing::readText(victim), "precious");
+    EXPECT_EQ(testing::readText(image), "new image");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(pending.temporaryPath())));
+
+    // For writers that open the temporary name themselves (PNG, summed images).
+    fs::create_symlink(victim, pending.temporaryPath());
+    std::string error;
+    ASSERT_TRUE(pending.create(error)) << error;
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(pending.temporaryPath())));
+    EXPECT_EQ(fs::file_size(pending.temporaryPath()), 0U);
+    EXPECT_EQ(testing::readText(victim), "precious");
+}
+
+TEST(NewFile, OpenNewFileNeverOpensAnExistingNameOrALink) {
+    ScratchDir dir;
+    const std::string victim = dir.file("victim.txt");
+    testing::writeText(victim, "precious");
+    const std::string link = dir.file("link");
+    fs::create_symlink(victim, link);
+    std::string error;
+    EXPECT_LT(openNewFile(link, error), 0);
+    EXPECT_EQ(error, "cannot create " + link + ": File exists");
+    EXPECT_LT(openNewFile(victim, error), 0);
+    EXPECT_TRUE(createNewFile(link, error)) << error;  // the link goes, not its target
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(link)));
+    EXPECT_EQ(testing::readText(victim), "precious");
+    fs::create_directory(dir.file("folder"));
+    EXPECT_FALSE(createNewFile(dir.file("folder"), error));
+    EXPECT_EQ(error, "cannot create " + dir.file("folder") + ": it is a folder");
 }
 
 }  // namespace

@@ -45,7 +45,7 @@ bool loadSource(const PngOptions& options, const MetaImageInfo& meta, SourceImag
 bool writePng(const PngOptions& options, const SourceImage& source, const GreyRange& range,
               std::string& error) {
     conesim::PendingFile pending(options.output);
-    if (!pending.check(error)) {
+    if (!pending.create(error)) {
         return false;
     }
     bool written = false;

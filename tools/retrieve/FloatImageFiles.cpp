@@ -63,6 +63,9 @@ GreyRange greyRange(const FloatImage& image, GreyMapping mapping) {
 
 bool commitPng(const std::string& path, const GreyImage& grey, std::string& error) {
     PendingFile pending(path);
+    if (!pending.create(error)) {
+        return false;
+    }
     if (!writeGreyPng(pending.temporaryPath(), grey, error)) {
         error = "cannot write " + path;
         return false;

@@ -153,6 +153,11 @@ bool writeSummedImages(const std::string& base, std::uint32_t width,
     std::istringstream noInput;
     Console console{std::cerr, noInput};
     const auto count = static_cast<std::int64_t>(sum.size());
+    // The writers follow links at the names they are given: the temporary names are made
+    // new first, so that no link planted there leads the images elsewhere.
+    if (!raw.create(error) || !pgm.create(error)) {
+        return false;
+    }
     if (!writeDetectorRaw(raw.temporaryPath(), count, sum.data(), console)) {
         error = "cannot write " + raw.path();
         return false;

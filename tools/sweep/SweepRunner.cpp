@@ -22,6 +22,7 @@
 #include "sweep/ChildProcess.hpp"
 #include "sweep/SweepFiles.hpp"
 #include "sweep/SweepProgress.hpp"
+#include "util/NewFile.hpp"
 #include "util/PendingFile.hpp"
 
 namespace conesim::tools {
@@ -95,7 +96,7 @@ bool writeRunParameters(const fs::path& folder, std::int64_t index, const std::s
                                  std::to_string(index) +
                                  (attempt == 0 ? "" : "-" + std::to_string(attempt)) + ".txt";
         const fs::path candidate = folder / name;
-        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        const int fd = openNewFile(candidate.string(), error);
         if (fd < 0) {
             if (errno == EEXIST) {
                 continue;
