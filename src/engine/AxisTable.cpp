@@ -64,6 +64,7 @@ AxisTable::AxisTable(const AxisGeometry& axis) : cone_(axis.cone) {
     constexpr std::uint32_t kBinWidth = 1U << kBinShift;
     flags_.resize(kBins);
     pixels_.resize(kBins);
+    preMaskCells_.assign(kBins, -1);
     for (std::uint32_t bin = 0; bin < kBins; ++bin) {
         const std::uint32_t first = bin * kBinWidth;
         const double tangent = this->tangent(first);
@@ -79,6 +80,13 @@ AxisTable::AxisTable(const AxisGeometry& axis) : cone_(axis.cone) {
         flags_[bin] = preMaskFlags(tangent, 0.0, axis, preMask) |
                       beyondMaskFlags(tangent, 0.0, axis, detector);
         pixels_[bin] = encodePixel(low.pixel);
+        // The cell of a coordinate on the mask (0 <= c < size, below 2^15) is its truncation.
+        float lastPreMask = 0.0F;
+        preMaskFlags(this->tangent(first + kBinWidth - 1), 0.0, axis, lastPreMask);
+        if ((flags_[bin] & kOnPreMask) != 0 && std::trunc(preMask) == std::trunc(lastPreMask) &&
+            preMask < 32767.0F) {
+            preMaskCells_[bin] = static_cast<std::int16_t>(preMask);
+        }
     }
 }
 

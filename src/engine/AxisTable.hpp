@@ -96,6 +96,11 @@ class AxisTable {
     // The rounded detector pixel of the undeflected path of a bin without kExact,
     // kFarPixel far off the detector.
     std::int64_t pixel(std::uint32_t u) const { return decodePixel(pixels_[u >> kBinShift]); }
+    // The pre-sample mask column (or row) below the mask coordinate of every u of a bin
+    // without kExact that falls on the mask, when that is the same for the whole bin; -1
+    // otherwise. The pixels around it then tell whether the mask stops the photon without
+    // its own coordinates (see maskCell).
+    std::int64_t preMaskCell(std::uint32_t u) const { return preMaskCells_[u >> kBinShift]; }
     // The share of bins a photon must test on its own path (for the benchmarks' notes).
     double exactShare() const;
 
@@ -111,7 +116,8 @@ class AxisTable {
   private:
     ConeAxis cone_;
     std::vector<std::uint8_t> flags_;
-    std::vector<std::uint16_t> pixels_;  //!< rounded detector pixel + 2, or kFarPixel
+    std::vector<std::uint16_t> pixels_;       //!< rounded detector pixel + 2, or kFarPixel
+    std::vector<std::int16_t> preMaskCells_;  //!< pre-sample mask cell of the bin, or -1
 };
 
 }  // namespace conesim

@@ -75,6 +75,27 @@ inline bool maskStops(const MaskGeometry& mask, float u, float v, RandomGenerato
     return maskStopsAt(mask, u, v, draw30Bits(random), blocking);
 }
 
+// What the four pixels around a cell of the mask say without the photon's own coordinates:
+// the cell (column, row) holds every coordinate whose bilinear look-up reads pixels of
+// columns column and column + 1 and rows row and row + 1, as the look-up indexes them (a
+// corner past the last column reads the next row; one beyond the mask is clear).
+enum class MaskCell { kClear, kOpaque, kMixed };
+inline MaskCell maskCell(const MaskGeometry& mask, std::int64_t column, std::int64_t row) {
+    const std::int64_t count = mask.size * mask.size;
+    int opaque = 0;
+    for (std::int64_t r = row; r <= row + 1; ++r) {
+        for (std::int64_t c = column; c <= column + 1; ++c) {
+            const std::int64_t index = mask.size * r + c;
+            opaque += index < count && mask.pixels[index] != 0 ? 1 : 0;
+        }
+    }
+    return opaque == 0 ? MaskCell::kClear : opaque == 4 ? MaskCell::kOpaque : MaskCell::kMixed;
+}
+
+// Below this level an interpolated opacity of four opaque corners, 1000 up to the rounding
+// of its weights (a few parts in 10^7), surely stops the photon.
+inline constexpr double kSurelyOpaqueLevel = 999.99;
+
 // True when the mask stops the photon. Draws only when the photon falls inside the mask.
 inline bool maskBlocks(const PhotonSource& source, const PathTangents& tangents,
                        const MaskGeometry& mask, RandomGenerator& random, double blocking = 1.0) {

@@ -116,13 +116,27 @@ inline double axisTangent(AxisStart& start, const AxisTable& table) {
 }
 
 // The pre-sample mask test of a photon that falls on the mask; its 30-bit uniform is drawn
-// whatever follows. A photon whose paths the tables describe and which the coded-aperture
-// window refuses anyway is spared its own coordinates (and so its tangents).
+// whatever follows. Paths the tables describe are spared their own coordinates (and so
+// their tangents) where the outcome does not depend on them: a photon that the coded-
+// aperture window refuses anyway, and a cell whose four pixels are all clear or all opaque.
 inline bool preMaskStops(const PhotonSetup& s, const AxisTable& tableX, const AxisTable& tableY,
                          AxisStart& ax, AxisStart& ay, double blocking, RandomGenerator& random) {
     const std::uint32_t level = draw30Bits(random);
-    if (!ax.own && !ay.own && (ax.flags & ay.flags & AxisTable::kAperture) == 0) {
-        return true;  // lost here or at the window: the same photon, the same draws
+    if (!ax.own && !ay.own) {
+        if ((ax.flags & ay.flags & AxisTable::kAperture) == 0) {
+            return true;  // lost here or at the window: the same photon, the same draws
+        }
+        const std::int64_t column = tableX.preMaskCell(ax.u);
+        const std::int64_t row = tableY.preMaskCell(ay.u);
+        if (column >= 0 && row >= 0) {
+            const MaskCell cell = maskCell(s.preMask, column, row);
+            if (cell == MaskCell::kClear) {
+                return false;
+            }
+            if (cell == MaskCell::kOpaque && maskLevel(level) < kSurelyOpaqueLevel * blocking) {
+                return true;
+            }
+        }
     }
     if (!ax.own) {
         ax.preMask = maskCoordinate(axisTangent(ax, tableX), 0.0, s.preMask);
