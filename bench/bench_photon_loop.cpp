@@ -4,7 +4,8 @@
 //    the cone with non-zero attenuation and deflection;
 // and set-up B again with each laboratory effect alone: a focal spot of 1 length unit (a
 // quarter of a grating period), per-photon energies from a 71-entry spectrum of 14 to 30 keV
-// (planes at 21 keV), and a detector blur of 0.5 pixels. The serial loop (one generator)
+// (planes at 21 keV), and a detector blur of 0.5 pixels; and set-up B with gold masks, a CsI
+// detector and per-photon energies (the materials' cost). The serial loop (one generator)
 // runs single-threaded; the parallel run (batches of 2^20 photons on worker threads) runs
 // set-ups A and B on 1 and 2 threads.
 #include <benchmark/benchmark.h>
@@ -42,7 +43,7 @@ std::vector<std::uint8_t> grating(std::uint32_t size) {
     return mask;
 }
 
-enum class Effect { kNone, kFocalSpot, kPhotonEnergies, kBlur };
+enum class Effect { kNone, kFocalSpot, kPhotonEnergies, kBlur, kLayerMaterials };
 
 struct LoopSetup {
     SimulationParameters parameters;
@@ -67,6 +68,18 @@ struct LoopSetup {
                 break;
             case Effect::kBlur:
                 p.extensions.detectorBlurSigma = 0.5;
+                break;
+            case Effect::kLayerMaterials:
+                // Gold masks of 20 um, a CsI detector of 150 um (a length unit of 0.1 mm),
+                // each photon of its own energy.
+                p.extensions.lengthUnitMm = 0.1;
+                p.extensions.preMaskMaterial = "Au:19.3";
+                p.extensions.preMaskThickness = 0.2;
+                p.extensions.postMaskMaterial = "Au:19.3";
+                p.extensions.postMaskThickness = 0.2;
+                p.extensions.detectorMaterial = "CsI:4.51";
+                p.extensions.detectorThickness = 1.5;
+                p.extensions.photonEnergies = PhotonEnergyMode::kSpectrum;
                 break;
         }
         p.runMode = 5;
@@ -183,11 +196,15 @@ void BM_PhotonLoopB_DetectorBlur(benchmark::State& state) {
     runLoop(state, true, Effect::kBlur);
 }
 
+void BM_PhotonLoopB_LayerMaterials(benchmark::State& state) {
+    runLoop(state, true, Effect::kLayerMaterials);
+}
 BENCHMARK(BM_PhotonLoopA_MasksOffSampleMissed)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PhotonLoopB_MasksAndSample)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PhotonLoopB_FocalSpot)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PhotonLoopB_PhotonEnergies)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_PhotonLoopB_DetectorBlur)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PhotonLoopB_LayerMaterials)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ParallelA_MasksOffSampleMissed)
     ->ArgName("threads")
     ->Arg(1)
