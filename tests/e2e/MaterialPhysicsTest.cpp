@@ -7,6 +7,7 @@
 #include <xraylib/xraylib.h>
 
 #include <cmath>
+#include <iostream>
 #include <numeric>
 #include <sstream>
 #include <string>
@@ -59,6 +60,9 @@ double countedPhotons(const std::string& spectrum, const std::string& extensions
 
 void expectWithinCountingError(double observed, double photons, double p) {
     const double sigma = std::sqrt(photons * p * (1.0 - p));
+    std::cout << "observed " << observed << ", expected " << photons * p << " (ratio "
+              << observed / (photons * p) << ", " << (observed - photons * p) / sigma
+              << " sigma)\n";
     EXPECT_LE(std::fabs(observed - photons * p), 4.0 * sigma)
         << "observed " << observed << ", expected " << photons * p << " +- " << sigma;
 }

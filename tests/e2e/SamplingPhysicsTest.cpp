@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <iostream>
 #include <numeric>
 #include <sstream>
 #include <string>
@@ -41,6 +42,8 @@ double total(const std::vector<std::uint32_t>& image) {
 void expectWithinCountingError(double observed, double photons, double p) {
     const double expected = photons * p;
     const double sigma = std::sqrt(photons * p * (1.0 - p));
+    std::cout << "observed " << observed << ", expected " << expected << " (ratio "
+              << observed / expected << ", " << (observed - expected) / sigma << " sigma)\n";
     EXPECT_LE(std::fabs(observed - expected), 4.0 * sigma)
         << "observed " << observed << ", expected " << expected << " +- " << sigma;
 }
@@ -68,6 +71,8 @@ TEST(SamplingPhysics, OpenFieldIsFlatToItsEdgeRowsAndColumns) {
         }
         EXPECT_NEAR(row / 64.0 / interior, 1.0, 0.03) << "row " << edge;
         EXPECT_NEAR(column / 64.0 / interior, 1.0, 0.03) << "column " << edge;
+        std::cout << "edge " << edge << ": row " << row / 64.0 / interior << ", column "
+                  << column / 64.0 / interior << " of the interior mean\n";
     }
     // The cone ends at the pixels' outer edges: nothing is drawn that no pixel can catch
     // (but the few photons within 1e-6 pixel of a pixel centre, where the pixel fraction is
@@ -95,6 +100,7 @@ TEST(SamplingPhysics, NarrowSensitiveStripCountsPoissonPhotonsInEveryColumn) {
         ASSERT_GT(count, 0U) << "an empty column";
     }
     variance /= 2047.0;
+    std::cout << "strip: mean " << mean << ", variance / mean " << variance / mean << "\n";
     EXPECT_NEAR(mean, 20.0, 0.5);
     EXPECT_GT(variance / mean, 0.85);
     EXPECT_LT(variance / mean, 1.15);
