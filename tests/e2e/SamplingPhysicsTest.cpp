@@ -13,12 +13,14 @@
 #include <string>
 #include <vector>
 
+#include "CountingError.hpp"
 #include "PrecalcRunSupport.hpp"
 #include "ZeroPlaneRun.hpp"
 
 namespace conesim {
 namespace {
 
+using testing::expectWithinCountingError;
 using testing::ScratchDir;
 
 // Runs the program on params.txt with the given settings changed (the zero-plane set-up:
@@ -35,17 +37,6 @@ std::vector<std::uint32_t> imageOf(const ScratchDir& dir, std::map<int, std::str
 
 double total(const std::vector<std::uint32_t>& image) {
     return static_cast<double>(std::accumulate(image.begin(), image.end(), std::uint64_t{0}));
-}
-
-// |observed - expected| <= 4 sigma, sigma the binomial error of `photons` photons each
-// counted with probability p.
-void expectWithinCountingError(double observed, double photons, double p) {
-    const double expected = photons * p;
-    const double sigma = std::sqrt(photons * p * (1.0 - p));
-    std::cout << "observed " << observed << ", expected " << expected << " (ratio "
-              << observed / expected << ", " << (observed - expected) / sigma << " sigma)\n";
-    EXPECT_LE(std::fabs(observed - expected), 4.0 * sigma)
-        << "observed " << observed << ", expected " << expected << " +- " << sigma;
 }
 
 TEST(SamplingPhysics, OpenFieldIsFlatToItsEdgeRowsAndColumns) {
