@@ -51,6 +51,7 @@ test-sanitize:
 		-DCONESIM_SANITIZE=ON -DCONESIM_TOOLS=ON
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+		LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan-suppressions.txt \
 		ctest --test-dir $(SANITIZE_DIR) --output-on-failure -j $(JOBS)
 
 # Every fuzz target for FUZZ_SECONDS each (libFuzzer, clang).

@@ -49,6 +49,9 @@ TEST(RunRobustness, LinksPlantedAtTemporaryImageNamesRedirectNothing) {
 // Under a memory limit that holds only some of 1024 thread stacks, the run goes on with the
 // threads that started, or, when none did, ends with status 14 and leaves no placeholder.
 TEST(RunRobustness, ThreadsTheSystemRefusesEndNothingAbruptly) {
+    if (testing::kSanitizedBuild) {
+        GTEST_SKIP() << "the sanitizer's shadow memory does not fit under the memory limit";
+    }
     ScratchDir dir;
     testing::prepareZeroPlaneRun(dir, "100000");
     const testing::ShellRun run =

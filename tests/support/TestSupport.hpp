@@ -9,6 +9,14 @@
 
 namespace conesim::testing {
 
+// Whether this build runs under AddressSanitizer, whose shadow memory no address-space
+// limit (ulimit -v) leaves room for: tests of such limits run without them there.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kSanitizedBuild = true;
+#else
+inline constexpr bool kSanitizedBuild = false;
+#endif
+
 // A fresh folder under the system's temporary directory, removed with everything in it
 // when the object goes out of scope. While it lives, it can be made the working directory.
 class ScratchDir {
