@@ -106,7 +106,7 @@ int makeVolumeMaps(const SampleVolume& sample, const SimulationParameters& param
     }
     if (phaseModel(parameters)) {
         return writeVolumeMapHeaders(sample, voxelSizesOf(parameters), context.console, context.log,
-                                     &files, false);
+                                     &files, false, parameters.extensions.lengthUnitMm);
     }
     report(context.console, context.log, "Calculating sample interface map.");
     status = buildInterfaceAngleMaps(sample, names, context.console, context.log,
@@ -117,7 +117,7 @@ int makeVolumeMaps(const SampleVolume& sample, const SimulationParameters& param
         return status;
     }
     return writeVolumeMapHeaders(sample, voxelSizesOf(parameters), context.console, context.log,
-                                 &files);
+                                 &files, true, parameters.extensions.lengthUnitMm);
 }
 
 // The two deflection planes: Snell's law at the interface angles, or the phase model's
@@ -164,8 +164,8 @@ int collapsePlanes(const SampleVolume& sample, const SimulationParameters& param
     if (status != kPrecalcOk) {
         return status;
     }
-    return writePlaneHeaders(sample, voxelSizesOf(parameters), context.console, context.log,
-                             &files);
+    return writePlaneHeaders(sample, voxelSizesOf(parameters), context.console, context.log, &files,
+                             parameters.extensions.lengthUnitMm);
 }
 
 // Modes 3 and 4. Everything is made under temporary names and renamed into place only when

@@ -116,6 +116,13 @@ TEST(SampleMaterials, MapAndAttenuationPlaneAgreeWithXraylib) {
         EXPECT_NE(record.find("deflectionModel = phase"), std::string::npos) << record;
         EXPECT_NE(record.find("5 Bone, Cortical (ICRP) 1.92"), std::string::npos) << record;
         EXPECT_NE(record.find("units = lengthUnitMm 0.1"), std::string::npos) << record;
+        // The headers give the spacing in millimetres: 1 length unit of 0.1 mm.
+        EXPECT_NE(
+            testing::readText(dir.file("Z_ref-PRE.mhd")).find("ElementSpacing = 0.1 0.1 0.1\n"),
+            std::string::npos);
+        EXPECT_NE(
+            testing::readText(dir.file("Z_ref-PRE.pca.mhd")).find("ElementSpacing = 0.1 0.1\n"),
+            std::string::npos);
     }
 }
 
