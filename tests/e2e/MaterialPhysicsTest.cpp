@@ -12,12 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "CountingError.hpp"
 #include "PrecalcRunSupport.hpp"
 #include "ZeroPlaneRun.hpp"
 
 namespace conesim {
 namespace {
 
+using testing::expectWithinCountingError;
 using testing::ScratchDir;
 
 // mu in 1/cm straight from xraylib.
@@ -53,14 +55,7 @@ double countedPhotons(const std::string& spectrum, const std::string& extensions
             extensions);
     const testing::ShellRun run = testing::runInFolder(dir, "--threads 2 --seed 3 params.txt t");
     EXPECT_EQ(run.status, 0) << run.console;
-    const auto image = testing::readValues<std::uint32_t>(dir.file("OUT/t.1.dat"));
-    return static_cast<double>(std::accumulate(image.begin(), image.end(), std::uint64_t{0}));
-}
-
-void expectWithinCountingError(double observed, double photons, double p) {
-    const double sigma = std::sqrt(photons * p * (1.0 - p));
-    EXPECT_LE(std::fabs(observed - photons * p), 4.0 * sigma)
-        << "observed " << observed << ", expected " << photons * p << " +- " << sigma;
+    return testing::countedHits(dir);
 }
 
 TEST(MaterialPhysics, GoldMaskTransmitsExpMinusMuT) {

@@ -12,11 +12,14 @@
 #include <string>
 #include <vector>
 
+#include "CountingError.hpp"
 #include "PrecalcRunSupport.hpp"
 
 namespace conesim {
 namespace {
 
+using testing::countedHits;
+using testing::expectWithinCountingError;
 using testing::ScratchDir;
 
 struct Material {
@@ -66,17 +69,6 @@ void writeMaterialRun(const ScratchDir& dir, int mode, const std::vector<float>&
                        testing::readText(dir.file("params.txt")) +
                            "lengthUnitMm = " + std::to_string(lengthUnitMm) +
                            "\nsampleMaterials = materials.txt\n" + extra);
-}
-
-double countedHits(const ScratchDir& dir) {
-    const auto image = testing::readValues<std::uint32_t>(dir.file("OUT/t.1.dat"));
-    return static_cast<double>(std::accumulate(image.begin(), image.end(), std::uint64_t{0}));
-}
-
-void expectWithinCountingError(double observed, double photons, double p) {
-    const double sigma = std::sqrt(photons * p * (1.0 - p));
-    EXPECT_LE(std::fabs(observed - photons * p), 4.0 * sigma)
-        << "observed " << observed << ", expected " << photons * p << " +- " << sigma;
 }
 
 TEST(SampleMaterials, MapAndAttenuationPlaneAgreeWithXraylib) {
@@ -268,6 +260,34 @@ TEST(SampleMaterials, WrongMaterialsFilesAreRefusedWithLineAndValue) {
         EXPECT_EQ(run.status, 32) << run.console;
         EXPECT_NE(run.console.find(c.message), std::string::npos) << run.console;
     }
+}
+
+}  // namespace
+}  // namespace conesim
+
+namespace conesim {
+namespace {
+
+TEST(SampleMaterials, ModeFourMakesTheSamePlanesFromTheLabelVolume) {
+    std::vector<float> labels(testing::kSampleX * testing::kSampleY * testing::kSampleZ, 1.0F);
+    for (std::size_t i = 0; i < labels.size(); i += 3) {
+        labels[i] = i % 2 == 0 ? 2.0F : 0.0F;
+    }
+    ScratchDir dir;
+    writeMaterialRun(dir, 3, labels, testing::kSampleX, testing::kSampleY, testing::kSampleZ,
+                     {kWater, kAluminium}, "10", 30.0, 0.1);
+    ASSERT_EQ(testing::runInFolder(dir, "params.txt t").status, 0);
+    const std::string attenuation = testing::readText(dir.file("Z_ref-PRE.pca"));
+    const std::string thickness = testing::readText(dir.file("Z_thick-PRE.pca"));
+    const std::string deflection = testing::readText(dir.file("Z_iLR-PRE.pca"));
+    std::filesystem::remove(dir.file("Z_thick-PRE.pca"));
+    writeMaterialRun(dir, 4, labels, testing::kSampleX, testing::kSampleY, testing::kSampleZ,
+                     {kWater, kAluminium}, "10", 30.0, 0.1);
+    const testing::ShellRun run = testing::runInFolder(dir, "params.txt u");
+    ASSERT_EQ(run.status, 0) << run.console;
+    EXPECT_EQ(testing::readText(dir.file("Z_ref-PRE.pca")), attenuation);
+    EXPECT_EQ(testing::readText(dir.file("Z_thick-PRE.pca")), thickness);
+    EXPECT_EQ(testing::readText(dir.file("Z_iLR-PRE.pca")), deflection);
 }
 
 }  // namespace
