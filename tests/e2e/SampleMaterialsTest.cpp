@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <xraylib/xraylib.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numeric>
 #include <string>
@@ -288,6 +289,44 @@ TEST(SampleMaterials, ModeFourMakesTheSamePlanesFromTheLabelVolume) {
     EXPECT_EQ(testing::readText(dir.file("Z_ref-PRE.pca")), attenuation);
     EXPECT_EQ(testing::readText(dir.file("Z_thick-PRE.pca")), thickness);
     EXPECT_EQ(testing::readText(dir.file("Z_iLR-PRE.pca")), deflection);
+}
+
+}  // namespace
+}  // namespace conesim
+
+namespace conesim {
+namespace {
+
+TEST(SampleMaterials, InterfaceModelRefractsAtLabelOneAsAtAnyOther) {
+    // A PMMA sphere in vacuum, labelled 1 and labelled 2: as an attenuation value, 1 would
+    // get no interface angle where the sphere begins, so the planes would differ.
+    const int n = 24;
+    const auto sphereOf = [&](float label) {
+        std::vector<float> labels(static_cast<std::size_t>(n * n * n), 0.0F);
+        for (int z = 0; z < n; ++z) {
+            for (int y = 0; y < n; ++y) {
+                for (int x = 0; x < n; ++x) {
+                    const double r2 =
+                        (x - 11.5) * (x - 11.5) + (y - 11.5) * (y - 11.5) + (z - 11.5) * (z - 11.5);
+                    if (r2 < 64.0) {
+                        labels[static_cast<std::size_t>((z * n + y) * n + x)] = label;
+                    }
+                }
+            }
+        }
+        return labels;
+    };
+    ScratchDir one;
+    writeMaterialRun(one, 3, sphereOf(1.0F), n, n, n, {kPmma}, "10", 20.0, 0.1, "",
+                     "deflectionModel = interface\n");
+    ASSERT_EQ(testing::runInFolder(one, "params.txt t").status, 0);
+    ScratchDir two;
+    writeMaterialRun(two, 3, sphereOf(2.0F), n, n, n, {kWater, kPmma}, "10", 20.0, 0.1, "",
+                     "deflectionModel = interface\n");
+    ASSERT_EQ(testing::runInFolder(two, "params.txt t").status, 0);
+    const auto lr = testing::readValues<double>(one.file("Z_iLR-PRE.pca"));
+    EXPECT_EQ(lr, testing::readValues<double>(two.file("Z_iLR-PRE.pca")));
+    EXPECT_GT(std::count_if(lr.begin(), lr.end(), [](double v) { return v != 0.0; }), 0);
 }
 
 }  // namespace
