@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "input/SampleMaterials.hpp"
-#include "precalc/MapNames.hpp"
 
 namespace conesim {
 
