@@ -228,11 +228,10 @@ int precalculate(const SampleVolume& sample, const SimulationParameters& paramet
     return kPrecalcOk;
 }
 
-}  // namespace
-
-static int readThicknessPlanes(const SampleVolume& sample, RunContext& context,
-                               SamplePlanes& planes, const SampleMaterials& materials,
-                               const std::string& planeFolder) {
+// Mode 5, a sample given as materials: the thickness planes, one per material; missing,
+// they end the run as a missing plane does.
+int readThicknessPlanes(const SampleVolume& sample, RunContext& context, SamplePlanes& planes,
+                        const SampleMaterials& materials, const std::string& planeFolder) {
     const std::string name = inPlaneFolder(planeFolder, kThicknessPlaneName);
     std::error_code error;
     if (std::filesystem::is_directory(name, error) || !std::ifstream(name).is_open()) {
@@ -249,6 +248,8 @@ static int readThicknessPlanes(const SampleVolume& sample, RunContext& context,
     }
     return kRunOk;
 }
+
+}  // namespace
 
 int readCollapsedPlanes(const SampleVolume& sample, RunContext& context, SamplePlanes& planes,
                         const std::string& planeFolder) {
