@@ -14,6 +14,8 @@
 #include "driver/RunLog.hpp"
 #include "engine/MonteCarloRun.hpp"
 #include "input/MaskImage.hpp"
+#include "input/SampleLabels.hpp"
+#include "input/SampleMaterials.hpp"
 #include "input/SampleVolume.hpp"
 #include "params/FaultExplanation.hpp"
 #include "params/SimulationParameters.hpp"
@@ -40,6 +42,23 @@ int stoppedWhileReading(Console& console, const std::string& path) {
     writeLine(console.out,
               "Run stopped by a stop signal while reading " + path + "; no photon was run.");
     return kPrecalcStopped;
+}
+
+// A sample given as materials: its materials file must be right and, in the modes that read
+// the volume, every voxel must hold 0 or one of its labels; checked before any map is made.
+bool sampleMaterialsAccepted(const SimulationParameters& p, const SampleVolume& sample,
+                             Console& console) {
+    if (p.extensions.sampleMaterials.empty()) {
+        return true;
+    }
+    SampleMaterials materials;
+    std::string error;
+    if (!readSampleMaterials(p.extensions.sampleMaterials, materials, error) ||
+        ((p.runMode == 3 || p.runMode == 4) && !checkSampleLabels(sample, materials, error))) {
+        writeLine(console.out, error);
+        return false;
+    }
+    return true;
 }
 
 // Everything after the parameter checks; split out so that allocation failures of the
@@ -84,6 +103,9 @@ int runSimulation(const std::vector<std::string>& args, const CommandLine& line,
                                    " (planeFolder) does not exist or is not a folder; create it "
                                    "or name another.");
         return kExitPlaneFolderMissing;
+    }
+    if (!sampleMaterialsAccepted(p, sample, console)) {
+        return kExitSampleFile;
     }
     writeLine(console.out, "Sample loaded/size-verified-as okay.");
     if (!readRunMask("Post-sample", p.postMaskImageFile, postMask, squared(p.postMaskSize),

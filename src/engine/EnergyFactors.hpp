@@ -8,6 +8,9 @@ namespace conesim {
 struct EnergyFactors {
     double attenuation;  //!< muRef(E) / muRef(E0): the attenuation N becomes N * this
     double deflection;   //!< (E0 / E)^2: both deflections become deflection * this
+    // A sample given as materials: mu(E) of each material (1/cm, label order), whose sum
+    // with the thickness planes replaces N * attenuation; nullptr otherwise.
+    const double* materialMu = nullptr;
 };
 inline constexpr EnergyFactors kUnitEnergyFactors{1.0, 1.0};
 

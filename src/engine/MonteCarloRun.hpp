@@ -22,6 +22,9 @@ inline constexpr int kRunPlaneRecordDiffers = 973;
 // Run mode 4: the volume maps' record says they were made under other settings.
 inline constexpr int kRunMapRecordDiffers = 974;
 inline constexpr int kRunNoDetectorHits = 977;
+// The materials file of a sample given as materials could not be read; the status of a
+// refused sample file.
+inline constexpr int kRunSampleRefused = 32;
 // Another process of a run spread over several processes failed; its message says why.
 inline constexpr int kRunProcessFailed = 980;
 // The system started none of the threads the run asked for; the same status as a run that

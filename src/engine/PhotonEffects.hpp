@@ -25,6 +25,8 @@ struct PhotonEffects {
     std::vector<EnergyFactors> energyFactors;  //!< one pair per spectrum entry, file order
     std::vector<LayerTransmission> layers;     //!< per entry, when a mask or the detector has
                                                //!< a material; empty otherwise
+    std::vector<double> materialMu;            //!< per entry, mu(E) of each sample material
+                                               //!< (1/cm); empty without sample materials
     std::vector<double> cumulativeWeights;     //!< per entry, the share of the weights up to
                                                //!< and with it; empty: every entry alike
     bool blur = false;       //!< the detector coordinate is blurred before rounding
@@ -40,10 +42,12 @@ struct PhotonEffects {
 // entries, weights their weights (empty: alike); planeEnergy: the energy at which the
 // sample planes were made (the run's sample energy); layers and quantumEfficiency: the
 // masks' and detector's materials, whose effect is worked out once per entry.
-// Per-photon energies need at least one entry; with none they stay off.
+// Per-photon energies need at least one entry; with none they stay off. sampleMaterials: the
+// materials of a sample given as labels, whose mu(E) per entry is tabulated once here.
 PhotonEffects makePhotonEffects(const ExtensionSettings& settings, std::span<const float> energies,
                                 std::span<const double> weights, double planeEnergy,
-                                const LayerMaterials& layers, float quantumEfficiency);
+                                const LayerMaterials& layers, float quantumEfficiency,
+                                std::span<const XrayMaterial> sampleMaterials = {});
 
 // The spectrum entry of a photon, from one 30-bit uniform: floor(u * count) for entries
 // alike, otherwise the first entry whose cumulative share exceeds (u + 0.5) / 2^30.

@@ -3,6 +3,18 @@
 namespace conesim {
 namespace {
 
+// The geometry with the thickness planes of a sample given as materials.
+SampleGeometry withThickness(const SampleGeometry& geometry, const SamplePlanes& planes) {
+    SampleGeometry result = geometry;
+    const auto planeSize = static_cast<std::size_t>(geometry.dimX * geometry.dimY);
+    if (!planes.materials.empty() &&
+        planes.thickness.size() >= planes.materials.size() * planeSize) {
+        result.thickness = planes.thickness.data();
+        result.materialCount = planes.materials.size();
+    }
+    return result;
+}
+
 MaskGeometry maskGeometry(const std::vector<std::uint8_t>& pixels, std::uint32_t size,
                           std::int32_t position, float scale) {
     return MaskGeometry{pixels.data(), static_cast<std::int64_t>(size),
@@ -54,7 +66,7 @@ PhotonSetup::PhotonSetup(const PhotonLoopInputs& inputs, const ConeAxis& coneX,
                            parameters.preMaskScale)),
       postMask(maskGeometry(inputs.postMask, parameters.postMaskSize, parameters.postMaskPosition,
                             parameters.postMaskScale)),
-      sample(inputs.sample),
+      sample(withThickness(inputs.sample, inputs.planes)),
       axisX(axisGeometry(coneX, parameters, true, preMask, postMask, sample)),
       axisY(axisGeometry(coneY, parameters, false, preMask, postMask, sample)),
       planes(packPlanes(inputs.planes)),
@@ -67,7 +79,7 @@ PhotonSetup::PhotonSetup(const PhotonLoopInputs& inputs, const ConeAxis& coneX,
       detectorLayer(layerMaterials.detector.present),
       effects(makePhotonEffects(parameters.extensions, energies, weights,
                                 static_cast<double>(parameters.sampleEnergy), layerMaterials,
-                                parameters.quantumEfficiency)),
+                                parameters.quantumEfficiency, inputs.planes.materials)),
       tableX_(axisX) {
     if (!(axisY == axisX)) {
         ownTableY_.emplace(axisY);

@@ -1,6 +1,7 @@
 #include "engine/PlaneSetChecks.hpp"
 
 #include <filesystem>
+#include <sstream>
 #include <system_error>
 
 #include "precalc/MapFileErrors.hpp"
@@ -19,14 +20,22 @@ std::string folderText(const std::string& folder) {
 
 }  // namespace
 
-PlaneRecord recordOf(const SimulationParameters& parameters, const SampleVolume& sample) {
-    return makePlaneRecord(effectiveDeflectionModel(parameters.extensions), parameters.sampleEnergy,
-                           sample.path);
+PlaneRecord recordOf(const SimulationParameters& parameters, const SampleVolume& sample,
+                     const SampleMaterials* materials) {
+    const DeflectionModel model = effectiveDeflectionModel(parameters.extensions);
+    if (materials == nullptr) {
+        return makePlaneRecord(model, parameters.sampleEnergy, sample.path);
+    }
+    std::ostringstream unit;
+    unit << "lengthUnitMm " << parameters.extensions.lengthUnitMm;
+    return makePlaneRecord(model, parameters.sampleEnergy, sample.path,
+                           materials->path + ": " + materialsSignature(*materials), unit.str());
 }
 
 int writeRecords(const SimulationParameters& parameters, const SampleVolume& sample,
-                 RunContext& context, const PendingMapFiles& files) {
-    const PlaneRecord record = recordOf(parameters, sample);
+                 RunContext& context, const PendingMapFiles& files,
+                 const SampleMaterials* materials) {
+    const PlaneRecord record = recordOf(parameters, sample, materials);
     for (const char* name : {kVolumeMapRecordName, kPlaneRecordName}) {
         if (!files.isPending(name)) {
             continue;

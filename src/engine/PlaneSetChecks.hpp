@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/RunContext.hpp"
+#include "input/SampleMaterials.hpp"
 #include "input/SampleVolume.hpp"
 #include "params/SimulationParameters.hpp"
 #include "precalc/PendingMapFiles.hpp"
@@ -14,14 +15,17 @@
 namespace conesim {
 
 // The record of the sets a run makes, or expects to read: its effective deflection model,
-// its sample energy (already the spectrum's mean when value 43 was 0) and its sample file.
-PlaneRecord recordOf(const SimulationParameters& parameters, const SampleVolume& sample);
+// its sample energy (already the spectrum's mean when value 43 was 0), its sample file and,
+// for a sample given as materials, the materials and the length unit.
+PlaneRecord recordOf(const SimulationParameters& parameters, const SampleVolume& sample,
+                     const SampleMaterials* materials = nullptr);
 
 // Writes the records of the sets this run publishes, where files places them: the volume
 // maps' (when pending, mode 3) and the planes'. kPrecalcOk, or kMapWriteFailed after
 // "ERROR: Cannot write file <record>.".
 int writeRecords(const SimulationParameters& parameters, const SampleVolume& sample,
-                 RunContext& context, const PendingMapFiles& files);
+                 RunContext& context, const PendingMapFiles& files,
+                 const SampleMaterials* materials = nullptr);
 
 // True when the set whose record is at recordPath may be used: its record matches wanted,
 // or it has none. Otherwise false after "ERROR: The <what> (<record>) were made with KEY =

@@ -27,6 +27,12 @@ std::vector<std::uint8_t> packRun(const SimulationParameters& parameters,
     writer.put(planes.attenuation);
     writer.put(planes.lr);
     writer.put(planes.ud);
+    writer.put(planes.thickness);
+    writer.put(static_cast<std::uint64_t>(planes.materials.size()));
+    for (const XrayMaterial& material : planes.materials) {
+        writer.put(material.compound);
+        writer.put(material.density);
+    }
     writer.put(source.energies);
     writer.put(source.weights);
     writer.put(source.meanEnergy);
@@ -67,6 +73,18 @@ bool unpackRun(const std::vector<std::uint8_t>& bytes, bool& ended, int& status,
     reader.get(run.planes.attenuation);
     reader.get(run.planes.lr);
     reader.get(run.planes.ud);
+    reader.get(run.planes.thickness);
+    std::uint64_t materialCount = 0;
+    reader.get(materialCount);
+    // Each material takes at least its compound's length and its density.
+    if (materialCount > bytes.size()) {
+        return false;
+    }
+    run.planes.materials.resize(static_cast<std::size_t>(materialCount));
+    for (XrayMaterial& material : run.planes.materials) {
+        reader.get(material.compound);
+        reader.get(material.density);
+    }
     reader.get(run.energies);
     reader.get(run.weights);
     reader.get(run.meanEnergy);

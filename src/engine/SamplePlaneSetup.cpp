@@ -4,10 +4,12 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <system_error>
 
 #include "engine/MonteCarloRun.hpp"
 #include "engine/PlaneSetChecks.hpp"
+#include "input/SampleMaterials.hpp"
 #include "precalc/Collapse.hpp"
 #include "precalc/InterfaceAngleMaps.hpp"
 #include "precalc/MapFileErrors.hpp"
@@ -16,6 +18,7 @@
 #include "precalc/PendingMapFiles.hpp"
 #include "precalc/PhaseDeflection.hpp"
 #include "precalc/RefractiveIndexMap.hpp"
+#include "precalc/VoxelMaterials.hpp"
 
 namespace conesim {
 namespace {
@@ -92,28 +95,29 @@ bool phaseModel(const SimulationParameters& parameters) {
 // Mode 3: the refractive index map, the two interface angle maps (interface model only)
 // and their headers.
 int makeVolumeMaps(const SampleVolume& sample, const SimulationParameters& parameters,
-                   RunContext& context, const PendingMapFiles& files, MapNames& names) {
+                   RunContext& context, const PendingMapFiles& files, MapNames& names,
+                   const VoxelMaterials* materials) {
     report(context.console, context.log, "Calculating refractive index map.");
-    int status = buildRefractiveIndexMap(sample, names, context.console, context.log,
-                                         parameters.sampleValueScale, parameters.runMode,
-                                         parameters.sampleEnergy, context.stopSignal, &files);
+    int status = buildRefractiveIndexMap(
+        sample, names, context.console, context.log, parameters.sampleValueScale,
+        parameters.runMode, parameters.sampleEnergy, context.stopSignal, &files, materials);
     if (status != kPrecalcOk) {
         return status;
     }
     if (phaseModel(parameters)) {
         return writeVolumeMapHeaders(sample, voxelSizesOf(parameters), context.console, context.log,
-                                     &files, false);
+                                     &files, false, parameters.extensions.lengthUnitMm);
     }
     report(context.console, context.log, "Calculating sample interface map.");
     status = buildInterfaceAngleMaps(sample, names, context.console, context.log,
                                      voxelSizesOf(parameters), parameters.edgeSearchAcross,
                                      parameters.edgeSearchDepth, parameters.runMode,
-                                     context.stopSignal, &files);
+                                     context.stopSignal, &files, materials != nullptr);
     if (status != kPrecalcOk) {
         return status;
     }
     return writeVolumeMapHeaders(sample, voxelSizesOf(parameters), context.console, context.log,
-                                 &files);
+                                 &files, true, parameters.extensions.lengthUnitMm);
 }
 
 // The two deflection planes: Snell's law at the interface angles, or the phase model's
@@ -141,7 +145,7 @@ int collapseDeflection(const SampleVolume& sample, const SimulationParameters& p
 // Modes 3 and 4: the three planes from the volume maps, with previews and headers.
 int collapsePlanes(const SampleVolume& sample, const SimulationParameters& parameters,
                    RunContext& context, const MapNames& names, const PendingMapFiles& files,
-                   SamplePlanes& planes) {
+                   SamplePlanes& planes, const VoxelMaterials* materials) {
     // The phase model reads the refractive index map alone.
     const std::string& lrMap = phaseModel(parameters) ? names[0] : names[1];
     const std::string& udMap = phaseModel(parameters) ? names[0] : names[2];
@@ -155,25 +159,37 @@ int collapsePlanes(const SampleVolume& sample, const SimulationParameters& param
         return status;
     }
     status = collapseAttenuation(context.console, context.log, sample, names[0], parameters.runMode,
-                                 planes.attenuation, context.stopSignal, &files);
+                                 planes.attenuation, context.stopSignal, &files, materials,
+                                 &planes.thickness);
     if (status != kPrecalcOk) {
         return status;
     }
-    return writePlaneHeaders(sample, voxelSizesOf(parameters), context.console, context.log,
-                             &files);
+    return writePlaneHeaders(sample, voxelSizesOf(parameters), context.console, context.log, &files,
+                             parameters.extensions.lengthUnitMm);
 }
 
 // Modes 3 and 4. Everything is made under temporary names and renamed into place only when
 // the whole precalculation has succeeded: a stop or a failure on the way leaves the maps
 // and planes of earlier runs as they were.
 int precalculate(const SampleVolume& sample, const SimulationParameters& parameters,
-                 RunContext& context, PendingMapFiles& files, SamplePlanes& planes) {
+                 RunContext& context, PendingMapFiles& files, SamplePlanes& planes,
+                 const SampleMaterials* sampleMaterials) {
+    std::optional<VoxelMaterials> materials;
+    if (sampleMaterials != nullptr) {
+        const double voxelDepthCm = static_cast<double>(parameters.sampleScaleZ) *
+                                    parameters.extensions.lengthUnitMm / 10.0;
+        materials = makeVoxelMaterials(*sampleMaterials, parameters.sampleEnergy, voxelDepthCm);
+        for (const SampleMaterial& entry : sampleMaterials->materials) {
+            planes.materials.push_back(entry.material);
+        }
+    }
+    const VoxelMaterials* voxels = materials ? &*materials : nullptr;
     MapNames names{kRefractiveIndexMapName, kLrAngleMapName, kUdAngleMapName};
     std::vector<std::vector<std::string>> sets;
     if (parameters.runMode == 3) {
         sets.push_back(volumeMapSetNames(effectiveDeflectionModel(parameters.extensions)));
     }
-    sets.push_back(planeSetNames());
+    sets.push_back(planeSetNames(voxels != nullptr));
     for (const std::vector<std::string>& set : sets) {
         std::string error;
         if (!files.add(set, &error)) {
@@ -183,19 +199,19 @@ int precalculate(const SampleVolume& sample, const SimulationParameters& paramet
         }
     }
     if (parameters.runMode == 3) {
-        const int status = makeVolumeMaps(sample, parameters, context, files, names);
+        const int status = makeVolumeMaps(sample, parameters, context, files, names, voxels);
         if (status != kPrecalcOk) {
             return status;
         }
     }
-    const int status = collapsePlanes(sample, parameters, context, names, files, planes);
+    const int status = collapsePlanes(sample, parameters, context, names, files, planes, voxels);
     if (status != kPrecalcOk) {
         return status;
     }
     if (stopRequested(context.stopSignal)) {
         return kPrecalcStopped;
     }
-    const int recorded = writeRecords(parameters, sample, context, files);
+    const int recorded = writeRecords(parameters, sample, context, files, sampleMaterials);
     if (recorded != kPrecalcOk) {
         return recorded;
     }
@@ -210,6 +226,27 @@ int precalculate(const SampleVolume& sample, const SimulationParameters& paramet
     warnNotFinite(std::string(kLrAngleMapName) + kPlaneSuffix, countNotFinite(planes.lr), context);
     warnNotFinite(std::string(kUdAngleMapName) + kPlaneSuffix, countNotFinite(planes.ud), context);
     return kPrecalcOk;
+}
+
+// Mode 5, a sample given as materials: the thickness planes, one per material; missing,
+// they end the run as a missing plane does.
+int readThicknessPlanes(const SampleVolume& sample, RunContext& context, SamplePlanes& planes,
+                        const SampleMaterials& materials, const std::string& planeFolder) {
+    const std::string name = inPlaneFolder(planeFolder, kThicknessPlaneName);
+    std::error_code error;
+    if (std::filesystem::is_directory(name, error) || !std::ifstream(name).is_open()) {
+        report(context.console, context.log,
+               "ERROR: Could not find file " + name +
+                   " (the thickness planes of a sample given as materials); make the planes "
+                   "again in run mode 3 or 4.");
+        return kRunPlaneFilesMissing;
+    }
+    planes.thickness = readPlaneDoubles(
+        name, sample.sliceSize() * static_cast<std::int64_t>(materials.materials.size()), context);
+    for (const SampleMaterial& entry : materials.materials) {
+        planes.materials.push_back(entry.material);
+    }
+    return kRunOk;
 }
 
 }  // namespace
@@ -238,7 +275,20 @@ int readCollapsedPlanes(const SampleVolume& sample, RunContext& context, SampleP
 int prepareSamplePlanes(const SampleVolume& sample, const SimulationParameters& parameters,
                         RunContext& context, SamplePlanes& planes) {
     const std::string& folder = parameters.extensions.planeFolder;
-    const PlaneRecord wanted = recordOf(parameters, sample);
+    std::optional<SampleMaterials> materials;
+    if (!parameters.extensions.sampleMaterials.empty()) {
+        std::string error;
+        materials.emplace();
+        if (!readSampleMaterials(parameters.extensions.sampleMaterials, *materials, error)) {
+            report(context.console, context.log, error);
+            return kRunSampleRefused;
+        }
+        report(context.console, context.log,
+               "The sample is given as materials (" + materials->path +
+                   "): its voxel values are labels, and sampleValueScale plays no part.");
+    }
+    const SampleMaterials* given = materials ? &*materials : nullptr;
+    const PlaneRecord wanted = recordOf(parameters, sample, given);
     if (parameters.runMode == 5) {
         if (!recordAgrees(inPlaneFolder(folder, kPlaneRecordName), wanted, "planes",
                           "Make them again in run mode 3 or 4, or give planeFolder the folder "
@@ -246,7 +296,11 @@ int prepareSamplePlanes(const SampleVolume& sample, const SimulationParameters& 
                           context)) {
             return kRunPlaneRecordDiffers;
         }
-        return readCollapsedPlanes(sample, context, planes, folder);
+        const int status = readCollapsedPlanes(sample, context, planes, folder);
+        if (status != kRunOk || given == nullptr) {
+            return status;
+        }
+        return readThicknessPlanes(sample, context, planes, *given, folder);
     }
     PlaneFolderLock lock;
     if (!holdPlaneFolder(lock, folder, context)) {
@@ -262,7 +316,7 @@ int prepareSamplePlanes(const SampleVolume& sample, const SimulationParameters& 
     // Whatever this run leaves unpublished is removed when files goes out of scope.
     PendingMapFiles files;
     files.setFolder(folder);
-    const int status = precalculate(sample, parameters, context, files, planes);
+    const int status = precalculate(sample, parameters, context, files, planes, given);
     if (status == kPrecalcStopped) {
         reportPrecalcStopped(context.console, context.log);
     }

@@ -11,15 +11,19 @@
 #include "engine/EnergyFactors.hpp"
 #include "engine/PhotonPath.hpp"
 #include "input/PhotonSource.hpp"
+#include "input/XrayMaterial.hpp"
 #include "util/NumericHelpers.hpp"
 #include "util/RandomGenerator.hpp"
 
 namespace conesim {
 
 struct SamplePlanes {
-    std::vector<double> attenuation;  //!< per column, the sum of raw sample values
-    std::vector<float> lr;            //!< per column, LR deflection (radians)
-    std::vector<float> ud;            //!< per column, UD deflection (radians)
+    std::vector<double> attenuation;      //!< per column, the sum of raw sample values
+    std::vector<float> lr;                //!< per column, LR deflection (radians)
+    std::vector<float> ud;                //!< per column, UD deflection (radians)
+    std::vector<double> thickness;        //!< sample given as materials: per material (label
+                                          //!< order) a plane of path lengths through it (cm)
+    std::vector<XrayMaterial> materials;  //!< the materials of the thickness planes
 };
 
 // The three planes side by side for each column, so that a look-up reads each corner's
@@ -45,7 +49,25 @@ struct SampleGeometry {
     Divisor divisorY{1.0};  //!< scaleY
     double centreX = 0.0;   //!< dimX / 2 (integer division): the column on the axis
     double centreY = 0.0;   //!< dimY / 2: the row on the axis
+    // A sample given as materials: its thickness planes (SamplePlanes::thickness, owned by
+    // the run for as long as the photons run) and their number; nullptr and 0 otherwise.
+    const double* thickness = nullptr;
+    std::size_t materialCount = 0;
 };
+
+// The physical attenuation of a photon whose energy is not the planes' own through a sample
+// given as materials: the sum over materials of mu(E) (1/cm, materialMu) times the column's
+// path length through it, interpolated at the crossing like the attenuation plane.
+inline double materialAttenuation(const SampleGeometry& geometry, const double* materialMu,
+                                  const BilinearAxis& u, const BilinearAxis& v) {
+    const std::int64_t planeSize = geometry.dimX * geometry.dimY;
+    double sum = 0.0;
+    for (std::size_t m = 0; m < geometry.materialCount; ++m) {
+        const double* plane = geometry.thickness + static_cast<std::int64_t>(m) * planeSize;
+        sum += materialMu[m] * sampleBilinear<double>(plane, geometry.dimX, planeSize, u, v);
+    }
+    return sum;
+}
 
 // Sample plane coordinate of a path, in voxels: (tan * zMid + offset) / scale + size / 2,
 // stored in single precision; centre is size / 2 (integer division).
@@ -111,7 +133,14 @@ template <typename Energy = PlaneEnergy>
     }
     // Absorbed when a 30-bit uniform's mid-point lies above the transmission, compared in
     // double precision, so that no slab transmits less than it should.
-    const double transmissionValue = std::exp(-(attenuation * energy.attenuation));
+    double exponent = attenuation * energy.attenuation;
+    if constexpr (requires { energy.materialMu; }) {
+        // Beam hardening: the materials' own attenuation at the photon's energy.
+        if (energy.materialMu != nullptr) {
+            exponent = materialAttenuation(geometry, energy.materialMu, u, v);
+        }
+    }
+    const double transmissionValue = std::exp(-exponent);
     if (unitMidpoint(draw30Bits(random)) > transmissionValue) {
         return true;
     }

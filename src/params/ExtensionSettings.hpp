@@ -41,10 +41,12 @@ struct ExtensionSettings {
 };
 
 // The model a run uses. A sample given as a voxel file of values refracts through the
-// interface model unless phase is asked for; auto is decided here alone.
+// interface model unless phase is asked for, a sample given as materials through the phase
+// model unless interface is asked for; auto is decided here alone.
 inline DeflectionModel effectiveDeflectionModel(const ExtensionSettings& settings) {
     if (settings.deflectionModel == DeflectionModel::kAuto) {
-        return DeflectionModel::kInterface;
+        return settings.sampleMaterials.empty() ? DeflectionModel::kInterface
+                                                : DeflectionModel::kPhase;
     }
     return settings.deflectionModel;
 }

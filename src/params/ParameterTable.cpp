@@ -165,7 +165,7 @@ constexpr std::array<ParameterInfo, 15> kExtensions = {{
      "0 to 100", 0, "0", "0.5", false, &ExtensionSettings::detectorBlurSigma, 0.0, 100.0},
     {0, "deflectionModel", ParameterKind::kWord, "",
      "interface: Snell's law at fitted interface angles; phase: lateral derivative of the "
-     "projected refractive-index decrement; auto: interface",
+     "projected refractive-index decrement; auto: phase with sampleMaterials, else interface",
      "auto, interface or phase", 0, "auto", "phase", true, &ExtensionSettings::deflectionModel},
     {0, "planeFolder", ParameterKind::kText, "path",
      "folder where modes 3 and 4 write and modes 4 and 5 read the map, plane and record files; "

@@ -89,9 +89,40 @@ int collapseInterfaceMap(Console& console, std::ostream& log, const std::string&
     }
 }
 
+namespace {
+
+// Writes the doubles to path (created or truncated); false when not written in full.
+bool writeDoubles(const std::string& path, const std::vector<double>& values) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    const bool opened = out.is_open();
+    if (opened && !values.empty()) {
+        out.write(reinterpret_cast<const char*>(values.data()),
+                  static_cast<std::streamsize>(values.size() * sizeof(double)));
+    }
+    out.close();
+    return opened && !out.fail();
+}
+
+// Adds one slice of labels: each voxel's mu(E0) times its depth to its column's sum (in
+// slice order, as the raw values are summed), and one voxel to its material's count.
+void addMaterialSlice(const VoxelMaterials& materials, const std::vector<float>& slice,
+                      std::vector<double>& sums, std::vector<std::int32_t>& voxelsOf) {
+    const std::size_t size = slice.size();
+    for (std::size_t j = 0; j < size; ++j) {
+        const std::size_t m = materials.indexOf(slice[j]);
+        if (m < materials.count()) {
+            sums[j] += materials.voxelMu[m];
+            ++voxelsOf[m * size + j];
+        }
+    }
+}
+
+}  // namespace
+
 int collapseAttenuation(Console& console, std::ostream& log, const SampleVolume& sample,
                         const std::string& indexMapName, int runMode, std::vector<double>& plane,
-                        StopFlag stop, const PendingMapFiles* files) {
+                        StopFlag stop, const PendingMapFiles* files,
+                        const VoxelMaterials* materials, std::vector<double>* thickness) {
     if (runMode < 3) {
         return kCollapseFailed;
     }
@@ -101,11 +132,14 @@ int collapseAttenuation(Console& console, std::ostream& log, const SampleVolume&
         return kCollapseFailed;
     }
     const std::int64_t sliceSize = sample.sliceSize();
+    const std::size_t materialCount = materials != nullptr ? materials->count() : 0;
     std::vector<double> sums;
     std::vector<float> slice;
+    std::vector<std::int32_t> voxelsOf;  // per material and column, the voxels counted
     try {
         sums.assign(static_cast<std::size_t>(sliceSize), 0.0);
         slice.resize(static_cast<std::size_t>(sliceSize));
+        voxelsOf.assign(materialCount * static_cast<std::size_t>(sliceSize), 0);
     } catch (const std::bad_alloc&) {
         report(console, log, sample.path + " failed to load. Check main directory.");
         return kCollapseFailed;
@@ -116,6 +150,10 @@ int collapseAttenuation(Console& console, std::ostream& log, const SampleVolume&
             return kPrecalcStopped;
         }
         readSliceOrZeros(in, slice.data(), sliceSize);
+        if (materials != nullptr) {
+            addMaterialSlice(*materials, slice, sums, voxelsOf);
+            continue;
+        }
         for (std::int64_t j = 0; j < sliceSize; ++j) {
             sums[static_cast<std::size_t>(j)] += slice[static_cast<std::size_t>(j)];
         }
@@ -125,17 +163,22 @@ int collapseAttenuation(Console& console, std::ostream& log, const SampleVolume&
 
     const std::string name = indexMapName + kPlaneSuffix;
     const std::string path = mapFilePath(files, name);
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    const bool opened = out.is_open();
-    if (opened && sliceSize > 0) {
-        out.write(reinterpret_cast<const char*>(sums.data()),
-                  static_cast<std::streamsize>(sliceSize * std::int64_t{sizeof(double)}));
-    }
-    out.close();
-    const bool written = opened && !out.fail();
+    const bool written = writeDoubles(path, sums);
     plane = std::move(sums);
     if (!written) {
         reportWriteFailure(console, log, name, path);
+        return kMapWriteFailed;
+    }
+    if (materials == nullptr || thickness == nullptr) {
+        return kPrecalcOk;
+    }
+    thickness->resize(voxelsOf.size());
+    for (std::size_t i = 0; i < voxelsOf.size(); ++i) {
+        (*thickness)[i] = static_cast<double>(voxelsOf[i]) * materials->voxelDepthCm;
+    }
+    const std::string thicknessPath = mapFilePath(files, kThicknessPlaneName);
+    if (!writeDoubles(thicknessPath, *thickness)) {
+        reportWriteFailure(console, log, kThicknessPlaneName, thicknessPath);
         return kMapWriteFailed;
     }
     return kPrecalcOk;

@@ -9,6 +9,7 @@
 #include "precalc/MapNames.hpp"
 #include "precalc/PendingMapFiles.hpp"
 #include "precalc/StopRequest.hpp"
+#include "precalc/VoxelMaterials.hpp"
 #include "util/Console.hpp"
 
 namespace conesim {
@@ -25,9 +26,14 @@ int collapseInterfaceMap(Console& console, std::ostream& log, const std::string&
                          const PendingMapFiles* files = nullptr);
 
 // Sums the raw sample values along every column and writes indexMapName + ".pca" (where
-// files places it). Same statuses as collapseInterfaceMap.
+// files places it). Same statuses as collapseInterfaceMap. With materials the voxels are
+// labels: the plane holds the physical column attenuation, the sum of mu(E0) times the voxel
+// depth, and thickness receives one plane per material (label order, dimX * dimY each) of
+// the column's path length through it in cm, written to kThicknessPlaneName.
 int collapseAttenuation(Console& console, std::ostream& log, const SampleVolume& sample,
                         const std::string& indexMapName, int runMode, std::vector<double>& plane,
-                        StopFlag stop = nullptr, const PendingMapFiles* files = nullptr);
+                        StopFlag stop = nullptr, const PendingMapFiles* files = nullptr,
+                        const VoxelMaterials* materials = nullptr,
+                        std::vector<double>* thickness = nullptr);
 
 }  // namespace conesim

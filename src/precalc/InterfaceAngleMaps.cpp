@@ -22,6 +22,7 @@ struct AnglePass {
     std::ofstream* out;       //!< the pass's map file
     const std::string* name;  //!< its name, for messages
     const std::string* path;  //!< where it is written
+    bool labels;              //!< voxels are material labels: a value of 1 is a material too
 };
 
 // One pass over the sample file: the angle of every voxel, written slice by slice.
@@ -60,7 +61,7 @@ int runPass(const SampleVolume& sample, std::istream& in, SliceWindow& window,
                 for (int x = across + 1; x < dimX - across - 1; ++x) {
                     const std::int64_t j = row + x;
                     const float value = current[j];
-                    if (value != 1.0f && value != before[j]) {
+                    if ((pass.labels || value != 1.0f) && value != before[j]) {
                         angles[static_cast<std::size_t>(j)] = fit.angle(slots, j, stride, m);
                     }
                 }
@@ -92,7 +93,7 @@ int endUnfinished(int status, std::initializer_list<const std::string*> unfinish
 int buildInterfaceAngleMaps(const SampleVolume& sample, MapNames& mapNames, Console& console,
                             std::ostream& log, VoxelSizes voxelSizes, int edgeSearchAcross,
                             int edgeSearchDepth, int /*runMode*/, StopFlag stop,
-                            const PendingMapFiles* files) {
+                            const PendingMapFiles* files, bool labels) {
     const std::string lrName = kLrAngleMapName;
     const std::string udName = kUdAngleMapName;
     const std::string lrPath = mapFilePath(files, lrName);
@@ -128,7 +129,8 @@ int buildInterfaceAngleMaps(const SampleVolume& sample, MapNames& mapNames, Cons
                            false,
                            &lrOut,
                            &lrName,
-                           &lrPath};
+                           &lrPath,
+                           labels};
         int status = runPass(sample, in, window, angles, lr, console, log, across, depth,
                              voxelSizes.z, stop);
         if (status != kPrecalcOk) {
@@ -142,7 +144,8 @@ int buildInterfaceAngleMaps(const SampleVolume& sample, MapNames& mapNames, Cons
                            true,
                            &udOut,
                            &udName,
-                           &udPath};
+                           &udPath,
+                           labels};
         window.zero();
         status = runPass(sample, in, window, angles, ud, console, log, across, depth, voxelSizes.z,
                          stop);

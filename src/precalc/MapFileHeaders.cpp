@@ -43,22 +43,30 @@ int writeHeaders(const MetaImageLayout& layout, const char* suffix, Console& con
     return kPrecalcOk;
 }
 
+// A voxel size in the headers' unit: millimetres when the length unit is given.
+double spacingOf(float size, double lengthUnitMm) {
+    const auto value = static_cast<double>(size);
+    return lengthUnitMm > 0.0 ? value * lengthUnitMm : value;
+}
+
 }  // namespace
 
 int writeVolumeMapHeaders(const SampleVolume& sample, VoxelSizes voxelSizes, Console& console,
-                          std::ostream& log, const PendingMapFiles* files, bool angleMaps) {
+                          std::ostream& log, const PendingMapFiles* files, bool angleMaps,
+                          double lengthUnitMm) {
     MetaImageLayout layout;
     layout.dimensions = {sample.dimX, sample.dimY, sample.dimZ};
-    layout.spacing = {voxelSizes.x, voxelSizes.y, voxelSizes.z};
+    layout.spacing = {spacingOf(voxelSizes.x, lengthUnitMm), spacingOf(voxelSizes.y, lengthUnitMm),
+                      spacingOf(voxelSizes.z, lengthUnitMm)};
     layout.type = MetaElementType::kFloat32;
     return writeHeaders(layout, "", console, log, files, angleMaps);
 }
 
 int writePlaneHeaders(const SampleVolume& sample, VoxelSizes voxelSizes, Console& console,
-                      std::ostream& log, const PendingMapFiles* files) {
+                      std::ostream& log, const PendingMapFiles* files, double lengthUnitMm) {
     MetaImageLayout layout;
     layout.dimensions = {sample.dimX, sample.dimY};
-    layout.spacing = {voxelSizes.x, voxelSizes.y};
+    layout.spacing = {spacingOf(voxelSizes.x, lengthUnitMm), spacingOf(voxelSizes.y, lengthUnitMm)};
     layout.type = MetaElementType::kFloat64;
     return writeHeaders(layout, kPlaneSuffix, console, log, files);
 }

@@ -17,12 +17,15 @@ namespace conesim {
 // three, or with angleMaps false that of the refractive index map alone. Written where
 // files places them. Returns kPrecalcOk, or kMapWriteFailed after "ERROR: Cannot write
 // file <header>." on the console and in the log.
+// A lengthUnitMm above 0 gives the spacing in millimetres (the voxel sizes times it), else
+// in length units.
 int writeVolumeMapHeaders(const SampleVolume& sample, VoxelSizes voxelSizes, Console& console,
                           std::ostream& log, const PendingMapFiles* files = nullptr,
-                          bool angleMaps = true);
+                          bool angleMaps = true, double lengthUnitMm = 0.0);
 
 // The headers of the three planes: 8-byte doubles, dimX x dimY, spacing x y. Same results.
 int writePlaneHeaders(const SampleVolume& sample, VoxelSizes voxelSizes, Console& console,
-                      std::ostream& log, const PendingMapFiles* files = nullptr);
+                      std::ostream& log, const PendingMapFiles* files = nullptr,
+                      double lengthUnitMm = 0.0);
 
 }  // namespace conesim

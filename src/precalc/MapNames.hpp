@@ -17,6 +17,9 @@ using MapNames = std::array<std::string, 3>;
 inline constexpr const char* kRefractiveIndexMapName = "Z_ref-PRE";
 inline constexpr const char* kLrAngleMapName = "Z_iLR-PRE";
 inline constexpr const char* kUdAngleMapName = "Z_iUD-PRE";
+// One plane of dimX * dimY doubles per material, in label order: the column's path length
+// through it (cm).
+inline constexpr const char* kThicknessPlaneName = "Z_thick-PRE.pca";
 
 // Appended to a map name: its plane, the plane's preview, and a raw file's MetaImage header.
 inline constexpr const char* kPlaneSuffix = ".pca";
@@ -59,12 +62,15 @@ inline std::vector<std::string> volumeMapSetNames(
     return names;
 }
 
-// The plane set of run modes 3 and 4: the three planes, the two previews, the planes'
-// headers, then the record.
-inline std::vector<std::string> planeSetNames() {
+// The plane set of run modes 3 and 4: the three planes (and, for a sample given as
+// materials, the thickness planes), the two previews, the planes' headers, then the record.
+inline std::vector<std::string> planeSetNames(bool materials = false) {
     std::vector<std::string> names;
     for (const char* map : {kRefractiveIndexMapName, kLrAngleMapName, kUdAngleMapName}) {
         names.push_back(std::string(map) + kPlaneSuffix);
+    }
+    if (materials) {
+        names.emplace_back(kThicknessPlaneName);
     }
     for (const char* map : {kLrAngleMapName, kUdAngleMapName}) {
         names.push_back(std::string(map) + kPreviewSuffix);

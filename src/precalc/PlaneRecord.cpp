@@ -40,7 +40,8 @@ std::string PlaneRecord::valueOf(const std::string& key) const {
 }
 
 PlaneRecord makePlaneRecord(DeflectionModel model, float sampleEnergy,
-                            const std::string& samplePath) {
+                            const std::string& samplePath, const std::string& materials,
+                            const std::string& units) {
     // The path as the parameter file gives it ("./a/../b" read as "b"), so that a working
     // folder copied or moved with its maps and planes keeps them usable.
     const std::string normal = fs::path(samplePath).lexically_normal().string();
@@ -53,9 +54,9 @@ PlaneRecord makePlaneRecord(DeflectionModel model, float sampleEnergy,
         {"sampleEnergy", floatText(sampleEnergy)},
         {"sampleFile", normal.empty() ? samplePath : normal},
         {"sampleFileBytes", error ? std::string("unknown") : std::to_string(bytes)},
-        {"materials", "none"},
+        {"materials", materials},
         {"rotation", "none"},
-        {"units", "voxel values"},
+        {"units", units},
     };
     return record;
 }

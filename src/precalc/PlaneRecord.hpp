@@ -27,9 +27,12 @@ struct PlaneRecord {
 
 // The record of a set made with the given model at sampleEnergy (keV, the energy actually
 // used) from the sample file at samplePath: its path as given, lexically normalised, and
-// its size in bytes.
+// its size in bytes. materials: "none", or for a sample given as materials the materials
+// file with its labels, compounds and densities; units: "voxel values", or the length unit
+// in mm that the thickness planes depend on.
 PlaneRecord makePlaneRecord(DeflectionModel model, float sampleEnergy,
-                            const std::string& samplePath);
+                            const std::string& samplePath, const std::string& materials = "none",
+                            const std::string& units = "voxel values");
 
 // The file text: a comment line, then "key = value" per entry.
 std::string planeRecordText(const PlaneRecord& record);

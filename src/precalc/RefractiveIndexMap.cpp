@@ -13,7 +13,8 @@ namespace conesim {
 
 int buildRefractiveIndexMap(const SampleVolume& sample, MapNames& mapNames, Console& console,
                             std::ostream& log, float sampleValueScale, int /*runMode*/,
-                            double sampleEnergy, StopFlag stop, const PendingMapFiles* files) {
+                            double sampleEnergy, StopFlag stop, const PendingMapFiles* files,
+                            const VoxelMaterials* materials) {
     const std::string mapName = kRefractiveIndexMapName;
     const std::string path = mapFilePath(files, mapName);
     writeLine(console.out, "Making Refractive index map called " + mapName);
@@ -52,8 +53,15 @@ int buildRefractiveIndexMap(const SampleVolume& sample, MapNames& mapNames, Cons
         report(console, log, progress);
         readSliceOrZeros(in, slice.data(), sliceSize);
         // Converted in place: the buffer holds the raw slice, then its map values.
-        for (float& value : slice) {
-            value = model.storedValue(value, sampleValueScale);
+        if (materials != nullptr) {
+            for (float& value : slice) {
+                const std::size_t m = materials->indexOf(value);
+                value = m < materials->count() ? materials->storedIndex[m] : 0.0F;
+            }
+        } else {
+            for (float& value : slice) {
+                value = model.storedValue(value, sampleValueScale);
+            }
         }
         if (!writeSlice(out, slice.data(), sliceSize)) {
             reportWriteFailure(console, log, mapName, path);

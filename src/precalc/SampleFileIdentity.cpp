@@ -15,7 +15,7 @@ std::string mapFileSameAsSample(const std::string& samplePath, int runMode,
         written = volumeMapSetNames(model);
     }
     if (runMode == 3 || runMode == 4) {
-        const std::vector<std::string> planes = planeSetNames();
+        const std::vector<std::string> planes = planeSetNames(true);
         written.insert(written.end(), planes.begin(), planes.end());
         written.emplace_back(kPlaneFolderLockName);  // written and removed by the writer lock
     }

@@ -56,8 +56,7 @@ double countedPhotons(const std::string& spectrum, const std::string& extensions
             extensions);
     const testing::ShellRun run = testing::runInFolder(dir, "--threads 2 --seed 3 params.txt t");
     EXPECT_EQ(run.status, 0) << run.console;
-    const auto image = testing::readValues<std::uint32_t>(dir.file("OUT/t.1.dat"));
-    return static_cast<double>(std::accumulate(image.begin(), image.end(), std::uint64_t{0}));
+    return testing::countedHits(dir);
 }
 
 TEST(MaterialPhysics, GoldMaskTransmitsAndCsiLayerCatchesWhatXraylibSays) {

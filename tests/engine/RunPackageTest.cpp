@@ -28,7 +28,11 @@ TEST(RunPackage, RunComesBackExactly) {
     source.meanEnergy = 25.25F;
     source.coneX = {-0.1, 0.11};
     source.coneY = {-0.2, 0.19};
-    SamplePlanes planes{{1.0, 2.0}, {0.5F, -0.5F}, {0.25F, 0.0F}};
+    SamplePlanes planes{{1.0, 2.0},
+                        {0.5F, -0.5F},
+                        {0.25F, 0.0F},
+                        {0.1, 0.2, 0.3, 0.4},
+                        {XrayMaterial{"H2O", 1.0}, XrayMaterial{"Bone, Cortical (ICRP)", 1.92}}};
     ParallelSettings settings;
     settings.seed = 18446744073709551615ULL;
     const std::vector<std::uint8_t> bytes = packRun(p, {1, 0, 1}, {0, 1}, planes, source, settings);
@@ -56,6 +60,10 @@ TEST(RunPackage, RunComesBackExactly) {
     EXPECT_EQ(run.planes.attenuation, planes.attenuation);
     EXPECT_EQ(run.planes.lr, planes.lr);
     EXPECT_EQ(run.planes.ud, planes.ud);
+    EXPECT_EQ(run.planes.thickness, planes.thickness);
+    ASSERT_EQ(run.planes.materials.size(), 2U);
+    EXPECT_EQ(run.planes.materials[1].compound, "Bone, Cortical (ICRP)");
+    EXPECT_EQ(run.planes.materials[1].density, 1.92);
     EXPECT_EQ(run.energies, source.energies);
     EXPECT_EQ(run.meanEnergy, 25.25F);
     EXPECT_EQ(run.coneX, source.coneX);

@@ -265,3 +265,40 @@ TEST(PhantomToolTest, SupersampleOutsideItsRangeIsAUsageError) {
 
 }  // namespace
 }  // namespace conesim
+
+namespace conesim {
+namespace {
+
+TEST(PhantomLabelsTest, LabelShapesOverwriteEarlierOnes) {
+    const Volume v = makeVolume(
+        8, 8, 8,
+        {"--labels", "--background", "1", "--cylinder", "y,3.5,3.5,2,2", "--box", "3,3,3,4,4,4,3"});
+    EXPECT_EQ(v.at(0, 0, 0), 1.0F);
+    EXPECT_EQ(v.at(2, 0, 3), 2.0F);
+    EXPECT_EQ(v.at(3, 3, 3), 3.0F);
+}
+
+TEST(PhantomLabelsTest, ValuesThatAreNoLabelAreUsageErrors) {
+    ScratchDir dir;
+    const struct {
+        std::vector<std::string> args;
+        std::string message;
+    } cases[] = {
+        {{"--sphere", "4,4,4,2,1.5"},
+         "--labels: shape 1 has VALUE 1.5, which is not a whole number from 0 to 16777216"},
+        {{"--box", "0,0,0,1,1,1,-2"}, "shape 1 has VALUE -2"},
+        {{"--background", "0.5"}, "--labels needs a --background that is a whole number"},
+        {{"--supersample", "2"}, "--labels takes no --supersample above 1"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"--labels", "--dims", "8x8x8", "-o", "s.bin"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const ToolResult result = phantom(dir, args);
+        EXPECT_EQ(result.status, 2) << result.err;
+        EXPECT_NE(result.err.find(c.message), std::string::npos) << result.err;
+    }
+    EXPECT_TRUE(testing::fileNames(dir.path()).empty());
+}
+
+}  // namespace
+}  // namespace conesim

@@ -1,5 +1,7 @@
 #include "phantom/PhantomOptions.hpp"
 
+#include <cmath>
+#include <sstream>
 #include <utility>
 
 #include "common/ArgParse.hpp"
@@ -35,7 +37,7 @@ bool parseVoxelSize(const std::string& text, std::array<double, 3>& size, std::s
 
 const char* const kPhantomUsage =
     R"(Usage: conesim-phantom --dims XxYxZ -o FILE [--background V] [--voxel-size S]
-                      [--supersample N] [SHAPE ...]
+                      [--supersample N] [--labels] [SHAPE ...]
 
 Writes a sample volume file for conesim: X*Y*Z little-endian 32-bit floats, no header,
 x varying fastest, then y, then z (z is the beam direction), and beside it the MetaImage
@@ -61,6 +63,10 @@ Options:
                       each axis), so a shape over the background 0 gives its value times
                       the fraction of the voxel inside it, and smooth shapes give smooth
                       projections. 1: each voxel takes the value at its centre point
+  --labels            a label volume for a materials file (sampleMaterials): the
+                      background and every shape's VALUE must be whole numbers from 0
+                      (vacuum) to 16777216, each the LABEL of a material, and no
+                      --supersample above 1 (a mean of labels is no label)
   -h, --help          this text
 
 Shapes (VALUE is the voxel value the shape writes, from -1e38 to 1e38; coordinates,
@@ -93,12 +99,47 @@ Exit status: 0 done, 1 a file could not be written or was refused, 2 wrong comma
 (a value outside its range included).
 )";
 
+namespace {
+
+bool isLabel(float value) {
+    const auto v = static_cast<double>(value);
+    return v >= 0.0 && v <= kMaxLabel && v == std::floor(v);
+}
+
+// A label volume: whole-number values only, and no sub-sample mean.
+int checkLabels(const PhantomOptions& options, std::string& error) {
+    if (options.supersample > 1) {
+        error = "--labels takes no --supersample above 1: a mean of labels is no label";
+        return kExitUsage;
+    }
+    if (!isLabel(options.background)) {
+        error = "--labels needs a --background that is a whole number from 0 to 16777216";
+        return kExitUsage;
+    }
+    for (std::size_t i = 0; i < options.shapes.size(); ++i) {
+        if (!isLabel(options.shapes[i].value)) {
+            std::ostringstream text;
+            text << "--labels: shape " << i + 1 << " has VALUE " << options.shapes[i].value
+                 << ", which is not a whole number from 0 to 16777216";
+            error = text.str();
+            return kExitUsage;
+        }
+    }
+    return kExitOk;
+}
+
+}  // namespace
+
 int parsePhantomOptions(int argc, char** argv, PhantomOptions& options, std::string& error) {
     ArgCursor args(argc, argv);
     std::vector<std::pair<std::string, std::string>> shapeTexts;
     bool haveDims = false;
     while (!args.done()) {
         const std::string word = args.next();
+        if (word == "--labels") {
+            options.labels = true;
+            continue;
+        }
         if (word == "-h" || word == "--help") {
             options.help = true;
             return kExitOk;
@@ -173,6 +214,9 @@ int parsePhantomOptions(int argc, char** argv, PhantomOptions& options, std::str
             return kExitUsage;
         }
         options.shapes.push_back(shape);
+    }
+    if (options.labels) {
+        return checkLabels(options, error);
     }
     return kExitOk;
 }

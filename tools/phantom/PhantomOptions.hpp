@@ -22,7 +22,11 @@ struct PhantomOptions {
     std::array<double, 3> voxelSize{1.0, 1.0, 1.0};  //!< --voxel-size, for the header only
     std::int64_t supersample = 1;  //!< --supersample N: N^3 sub-samples per voxel; 1 = the centre
     std::vector<Shape> shapes;     //!< in command-line order; later ones overwrite earlier
+    bool labels = false;  //!< --labels: a label volume; every value a whole number 0 .. 2^24
 };
+
+// The largest label of a label volume: whole numbers up to it are exact in a 32-bit float.
+constexpr double kMaxLabel = 16777216.0;
 
 extern const char* const kPhantomUsage;
 

@@ -1,0 +1,36 @@
+// The materials file of a sample given as labels: one material a line, "LABEL DENSITY
+// COMPOUND" (a positive integer label, a density in g/cm^3, a chemical formula or a name of
+// xraylib's NIST compound list, in double quotes when it holds blanks); "#" starts a comment.
+// Each voxel of such a sample holds 0 (vacuum) or one of the labels.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "input/XrayMaterial.hpp"
+
+namespace conesim {
+
+struct SampleMaterial {
+    std::int64_t label = 0;  //!< the voxel value that stands for this material
+    XrayMaterial material;   //!< compound and density (g/cm^3)
+    int line = 0;            //!< line of the materials file it was given on
+};
+
+// The materials of a file, in increasing label order.
+struct SampleMaterials {
+    std::string path;
+    std::vector<SampleMaterial> materials;
+};
+
+// Reads the materials file at path. False with error set to a message naming the file, the
+// line and the refused value (an unknown compound, a repeated label with both lines, a
+// density that is not a positive number, an unknown field after the compound).
+bool readSampleMaterials(const std::string& path, SampleMaterials& result, std::string& error);
+
+// The labels with compounds and densities as one text ("1 H2O 1; 2 C5H8O2 1.18"), for the
+// record of the maps and planes made from them.
+std::string materialsSignature(const SampleMaterials& materials);
+
+}  // namespace conesim
