@@ -110,6 +110,7 @@ bool numberWithTrailingText(const ParameterInfo& info, const std::string& value)
         }
         case ParameterKind::kText:
         case ParameterKind::kWord:
+        case ParameterKind::kMaterial:
             return false;
     }
     return false;

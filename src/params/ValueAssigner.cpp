@@ -100,6 +100,7 @@ void ValueAssigner::assign(SimulationParameters& parameters, const ParameterInfo
             break;
         case ParameterKind::kText:
         case ParameterKind::kWord:
+        case ParameterKind::kMaterial:
             text(parameters.*std::get<std::string SimulationParameters::*>(info.field));
             break;
     }
