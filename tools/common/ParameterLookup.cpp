@@ -2,16 +2,21 @@
 
 #include <sstream>
 
-#include "params/SimulationParameters.hpp"
+#include "common/BinaryFile.hpp"
 
 namespace conesim::tools {
 
-bool readParameterGeometry(const std::string& path, ParameterGeometry& geometry,
-                           std::string& error) {
+bool loadParameterFile(const std::string& path, SimulationParameters& parameters,
+                       std::string& error) {
+    // A named pipe would wait for a writer and a device never end: only a regular file.
+    std::uint64_t size = 0;
+    if (!regularFileSize(path, size, error)) {
+        error = "cannot use parameter file " + path + ": " + error;
+        return false;
+    }
     std::ostringstream messages;
     std::istringstream noInput;
     Console console{messages, noInput};
-    SimulationParameters parameters;
     parameters.readFile(path, console);
     if (!parameters.parameterFileLoaded) {
         std::string text = messages.str();
@@ -19,6 +24,15 @@ bool readParameterGeometry(const std::string& path, ParameterGeometry& geometry,
             text.pop_back();
         }
         error = "cannot use parameter file " + path + (text.empty() ? "" : ": " + text);
+        return false;
+    }
+    return true;
+}
+
+bool readParameterGeometry(const std::string& path, ParameterGeometry& geometry,
+                           std::string& error) {
+    SimulationParameters parameters;
+    if (!loadParameterFile(path, parameters, error)) {
         return false;
     }
     geometry.detectorWidth = parameters.detectorWidth;

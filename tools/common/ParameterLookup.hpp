@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "params/SimulationParameters.hpp"
+
 namespace conesim::tools {
 
 struct ParameterGeometry {
@@ -18,6 +20,11 @@ struct ParameterGeometry {
     float detectorPixelSizeX = 1.0F;   //!< value 28: detector pixel size along X
     float detectorPixelSizeY = 1.0F;   //!< value 29
 };
+
+// Reads a parameter file with the program's reader; false, with the reader's own messages
+// in error, when it is refused, and when it is not a regular file (a named pipe, a device).
+bool loadParameterFile(const std::string& path, SimulationParameters& parameters,
+                       std::string& error);
 
 // False, with the reader's own messages in error, when the file is refused.
 bool readParameterGeometry(const std::string& path, ParameterGeometry& geometry,
