@@ -38,12 +38,15 @@ Works on conesim parameter files with the program's own reader and checks.
                  messages conesim itself gives when loading and checking the file: a
                  refusal, or the fault code with the setting that fails its range.
   get FILE NAME  prints the value of the setting NAME as the file gives it (an extension
-                 setting the file does not give: its default).
+                 setting the file does not give: its default). When conesim refuses the
+                 file or finds it not sensible, its verdict follows and the status is 1.
   set FILE NAME=VALUE ...
                  writes a copy of FILE in which only the value text of those settings
                  changes (labels, comments, order and line ends stay); an extension setting
                  the file does not hold is added after its END line. Written to OUT with
-                 -o (under a temporary name, then renamed; OUT may be FILE itself),
+                 -o (under a temporary name, then renamed; OUT may be FILE itself, and
+                 keeps its mode, and as root its owner; a read-only OUT is refused;
+                 edits of one file by several processes wait for each other),
                  otherwise to standard output. Refused, with nothing written: an unknown
                  name, a value that cannot stand in the file as it is (blanks, quotes, ';',
                  two slashes), a number followed by other characters, and any result that

@@ -17,8 +17,11 @@ const char* const kSweepUsage =
     R"(Usage: conesim-sweep PARAMS --set NAME=START:STOP:COUNT [--set ...] -o DIR
                      [--seed S] [--threads N] [--program PATH] [--force]
 
-Runs conesim once per value of the swept settings: COUNT values evenly from START to STOP
-inclusive (COUNT 1: START alone). Several --set vary together and need the same COUNT.
+Runs conesim once per value of the swept settings: COUNT values (1 to 100000) evenly from
+START to STOP inclusive (COUNT 1: START alone). Several --set vary together and need the
+same COUNT. Each value must be one the setting holds as it is: whole numbers for integer
+settings and detectorPosition, 0 or 1 for switches; a real is written as the single-
+precision number conesim stores.
 NAME is a setting's field name as the README's parameter table lists it (for example
 detectorLrOffset, the analyser's offset); text settings, runMode, outputFolder and the
 detector's size cannot be swept.
@@ -27,7 +30,8 @@ Each run works in PARAMS's folder (where its inputs are) on an edited copy of PA
 written there under a temporary name and removed after the run, with the swept values,
 the output folder set to DIR and the output name run-000, run-001, ... . When no swept
 setting changes the sample planes, the first run makes them (PARAMS's run mode 3 or 4)
-and the others read them (run mode 5); otherwise every run uses PARAMS's run mode.
+and the others read them (run mode 5); otherwise every run uses PARAMS's run mode, which
+must then be 3 or 4. PARAMS's run log may not be named like one of the files below.
 
 DIR (created if missing) receives:
   params.txt             a copy of PARAMS
@@ -38,23 +42,26 @@ DIR (created if missing) receives:
   stack.raw.mhd          its MetaImage header (spacing: the detector's pixel sizes, 1)
   sweep.csv              a header line, then per run: the swept values, the run name, its
                          exit status, the detector hits and the seconds it took
-The stack, its header and the table are brought up to date after every run.
+The stack, its header and the table are brought up to date together after every run, and
+always describe the same runs, also when a write fails (a full disk).
 
 A run that fails stops the sweep: its line stays in sweep.csv, the stack keeps the runs
-before it, and conesim-sweep exits with that run's status. A stop signal (Ctrl-C) ends
-the sweep after the run in flight, which is left out; the status is then 128 + signal.
+before it, and conesim-sweep exits with that run's status. A stop signal (Ctrl-C, SIGTERM,
+or SIGHUP when the terminal closes) stops the run in flight, which is left out of the stack
+and listed in sweep.csv with status 128 + signal; the sweep exits with that status.
 
 Options:
   --set NAME=START:STOP:COUNT   a setting to sweep (at least one)
-  -o, --output DIR      the sweep's folder (required); it must not hold an earlier sweep
-                        (sweep.csv or stack.raw) unless --force is given
-  --force               replace an earlier sweep in DIR (its stack, table, copy, run
-                        images and console logs; the run log is appended to)
+  -o, --output DIR      the sweep's folder (required); it must not hold files of the names
+                        above (an earlier sweep's or any other, links included) unless
+                        --force is given
+  --force               remove those files first (a link itself, never the file it leads
+                        to); the run log is appended to
   --seed S              run k (0, 1, ...) gets --seed S+k (modulo 2^64), so the runs are
                         independent and the whole sweep can be repeated exactly; without
                         it each run is seeded from the clock, and a run never starts in
                         the same second as the one before it
-  --threads N           passed on to every run (0: every core)
+  --threads N           passed on to every run (1 to 1024, or 0: every core)
   --program PATH        the conesim program (default: conesim in the folder above this
                         tool's folder)
   -h, --help            this text
