@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "TestSupport.hpp"
@@ -177,11 +178,22 @@ TEST(MetaImageToolTest, PngRefusesHeadersItCannotRead) {
     ToolResult result = runTool(CONESIM_PNG_TOOL, {"h.mhd"}, dir.path());
     EXPECT_EQ(result.err,
               "conesim-png: d.raw: holds 16 bytes, but h.mhd describes 2 x 2 MET_DOUBLE values\n");
-    testing::writeText(dir.file("h.mhd"), header("MET_DOUBLE", "2147483647 2147483647", "d.raw"));
+    testing::writeText(dir.file("h.mhd"), header("MET_DOUBLE", "1000000 2", "d.raw"));
     result = runTool(CONESIM_PNG_TOOL, {"h.mhd"}, dir.path());
     EXPECT_EQ(result.err,
-              "conesim-png: d.raw: holds 16 bytes, but h.mhd describes 2147483647 x "
-              "2147483647 MET_DOUBLE values\n");
+              "conesim-png: d.raw: holds 16 bytes, but h.mhd describes 1000000 x "
+              "2 MET_DOUBLE values\n");
+    // A PNG wider or taller than libpng writes is refused by its size, before any data.
+    for (const auto& [size, shown] :
+         {std::pair{"1000001 1", "1000001 x 1"}, std::pair{"1 1000001", "1 x 1000001"},
+          std::pair{"2147483647 2147483647", "2147483647 x 2147483647"}}) {
+        testing::writeText(dir.file("h.mhd"), header("MET_DOUBLE", size, "d.raw"));
+        result = runTool(CONESIM_PNG_TOOL, {"h.mhd"}, dir.path());
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err, "conesim-png: h.mhd is " + std::string(shown) +
+                                  " pixels; a PNG holds at most 1000000 x 1000000 (libpng's "
+                                  "limit)\n");
+    }
     testing::writeText(dir.file("h.mhd"), header("MET_UINT", "2 2", "none.raw"));
     result = runTool(CONESIM_PNG_TOOL, {"h.mhd"}, dir.path());
     EXPECT_EQ(result.err, "conesim-png: cannot open none.raw: no such file\n");

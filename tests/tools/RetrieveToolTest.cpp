@@ -1,6 +1,7 @@
 // conesim-retrieve run in scratch folders: retrieval from sweep folders written here with
 // known Gaussian curves, the truth mapping of known planes, and the comparison figures.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cmath>
 #include <cstdint>
@@ -222,7 +223,7 @@ TEST(RetrieveToolTest, FailedRunsAreLeftOutAndUnusableFoldersRefused) {
     EXPECT_EQ(refused({"flat", "energy", "-o", "x"}),
               "conesim-retrieve: energy did not sweep detectorLrOffset (it swept sampleEnergy)\n");
     EXPECT_EQ(refused({"flat", "missing", "-o", "x"}),
-              "conesim-retrieve: cannot open missing/sweep.csv\n");
+              "conesim-retrieve: cannot open missing/sweep.csv: no such file\n");
     testing::writeValues(dir.file("energy/stack.raw"), std::vector<std::uint32_t>(12 * 6));
     EXPECT_EQ(refused({"flat", "energy", "-o", "x", "--position", "sampleEnergy"}),
               "conesim-retrieve: energy/stack.raw holds 72 counts; 7 finished runs of 4 x 3 "
@@ -384,6 +385,108 @@ TEST(RetrieveToolTest, ComparisonFiguresOverTheRetrievedPixelsInsideTheSample) {
     EXPECT_EQ(result.err,
               "conesim-retrieve: the retrieved and true images differ in size (5, 2, 5 and 5 "
               "pixels)\n");
+}
+
+TEST(RetrieveToolTest, ASetOfImagesIsPublishedWholeAndAnEarlierDarkFieldRemoved) {
+    ScratchDir dir;
+    writeSweep(dir.path() / "flat", "detectorLrOffset", kPositions, flatPixels());
+    writeSweep(dir.path() / "sample", "detectorLrOffset", kPositions, samplePixels());
+    ASSERT_EQ(retrieve(dir, {"flat", "sample", "-o", "out"}).status, 0);
+    const auto inode = [&](const std::string& name) {
+        struct stat info {};
+        EXPECT_EQ(::stat(dir.file("out/" + name).c_str(), &info), 0) << name;
+        return info.st_ino;
+    };
+    const auto transmission = inode("transmission.raw");
+    // The last image cannot be published: nothing of the new set is, the earlier stays.
+    fs::remove(dir.path() / "out/darkfield.png");
+    fs::create_directory(dir.path() / "out/darkfield.png");
+    ToolResult result = retrieve(dir, {"flat", "sample", "-o", "out"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err,
+              "conesim-retrieve: refusing to write out/darkfield.png: it is a folder, not a "
+              "regular file\n");
+    EXPECT_EQ(inode("transmission.raw"), transmission);
+    fs::remove(dir.path() / "out/darkfield.png");
+
+    // Two sample positions write no dark field: the earlier one goes with the old set.
+    std::vector<Curve> pixels(12, Curve{0.75 * kBig, 0.17, 0.004});
+    writeSweep(dir.path() / "two", "detectorLrOffset", {0.125, 0.25}, pixels);
+    result = retrieve(dir, {"flat", "two", "-o", "out"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("Removed out/darkfield.raw, out/darkfield.raw.mhd of an earlier "
+                              "retrieval: this one writes no dark field.\n"),
+              std::string::npos)
+        << result.out;
+    EXPECT_EQ(testing::fileNames(dir.path() / "out"),
+              (std::vector<std::string>{"refraction-angle.png", "refraction-angle.raw",
+                                        "refraction-angle.raw.mhd", "refraction.png",
+                                        "refraction.raw", "refraction.raw.mhd", "transmission.png",
+                                        "transmission.raw", "transmission.raw.mhd"}));
+}
+
+TEST(RetrieveToolTest, InputsThatAreNoRegularFilesOrNoPositionsAreRefusedByTheirCause) {
+    ScratchDir dir;
+    writeSweep(dir.path() / "flat", "detectorLrOffset", kPositions, flatPixels());
+    const auto refused = [&](const std::vector<std::string>& args) {
+        const ToolResult r = retrieve(dir, args);
+        EXPECT_EQ(r.status, 1) << r.err;
+        return r.err;
+    };
+    // A named pipe nobody writes and an endless device are not read at all.
+    writeSweep(dir.path() / "pipe", "detectorLrOffset", kPositions, samplePixels());
+    fs::remove(dir.path() / "pipe/sweep.csv");
+    ASSERT_EQ(::mkfifo(dir.file("pipe/sweep.csv").c_str(), 0600), 0);
+    EXPECT_EQ(refused({"flat", "pipe", "-o", "x"}),
+              "conesim-retrieve: cannot open pipe/sweep.csv: it is a named pipe, not a regular "
+              "file\n");
+    fs::remove(dir.path() / "pipe/sweep.csv");
+    fs::create_symlink("/dev/zero", dir.path() / "pipe/sweep.csv");
+    EXPECT_EQ(refused({"flat", "pipe", "-o", "x"}),
+              "conesim-retrieve: cannot open pipe/sweep.csv: it is a character device, not a "
+              "regular file\n");
+    fs::create_directory(dir.path() / "truth");
+    fs::create_directory(dir.path() / "retrieved");
+    ASSERT_EQ(::mkfifo(dir.file("truth/true-transmission.raw.mhd").c_str(), 0600), 0);
+    for (const char* name : {"transmission", "refraction"}) {
+        testing::writeValues(dir.file(std::string("truth/true-") + name + ".raw"), Floats(12));
+        testing::writeValues(dir.file(std::string("retrieved/") + name + ".raw"), Floats(12));
+    }
+    EXPECT_EQ(refused({"--compare", "retrieved", "truth", "-o", "x"}),
+              "conesim-retrieve: cannot open truth/true-transmission.raw.mhd: it is a named "
+              "pipe, not a regular file\n");
+
+    // Two equal positions give no curve, whatever the counts.
+    std::vector<Curve> pixels(12, Curve{0.75 * kBig, 0.17, 0.004});
+    writeSweep(dir.path() / "same", "detectorLrOffset", {0.125, 0.125}, pixels);
+    EXPECT_EQ(refused({"flat", "same", "-o", "x"}),
+              "conesim-retrieve: the sample's two positions are both 0.125; the two-image "
+              "retrieval needs two different positions\n");
+    writeSweep(dir.path() / "repeated", "detectorLrOffset", {0.0, 0.125, 0.125, 0.0}, pixels);
+    EXPECT_EQ(refused({"repeated", "flat", "-o", "x"}),
+              "conesim-retrieve: the flat field has 4 positions but only 2 different ones; "
+              "fitting a curve needs three or more different positions\n");
+
+    // A detector conesim would not run is named as such, not as a failed allocation.
+    testing::writeText(dir.file("flat/params.txt"),
+                       testing::parameterFileText({{25, "-2147483648"}, {26, "-2147483648"}}));
+    EXPECT_EQ(refused({"flat", "same", "-o", "x"}),
+              "conesim-retrieve: flat/params.txt: the detector of 2147483648 x 2147483648 pixels "
+              "is none conesim runs (each side from 1 to 50000 pixels, values 25 and 26)\n");
+    EXPECT_FALSE(fs::exists(dir.path() / "x"));
+}
+
+TEST(SweepTableTest, LinesEndingInCarriageReturnsAreRead) {
+    ScratchDir dir;
+    testing::writeText(dir.file("sweep.csv"),
+                       "detectorLrOffset,run,status,hits,seconds\r\n0.25,run-000,0,12,1.5\r\n");
+    tools::SweepTable table;
+    std::string error;
+    ASSERT_TRUE(tools::readSweepTable(dir.file("sweep.csv"), table, error)) << error;
+    EXPECT_EQ(table.settings, std::vector<std::string>{"detectorLrOffset"});
+    ASSERT_EQ(table.rows.size(), 1U);
+    EXPECT_EQ(table.rows[0].values, std::vector<std::string>{"0.25"});
+    EXPECT_DOUBLE_EQ(table.rows[0].seconds, 1.5);
 }
 
 TEST(RetrieveToolTest, HelpAndUsageErrors) {

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <regex>
 #include <sstream>
@@ -18,6 +19,7 @@
 #include <vector>
 
 #include "ParameterFileText.hpp"
+#include "SweepFixture.hpp"
 #include "TestSupport.hpp"
 #include "ToolRunner.hpp"
 #include "params/SimulationParameters.hpp"
@@ -30,11 +32,13 @@ namespace conesim {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::Counts;
 using testing::readText;
 using testing::runTool;
 using testing::ScratchDir;
+using testing::stackHeader;
+using testing::SweepToolTest;
 using testing::ToolResult;
-using Counts = std::vector<std::uint32_t>;
 
 std::vector<std::string> values(const std::string& name, double start, double stop,
                                 std::int64_t count) {
@@ -60,6 +64,34 @@ TEST(SweepValuesTest, EvenlyFromStartToStopAsShortTexts) {
     EXPECT_FALSE(tools::sweepValueTexts({"photonsToRun", 1000, 2000, 4}, texts, error));
     EXPECT_EQ(error,
               "photonsToRun holds whole numbers, and value 2 of the sweep would be 1333.33333333");
+}
+
+TEST(SweepValuesTest, ValuesTheSettingCannotHoldAreRefusedAndRealsRecordedAsStored) {
+    const auto refusal = [](const std::string& name, double start, double stop, int count) {
+        std::vector<std::string> texts;
+        std::string error;
+        EXPECT_FALSE(tools::sweepValueTexts({name, start, stop, count}, texts, error)) << name;
+        return error;
+    };
+    // conesim reads detectorPosition as a real and drops its fraction.
+    EXPECT_EQ(refusal("detectorPosition", 19998, 19999, 3),
+              "detectorPosition holds whole numbers (conesim drops the fraction), and value 2 of "
+              "the sweep would be 19998.5");
+    EXPECT_EQ(values("detectorPosition", 19998, 20000, 3),
+              (std::vector<std::string>{"19998", "19999", "20000"}));
+    EXPECT_EQ(refusal("showAllPhotons", 0, 2, 3),
+              "showAllPhotons is a switch of 0 or 1, and value 3 of the sweep would be 2");
+    EXPECT_EQ(refusal("photonsToRun", 1e9, 3e9, 3),
+              "photonsToRun holds whole numbers from -2147483648 to 2147483647, and value 3 of "
+              "the sweep would be 3000000000");
+    EXPECT_EQ(refusal("sampleStart", 5000.00001, 5000.00004, 4),
+              "sampleStart is stored in single precision, which holds values 1 and 2 of the "
+              "sweep as the same number 5000; sweep a wider range or fewer values");
+    // A positional real is written as the shortest text of the single-precision number
+    // conesim stores, so that sweep.csv records the value each run used.
+    const std::vector<std::string> thirds = values("sampleEnergy", 0.0, 1.0, 4);
+    EXPECT_EQ(thirds, (std::vector<std::string>{"0", "0.33333333", "0.6666667", "1"}));
+    EXPECT_EQ(std::strtof(thirds[1].c_str(), nullptr), static_cast<float>(1.0 / 3.0));
 }
 
 TEST(SweepTableTest, LinesAndTheirReading) {
@@ -126,67 +158,6 @@ TEST(SweepProgressTest, BarAndPhotonShareOfTheRunningRun) {
     bar.runAdvanced(0.5);
     EXPECT_EQ(terminal.str().substr(terminal.str().rfind('\r')),
               "\r\033[K[######################........] 1/2  run 2: x=1  50%");
-}
-
-// A folder with a 20 x 20 x 4 empty sample, a spectrum and a run-mode-3 parameter file of
-// a 40 x 40 detector whose left half of every pixel (from its centre) is sensitive.
-class SweepToolTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        testing::writeValues(dir.file("Sample.bin"), std::vector<float>(20 * 20 * 4, 0.0F));
-        testing::writeText(dir.file("Spectrum"), "30\n");
-        writeParameters({});
-    }
-
-    void writeParameters(std::map<int, std::string> overrides) {
-        overrides.emplace(32, "3");
-        overrides.emplace(34, "0.5");
-        overrides.emplace(39, "20000");
-        parameters = testing::parameterFileText(overrides);
-        testing::writeText(dir.file("run.txt"), parameters);
-    }
-
-    ToolResult sweep(const std::vector<std::string>& args) {
-        return runTool(CONESIM_SWEEP_TOOL, args, dir.path());
-    }
-
-    Counts image(const std::string& name) {
-        return testing::readValues<std::uint32_t>(dir.file("sweep/" + name + ".1.dat"));
-    }
-
-    // How often the run log records each run mode.
-    int modeCount(int mode) {
-        const std::string log = readText(dir.file("sweep/Logger.txt"));
-        const std::string line = "Running in mode: " + std::to_string(mode) + "\n";
-        int count = 0;
-        for (std::size_t at = log.find(line); at != std::string::npos;
-             at = log.find(line, at + 1)) {
-            ++count;
-        }
-        return count;
-    }
-
-    static std::uint64_t sum(const Counts& counts) {
-        std::uint64_t total = 0;
-        for (const std::uint32_t c : counts) {
-            total += c;
-        }
-        return total;
-    }
-
-    ScratchDir dir;
-    std::string parameters;
-};
-
-const char* const kStackHeader =
-    "ObjectType = Image\nNDims = 3\nBinaryData = True\nBinaryDataByteOrderMSB = False\n"
-    "CompressedData = False\nElementSpacing = 1 1 1\nDimSize = 40 40 %d\n"
-    "ElementType = MET_UINT\nElementDataFile = stack.raw\n";
-
-std::string stackHeader(int slices) {
-    char text[512];
-    std::snprintf(text, sizeof text, kStackHeader, slices);
-    return text;
 }
 
 TEST_F(SweepToolTest, ThreeValuesGiveAStackOfTheirImagesAndATableOfTheRuns) {
@@ -403,7 +374,7 @@ TEST_F(SweepToolTest, SeedsAndThreadsArePassedOnRunByRun) {
     EXPECT_EQ(readText(dir.file("sweep/stack.raw.mhd")), stackHeader(3));
 }
 
-TEST_F(SweepToolTest, AStopSignalEndsTheRunInFlightWhichIsLeftOut) {
+TEST_F(SweepToolTest, AStopSignalOrHangUpEndsTheRunInFlightWhichIsListedAsStopped) {
     // A stand-in whose first run finishes at once and whose second waits for its signal.
     const std::string out = (fs::canonical(dir.path()) / "sweep").string();
     testing::writeText(dir.file("fake.sh"),
@@ -422,42 +393,56 @@ TEST_F(SweepToolTest, AStopSignalEndsTheRunInFlightWhichIsLeftOut) {
                            "/waiting'\n"
                            "wait\n");
     ::chmod(dir.file("fake.sh").c_str(), 0755);
-    const pid_t sweepProcess = fork();
-    ASSERT_GE(sweepProcess, 0);
-    if (sweepProcess == 0) {
-        const int output = ::open(dir.file("console.txt").c_str(), O_WRONLY | O_CREAT, 0644);
-        if (output < 0 || ::chdir(dir.path().c_str()) != 0 || dup2(output, 1) < 0 ||
-            dup2(output, 2) < 0) {
-            _exit(99);
+    for (const int signal : {SIGINT, SIGHUP}) {
+        fs::remove_all(out);
+        const pid_t sweepProcess = fork();
+        ASSERT_GE(sweepProcess, 0);
+        if (sweepProcess == 0) {
+            const int output =
+                ::open(dir.file("console.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (output < 0 || ::chdir(dir.path().c_str()) != 0 || dup2(output, 1) < 0 ||
+                dup2(output, 2) < 0) {
+                _exit(99);
+            }
+            execl(CONESIM_SWEEP_TOOL, CONESIM_SWEEP_TOOL, "run.txt", "--seed", "7", "--set",
+                  "detectorLrOffset=0:0.5:3", "-o", "sweep", "--program", "fake.sh",
+                  static_cast<char*>(nullptr));
+            _exit(98);
         }
-        execl(CONESIM_SWEEP_TOOL, CONESIM_SWEEP_TOOL, "run.txt", "--seed", "7", "--set",
-              "detectorLrOffset=0:0.5:3", "-o", "sweep", "--program", "fake.sh",
-              static_cast<char*>(nullptr));
-        _exit(98);
+        // Wait (at most a minute, so that a broken sweep cannot hang the test) for run-001.
+        for (int i = 0; i < 600 && !fs::exists(out + "/waiting"); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        ASSERT_TRUE(fs::exists(out + "/waiting"));
+        ::kill(sweepProcess, signal);
+        int status = 0;
+        ASSERT_EQ(::waitpid(sweepProcess, &status, 0), sweepProcess);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
+        // Exactly one interrupt reached the run: a second would end conesim at once.
+        EXPECT_EQ(readText(out + "/signals"), "INT\n");
+        const std::string stoppedStatus = std::to_string(128 + signal);
+        EXPECT_NE(readText(dir.file("console.txt"))
+                      .find("Stopped by a signal: run-001 is left out of the stack and listed in "
+                            "sweep.csv with status " +
+                            stoppedStatus + "; the sweep keeps its 1 finished runs.\n"),
+                  std::string::npos)
+            << readText(dir.file("console.txt"));
+        // The stopped run's files stay and are named in the table; the stack has run-000.
+        EXPECT_TRUE(std::regex_match(readText(out + "/sweep.csv"),
+                                     std::regex("detectorLrOffset,run,status,hits,seconds\n"
+                                                "0,run-000,0,,[0-9.]+\n"
+                                                "0.25,run-001," +
+                                                stoppedStatus + ",,[0-9.]+\n")))
+            << readText(out + "/sweep.csv");
+        EXPECT_TRUE(fs::exists(out + "/run-001.log"));
+        EXPECT_EQ(readText(out + "/stack.raw.mhd"), stackHeader(1));
+        EXPECT_FALSE(fs::exists(out + "/run-002.log"));
+        // The run's edited parameter file is gone.
+        for (const std::string& name : testing::fileNames(dir.path())) {
+            EXPECT_NE(name.rfind(".conesim-sweep", 0), 0U) << name;
+        }
     }
-    // Wait (at most a minute, so that a broken sweep cannot hang the test) for run-001.
-    for (int i = 0; i < 600 && !fs::exists(out + "/waiting"); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    ASSERT_TRUE(fs::exists(out + "/waiting"));
-    ::kill(sweepProcess, SIGINT);
-    int status = 0;
-    ASSERT_EQ(::waitpid(sweepProcess, &status, 0), sweepProcess);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 128 + SIGINT);
-    // Exactly one interrupt reached the run: a second would end conesim at once.
-    EXPECT_EQ(readText(out + "/signals"), "INT\n");
-    EXPECT_NE(readText(dir.file("console.txt"))
-                  .find("Stopped by a signal: run-001 is left out; the sweep keeps its 1 "
-                        "finished runs.\n"),
-              std::string::npos)
-        << readText(dir.file("console.txt"));
-    EXPECT_TRUE(std::regex_match(readText(out + "/sweep.csv"),
-                                 std::regex("detectorLrOffset,run,status,hits,seconds\n"
-                                            "0,run-000,0,,[0-9.]+\n")))
-        << readText(out + "/sweep.csv");
-    EXPECT_EQ(readText(out + "/stack.raw.mhd"), stackHeader(1));
-    EXPECT_FALSE(fs::exists(out + "/run-002.log"));
 }
 
 TEST_F(SweepToolTest, HitCountingAndBadInputsAreReported) {
@@ -521,6 +506,9 @@ TEST(SweepCommandLineTest, HelpAndUsageErrors) {
          with({"--seed", "-1", "--set", "detectorLrOffset=0:1:3"}),
          with({"--seed", "18446744073709551616", "--set", "detectorLrOffset=0:1:3"}),
          with({"--threads", "-1", "--set", "detectorLrOffset=0:1:3"}),
+         with({"--threads", "5000", "--set", "detectorLrOffset=0:1:3"}),
+         with({"--set", "detectorLrOffset=0:1:100001"}),
+         with({"--set", "detectorLrOffset=0:1:9223372036854775807"}),
          with({"--frobnicate", "--set", "detectorLrOffset=0:1:3"}),
          with({"--set"})},
         dir.path());
@@ -535,6 +523,17 @@ TEST(SweepCommandLineTest, HelpAndUsageErrors) {
                   .err,
               "conesim-sweep: the swept settings vary together and need one COUNT: "
               "detectorLrOffset has 3, sampleEnergy 4\nTry 'conesim-sweep --help'.\n");
+    // Refused at once, before anything is made.
+    EXPECT_EQ(
+        runTool(CONESIM_SWEEP_TOOL, with({"--set", "detectorLrOffset=0:1:1000000"}), dir.path())
+            .err,
+        "conesim-sweep: --set 'detectorLrOffset=0:1:1000000': COUNT is a whole number from "
+        "1 to 100000 (the most runs a sweep may have)\nTry 'conesim-sweep --help'.\n");
+    EXPECT_EQ(runTool(CONESIM_SWEEP_TOOL,
+                      with({"--threads", "5000", "--set", "detectorLrOffset=0:1:3"}), dir.path())
+                  .err,
+              "conesim-sweep: --threads '5000' is not a whole number of threads from 1 to 1024, "
+              "or 0 for every core\nTry 'conesim-sweep --help'.\n");
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "util/OutputTarget.hpp"
+
 namespace conesim::tools {
 
 namespace {
@@ -40,7 +42,9 @@ bool regularFileSize(const std::string& path, std::uint64_t& size, std::string& 
         return false;
     }
     if (!std::filesystem::is_regular_file(status)) {
-        error = "cannot open " + path + ": not a regular file";
+        const std::string kind = nonRegularKind(path);
+        error = "cannot open " + path + ": " + (kind.empty() ? "" : "it is " + kind + ", ") +
+                "not a regular file";
         return false;
     }
     size = std::filesystem::file_size(path, code);
@@ -110,6 +114,20 @@ bool readDoubleFile(const std::string& path, std::vector<double>& values, std::s
 bool writeChecked(std::ofstream& file, const void* data, std::size_t size) {
     file.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
     return static_cast<bool>(file);
+}
+
+bool stageFile(PendingFile& pending, const void* data, std::size_t size, std::string& error) {
+    std::ofstream file;
+    if (!pending.open(file, error)) {
+        return false;
+    }
+    writeChecked(file, data, size);
+    file.close();
+    if (file.fail()) {
+        error = "cannot write " + pending.path();
+        return false;
+    }
+    return true;
 }
 
 }  // namespace conesim::tools

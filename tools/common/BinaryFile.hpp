@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "util/PendingFile.hpp"
+
 namespace conesim::tools {
 
 // The size in bytes of a regular file; false (with error set) for a missing file or a folder.
@@ -25,5 +27,9 @@ bool readDoubleFile(const std::string& path, std::vector<double>& values, std::s
 
 // Writes size bytes; false once the stream has failed.
 bool writeChecked(std::ofstream& file, const void* data, std::size_t size);
+
+// Writes size bytes under pending's temporary name, complete, without publishing them (the
+// caller commits); false (with error set) when the output is refused or a write fails.
+bool stageFile(PendingFile& pending, const void* data, std::size_t size, std::string& error);
 
 }  // namespace conesim::tools

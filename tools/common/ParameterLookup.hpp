@@ -9,12 +9,6 @@
 
 namespace conesim::tools {
 
-// Reads a parameter file into parameters as the program does, its messages held back.
-// False, with "cannot use parameter file PATH: " and those messages in error, when the file
-// is refused.
-bool loadParameterFile(const std::string& path, SimulationParameters& parameters,
-                       std::string& error);
-
 struct ParameterGeometry {
     std::uint32_t detectorWidth = 0;   //!< value 25
     std::uint32_t detectorHeight = 0;  //!< value 26
@@ -26,6 +20,12 @@ struct ParameterGeometry {
     float detectorPixelSizeX = 1.0F;   //!< value 28: detector pixel size along X
     float detectorPixelSizeY = 1.0F;   //!< value 29
 };
+
+// Reads a parameter file into parameters as the program does, its messages held back.
+// False, with "cannot use parameter file PATH: " and those messages in error, when it is
+// refused, and when it is not a regular file (a named pipe, a device).
+bool loadParameterFile(const std::string& path, SimulationParameters& parameters,
+                       std::string& error);
 
 // False, with the reader's own messages in error, when the file is refused.
 bool readParameterGeometry(const std::string& path, ParameterGeometry& geometry,

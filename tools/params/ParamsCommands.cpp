@@ -8,6 +8,7 @@
 
 #include "params/ParameterFileScan.hpp"
 #include "params/ParameterTable.hpp"
+#include "util/OutputTarget.hpp"
 
 namespace conesim::tools {
 
@@ -29,7 +30,14 @@ std::string displayUnit(std::string_view unit) {
 }  // namespace
 
 bool readParameterFileText(const std::string& path, std::string& text, std::string& error) {
+    // Only a regular file is read: a named pipe would wait for a writer, and a device such
+    // as /dev/zero holds no parameter file.
     std::error_code ignored;
+    const std::string kind = nonRegularKind(path);
+    if (!kind.empty() && kind != "a folder") {
+        error = "Parameter file " + path + " is " + kind + ", not a regular file; it is not read.";
+        return false;
+    }
     std::ifstream file;
     if (!std::filesystem::is_directory(path, ignored)) {
         file.open(path, std::ios::binary);

@@ -8,10 +8,10 @@
 namespace conesim::tools {
 
 // The bytes of a parameter file as they stand. Reading stops right after the first line
-// longer than the program accepts (so that a device such as /dev/zero is never read on),
-// which the program's reader then refuses as it would the file. False, with the program's
-// own message in error, when the file cannot be opened or read, or when it holds more than
-// 64 MiB of acceptable lines.
+// longer than the program accepts, which the program's reader then refuses as it would
+// the file. False, with a message in error, when the file is not a regular file (a named
+// pipe would wait for a writer, a device never end), cannot be opened or read, or holds
+// more than 64 MiB of acceptable lines.
 bool readParameterFileText(const std::string& path, std::string& text, std::string& error);
 
 // Every positional value with its number, line, field name, unit and meaning, then the

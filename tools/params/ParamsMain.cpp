@@ -2,13 +2,16 @@
 // program's own parameter table, reader and checks.
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "common/BinaryFile.hpp"
 #include "common/ToolExit.hpp"
 #include "params/FaultExplanation.hpp"
+#include "params/FileReplacement.hpp"
 #include "params/ParameterFileEditing.hpp"
 #include "params/ParameterFileScan.hpp"
 #include "params/ParameterTable.hpp"
@@ -35,12 +38,15 @@ Works on conesim parameter files with the program's own reader and checks.
                  messages conesim itself gives when loading and checking the file: a
                  refusal, or the fault code with the setting that fails its range.
   get FILE NAME  prints the value of the setting NAME as the file gives it (an extension
-                 setting the file does not give: its default).
+                 setting the file does not give: its default). When conesim refuses the
+                 file or finds it not sensible, its verdict follows and the status is 1.
   set FILE NAME=VALUE ...
                  writes a copy of FILE in which only the value text of those settings
                  changes (labels, comments, order and line ends stay); an extension setting
                  the file does not hold is added after its END line. Written to OUT with
-                 -o (under a temporary name, then renamed; OUT may be FILE itself),
+                 -o (under a temporary name, then renamed; OUT may be FILE itself, and
+                 keeps its mode, and as root its owner; a read-only OUT is refused;
+                 edits of one file by several processes wait for each other),
                  otherwise to standard output. Refused, with nothing written: an unknown
                  name, a value that cannot stand in the file as it is (blanks, quotes, ';',
                  two slashes), a number followed by other characters, and any result that
@@ -100,6 +106,35 @@ int explain(const std::string& path) {
     return kExitOk;
 }
 
+// What the program's reader says while loading the file's text into parameters.
+std::string readerMessages(const std::string& path, const std::string& text,
+                           conesim::SimulationParameters& parameters) {
+    std::ostringstream messages;
+    std::istringstream noInput;
+    conesim::Console console{messages, noInput};
+    parameters.readText(text, path, console);
+    return withoutLastNewline(messages.str());
+}
+
+// Empty when conesim loads the file and finds it sensible; otherwise its verdict, its own
+// messages joined into one line.
+std::string programVerdict(const std::string& path, const std::string& text) {
+    conesim::SimulationParameters parameters;
+    std::string said = readerMessages(path, text, parameters);
+    for (char& c : said) {
+        c = c == '\n' ? ' ' : c;
+    }
+    if (!parameters.parameterFileLoaded) {
+        return "conesim refuses " + path + (said.empty() ? "" : ": " + said);
+    }
+    const int fault = parameters.faultCode();
+    if (fault == 0) {
+        return "";
+    }
+    return path + " is not sensible: fault code " + std::to_string(fault) + ". " +
+           conesim::faultExplanation(parameters, fault);
+}
+
 int get(const std::string& path, const std::string& name) {
     const conesim::ParameterInfo* info = conesim::findParameter(name);
     if (info == nullptr) {
@@ -112,29 +147,29 @@ int get(const std::string& path, const std::string& name) {
     }
     std::istringstream in(text);
     const conesim::ParameterFileScan scan = conesim::scanParameterFile(in);
+    const std::string verdict = programVerdict(path, text);
+    std::optional<std::string> value;
     if (info->isExtension()) {
-        std::string value(info->defaultText);
+        value = std::string(info->defaultText);
         for (const conesim::ScannedExtension& given : scan.extensions) {
             if (given.name == name) {
                 value = given.value;
                 break;
             }
         }
-        std::cout << value << std::endl;
-        return kExitOk;
-    }
-    const auto position = static_cast<std::size_t>(info->number);
-    if (scan.values.size() < position) {
-        std::ostringstream messages;
-        std::istringstream noInput;
-        conesim::Console console{messages, noInput};
+    } else if (const auto position = static_cast<std::size_t>(info->number);
+               scan.values.size() >= position) {
+        value = scan.values[position - 1].text;
+    } else {
         conesim::SimulationParameters parameters;
-        parameters.readText(text, path, console);
-        return failure(kTool, "value " + std::to_string(position) + " (" + name +
-                                  ") is not in the file: " + withoutLastNewline(messages.str()));
+        return failure(kTool,
+                       "value " + std::to_string(position) + " (" + name +
+                           ") is not in the file: " + readerMessages(path, text, parameters));
     }
-    std::cout << scan.values[position - 1].text << std::endl;
-    return kExitOk;
+    // The value is printed as far as the file could be read (as explain does), but a file
+    // conesim refuses or finds not sensible ends with status 1 and its verdict.
+    std::cout << *value << std::endl;
+    return verdict.empty() ? kExitOk : failure(kTool, verdict);
 }
 
 int set(const std::string& path, const std::vector<std::string>& words, const std::string& out) {
@@ -152,6 +187,17 @@ int set(const std::string& path, const std::vector<std::string>& words, const st
     }
     std::string text;
     std::string error;
+    std::optional<conesim::PendingFile> pending;
+    ReplacementLock lock;
+    if (!out.empty()) {
+        // The file is locked before FILE is read, so that edits of one file by several
+        // processes follow each other instead of each replacing the others' work.
+        pending.emplace(out);
+        if (!pending->check(error) || !replaceable(out, pending->targetPath(), error) ||
+            !lock.acquire(pending->targetPath(), error)) {
+            return failure(kTool, error);
+        }
+    }
     if (!loadText(path, text, error)) {
         return failure(kTool, error);
     }
@@ -163,13 +209,9 @@ int set(const std::string& path, const std::vector<std::string>& words, const st
         std::cout << result << std::flush;
         return std::cout ? kExitOk : failure(kTool, "cannot write standard output");
     }
-    conesim::PendingFile pending(out);
-    std::ofstream file;
-    if (!pending.open(file, error)) {
-        return failure(kTool, error);
-    }
-    file.write(result.data(), static_cast<std::streamsize>(result.size()));
-    if (!pending.finish(file, error)) {
+    if (!stageFile(*pending, result.data(), result.size(), error) ||
+        !keepModeAndOwner(pending->targetPath(), pending->temporaryPath(), error) ||
+        !pending->commit(error)) {
         return failure(kTool, error);
     }
     return kExitOk;

@@ -41,6 +41,19 @@ bool loadSource(const PngOptions& options, const MetaImageInfo& meta, SourceImag
                          error);
 }
 
+// libpng writes no PNG wider or taller than this many pixels.
+constexpr std::int64_t kLargestPngSide = kPngWidthRange.high;
+
+// Empty when an image of width x height pixels fits a PNG; otherwise why not.
+std::string tooLargeForPng(const std::string& input, std::int64_t width, std::int64_t height) {
+    if (width <= kLargestPngSide && height <= kLargestPngSide) {
+        return "";
+    }
+    return input + " is " + std::to_string(width) + " x " + std::to_string(height) +
+           " pixels; a PNG holds at most " + std::to_string(kLargestPngSide) + " x " +
+           std::to_string(kLargestPngSide) + " (libpng's limit)";
+}
+
 // Writes the PNG under its temporary name and publishes it.
 bool writePng(const PngOptions& options, const SourceImage& source, const GreyRange& range,
               std::string& error) {
@@ -80,6 +93,14 @@ int runPng(int argc, char** argv) {
     if (options.kind == SourceKind::MetaImage && !readMetaImageHeader(options.input, meta, error)) {
         return failure(kTool, error);
     }
+    // A header tells the size before any data is read.
+    if (options.kind == SourceKind::MetaImage) {
+        if (const std::string why =
+                tooLargeForPng(options.input, meta.dimensions[0], meta.dimensions[1]);
+            !why.empty()) {
+            return failure(kTool, why);
+        }
+    }
     std::vector<std::string> inputs{options.input};
     for (const std::string& other : {meta.dataPath, options.paramsFile}) {
         if (!other.empty()) {
@@ -92,6 +113,10 @@ int runPng(int argc, char** argv) {
     SourceImage source;
     if (!loadSource(options, meta, source, error)) {
         return failure(kTool, error);
+    }
+    if (const std::string why = tooLargeForPng(options.input, source.width, source.height);
+        !why.empty()) {
+        return failure(kTool, why);
     }
     const bool countImage =
         options.kind == SourceKind::MetaImage && meta.type == conesim::MetaElementType::kUint32;

@@ -11,13 +11,15 @@
 #include "common/PngIo.hpp"
 #include "output/MetaImageHeader.hpp"
 #include "png/GreyScaling.hpp"
+#include "png/MetaImageSource.hpp"
+#include "util/BoundedRead.hpp"
 #include "util/PendingFile.hpp"
 
 namespace conesim::tools {
 
 namespace {
 
-bool writeRaw(const std::string& path, const std::vector<float>& values, std::string& error) {
+std::vector<std::uint8_t> rawBytes(const std::vector<float>& values) {
     std::vector<std::uint8_t> bytes(values.size() * 4);
     for (std::size_t i = 0; i < values.size(); ++i) {
         const auto bits = std::bit_cast<std::uint32_t>(values[i]);
@@ -25,13 +27,7 @@ bool writeRaw(const std::string& path, const std::vector<float>& values, std::st
             bytes[i * 4 + b] = static_cast<std::uint8_t>(bits >> (8 * b));
         }
     }
-    PendingFile pending(path);
-    std::ofstream file;
-    if (!pending.open(file, error)) {
-        return false;
-    }
-    writeChecked(file, bytes.data(), bytes.size());
-    return pending.finish(file, error);
+    return bytes;
 }
 
 // The grey range of an image: its own finite extremes, or symmetric about 0.
@@ -61,44 +57,56 @@ GreyRange greyRange(const FloatImage& image, GreyMapping mapping) {
     return rangeOf(values, scale, 1.0);
 }
 
-bool commitPng(const std::string& path, const GreyImage& grey, std::string& error) {
-    PendingFile pending(path);
-    if (!pending.create(error)) {
-        return false;
-    }
-    if (!writeGreyPng(pending.temporaryPath(), grey, error)) {
-        error = "cannot write " + path;
-        return false;
-    }
-    return pending.commit(error);
-}
-
-bool writePng(const std::string& path, const FloatImage& image, GreyMapping mapping,
-              std::string& error) {
+GreyImage greyOf(const FloatImage& image, GreyMapping mapping) {
     GreyImage grey;
     grey.width = image.width;
     grey.height = image.height;
     grey.pixels = toGrey(std::vector<double>(image.values.begin(), image.values.end()),
                          greyRange(image, mapping), false);
-    return commitPng(path, grey, error);
+    return grey;
 }
 
 }  // namespace
 
-bool writeFloatImage(const std::string& folder, const std::string& name, const FloatImage& image,
-                     GreyMapping mapping, std::string& error) {
+ImageFileSet::ImageFileSet() = default;
+ImageFileSet::~ImageFileSet() = default;
+
+bool ImageFileSet::addPng(const std::string& path, const GreyImage& grey, std::string& error) {
+    auto pending = std::make_unique<PendingFile>(path);
+    if (!pending->create(error)) {
+        return false;
+    }
+    PendingFile& staged = *files_.emplace_back(std::move(pending));
+    if (!writeGreyPng(staged.temporaryPath(), grey, error)) {
+        error = "cannot write " + path;
+        return false;
+    }
+    return true;
+}
+
+bool ImageFileSet::addFloatImage(const std::string& folder, const std::string& name,
+                                 const FloatImage& image, GreyMapping mapping, std::string& error) {
     const std::filesystem::path base = std::filesystem::path(folder) / name;
     const std::string rawPath = base.string() + ".raw";
     MetaImageLayout layout;
     layout.dimensions = {image.width, image.height};
     layout.spacing = {image.spacingX, image.spacingY};
     layout.type = MetaElementType::kFloat32;
-    return writeRaw(rawPath, image.values, error) && writeMetaImageHeader(rawPath, layout, error) &&
-           writePng(base.string() + ".png", image, mapping, error);
+    const std::vector<std::uint8_t> bytes = rawBytes(image.values);
+    const std::string header = metaImageHeaderText(rawPath, layout);
+    PendingFile& raw = *files_.emplace_back(std::make_unique<PendingFile>(rawPath));
+    if (!stageFile(raw, bytes.data(), bytes.size(), error)) {
+        return false;
+    }
+    PendingFile& headerFile =
+        *files_.emplace_back(std::make_unique<PendingFile>(metaImageHeaderPath(rawPath)));
+    return stageFile(headerFile, header.data(), header.size(), error) &&
+           addPng(base.string() + ".png", greyOf(image, mapping), error);
 }
 
-bool writeSideBySidePng(const std::string& path, const FloatImage& left, const FloatImage& right,
-                        GreyMapping mapping, std::string& error) {
+bool ImageFileSet::addSideBySidePng(const std::string& path, const FloatImage& left,
+                                    const FloatImage& right, GreyMapping mapping,
+                                    std::string& error) {
     constexpr std::uint32_t kGap = 2;
     if (left.width != right.width || left.height != right.height) {
         error = "images of different sizes for " + path;
@@ -121,14 +129,37 @@ bool writeSideBySidePng(const std::string& path, const FloatImage& left, const F
             grey.pixels[to + left.width + kGap] = rightGrey[from];
         }
     }
-    return commitPng(path, grey, error);
+    return addPng(path, grey, error);
+}
+
+bool ImageFileSet::publish(std::string& error) {
+    for (const auto& file : files_) {
+        if (!file->check(error)) {
+            return false;
+        }
+    }
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+        if (!files_[i]->commit(error)) {
+            for (std::size_t done = 0; done < i; ++done) {
+                files_[done]->withdraw();
+            }
+            return false;
+        }
+    }
+    return true;
 }
 
 bool readMetaImageSize(const std::string& path, std::uint32_t& width, std::uint32_t& height,
                        std::string& error) {
-    std::ifstream file(path);
+    // Only a regular file, and only lines of a header's length, are read: a named pipe would
+    // wait for a writer and a device such as /dev/zero would never end.
+    std::uint64_t size = 0;
+    std::ifstream file;
+    if (!openInput(path, file, size, error)) {
+        return false;
+    }
     std::string line;
-    while (std::getline(file, line)) {
+    while (readBoundedLine(file, line, kLongestHeaderLine) == BoundedReadResult::kRead) {
         unsigned long w = 0;
         unsigned long h = 0;
         char end = 0;
@@ -139,7 +170,7 @@ bool readMetaImageSize(const std::string& path, std::uint32_t& width, std::uint3
             return true;
         }
     }
-    error = file.is_open() ? path + " holds no two-dimensional DimSize" : "cannot open " + path;
+    error = path + " holds no two-dimensional DimSize";
     return false;
 }
 

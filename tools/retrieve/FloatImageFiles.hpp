@@ -3,8 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "common/PngIo.hpp"
+#include "util/PendingFile.hpp"
 
 namespace conesim::tools {
 
@@ -22,15 +26,31 @@ struct FloatImage {
     std::vector<float> values;
 };
 
-// Writes folder/name.raw, .raw.mhd and .png; each appears only complete. NaN pixels are
-// black in the PNG. False with error set on failure.
-bool writeFloatImage(const std::string& folder, const std::string& name, const FloatImage& image,
-                     GreyMapping mapping, std::string& error);
+// Output files written under temporary names and published together, so that a failure
+// part-way leaves every earlier file of those names as it was, never a mix of old and new.
+class ImageFileSet {
+  public:
+    ImageFileSet();
+    ~ImageFileSet();
+    ImageFileSet(const ImageFileSet&) = delete;
+    ImageFileSet& operator=(const ImageFileSet&) = delete;
 
-// Writes two images of one size side by side into one greyscale PNG (left, a 2-pixel white
-// gap, right), both on the grey scale that mapping gives the right-hand image.
-bool writeSideBySidePng(const std::string& path, const FloatImage& left, const FloatImage& right,
-                        GreyMapping mapping, std::string& error);
+    // Writes folder/name.raw, .raw.mhd and .png under temporary names. NaN pixels are black
+    // in the PNG. False with error set on failure.
+    bool addFloatImage(const std::string& folder, const std::string& name, const FloatImage& image,
+                       GreyMapping mapping, std::string& error);
+    // Writes two images of one size side by side into one greyscale PNG (left, a 2-pixel
+    // white gap, right), both on the grey scale that mapping gives the right-hand image.
+    bool addSideBySidePng(const std::string& path, const FloatImage& left, const FloatImage& right,
+                          GreyMapping mapping, std::string& error);
+    // Checks every file, then renames them all into place; false (error set) when a check
+    // or a rename fails, after withdrawing the files already renamed.
+    bool publish(std::string& error);
+
+  private:
+    bool addPng(const std::string& path, const GreyImage& grey, std::string& error);
+    std::vector<std::unique_ptr<PendingFile>> files_;
+};
 
 // The width and height in the MetaImage header at path ("DimSize = W H").
 bool readMetaImageSize(const std::string& path, std::uint32_t& width, std::uint32_t& height,

@@ -1,6 +1,8 @@
 #include "retrieve/PixelRetrieval.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 namespace conesim::tools {
@@ -21,6 +23,30 @@ FitOutcome flatCurve(const std::vector<double>& positions, const std::vector<dou
         return FitOutcome::kTooFewCounts;
     }
     return FitOutcome::kFitted;
+}
+
+std::string positionText(double position) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", position);
+    return text;
+}
+
+// Why positions cannot give a curve because some repeat (empty when they can): two
+// positions must differ, and a fit needs three different ones.
+std::string repeatedPositions(std::vector<double> positions) {
+    std::sort(positions.begin(), positions.end());
+    const auto distinct = static_cast<std::size_t>(std::unique(positions.begin(), positions.end()) -
+                                                   positions.begin());
+    if (positions.size() == 2 && distinct < 2) {
+        return "'s two positions are both " + positionText(positions[0]) +
+               "; the two-image retrieval needs two different positions";
+    }
+    if (positions.size() >= 3 && distinct < 3) {
+        return " has " + std::to_string(positions.size()) + " positions but only " +
+               std::to_string(distinct) +
+               " different ones; fitting a curve needs three or more different positions";
+    }
+    return "";
 }
 
 }  // namespace
@@ -70,6 +96,10 @@ bool retrieveImages(const CurveStack& flat, const CurveStack& sample,
         if (stack->positions.size() < 2) {
             error = name + " has " + std::to_string(stack->positions.size()) +
                     " images; the retrieval needs two or more";
+            return false;
+        }
+        if (const std::string why = repeatedPositions(stack->positions); !why.empty()) {
+            error = name + why;
             return false;
         }
         if (stack->counts.size() != stack->positions.size() * pixels) {

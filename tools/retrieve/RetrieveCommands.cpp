@@ -105,6 +105,24 @@ std::string joinedNames(const std::string& folder, const std::vector<std::string
     return text;
 }
 
+// A retrieval of two sample positions writes no dark field: one left in OUT by an earlier
+// retrieval would stand beside images it does not belong to, so it goes (a link itself,
+// not what it leads to). Returns the names removed.
+std::vector<std::string> removeEarlierDarkfield(const std::string& folder) {
+    std::vector<std::string> removed;
+    for (const char* name : {"darkfield.raw", "darkfield.raw.mhd", "darkfield.png"}) {
+        std::error_code code;
+        const std::filesystem::path path = std::filesystem::path(folder) / name;
+        const auto status = std::filesystem::symlink_status(path, code);
+        if (!code &&
+            (std::filesystem::is_regular_file(status) || std::filesystem::is_symlink(status)) &&
+            std::filesystem::remove(path, code)) {
+            removed.emplace_back(name);
+        }
+    }
+    return removed;
+}
+
 }  // namespace
 
 int runRetrieval(const RetrievalOptions& options) {
@@ -159,21 +177,26 @@ int runRetrieval(const RetrievalOptions& options) {
     std::transform(images.refraction.begin(), images.refraction.end(), angles.begin(),
                    [&](float shift) { return static_cast<float>(shift * radiansPerPixel); });
     std::vector<std::string> written = {"transmission", "refraction", "refraction-angle"};
+    // Every image is written before any is published, so that a failure leaves the earlier
+    // retrieval's images in OUT as they were, never a mix of two retrievals.
+    ImageFileSet files;
     bool good =
-        writeFloatImage(options.output, "transmission", imageOf(geometry, images.transmission),
-                        GreyMapping::kFullRange, error) &&
-        writeFloatImage(options.output, "refraction", imageOf(geometry, images.refraction),
-                        GreyMapping::kSymmetric, error) &&
-        writeFloatImage(options.output, "refraction-angle", imageOf(geometry, std::move(angles)),
-                        GreyMapping::kSymmetric, error);
+        files.addFloatImage(options.output, "transmission", imageOf(geometry, images.transmission),
+                            GreyMapping::kFullRange, error) &&
+        files.addFloatImage(options.output, "refraction", imageOf(geometry, images.refraction),
+                            GreyMapping::kSymmetric, error) &&
+        files.addFloatImage(options.output, "refraction-angle",
+                            imageOf(geometry, std::move(angles)), GreyMapping::kSymmetric, error);
     if (good && images.hasDarkfield) {
         written.push_back("darkfield");
-        good = writeFloatImage(options.output, "darkfield", imageOf(geometry, images.darkfield),
-                               GreyMapping::kSymmetric, error);
+        good = files.addFloatImage(options.output, "darkfield", imageOf(geometry, images.darkfield),
+                                   GreyMapping::kSymmetric, error);
     }
-    if (!good) {
+    if (!good || !files.publish(error)) {
         return failure(kTool, error);
     }
+    const std::vector<std::string> removed =
+        images.hasDarkfield ? std::vector<std::string>{} : removeEarlierDarkfield(options.output);
     const std::int64_t pixels = flatStack.width * flatStack.height;
     std::cout << "Flat field " << flat.path << ": " << flatStack.positions.size() << " images, "
               << setting << " from " << positionRange(flatStack.positions) << ".\n"
@@ -192,6 +215,10 @@ int runRetrieval(const RetrievalOptions& options) {
               << "; sample: " << outcomeCounts(images.counts.sample) << ").\n"
               << "Wrote " << joinedNames(options.output, written)
               << " (.raw, .raw.mhd and .png each)." << std::endl;
+    if (!removed.empty()) {
+        std::cout << "Removed " << joinedNames(options.output, removed)
+                  << " of an earlier retrieval: this one writes no dark field." << std::endl;
+    }
     return kExitOk;
 }
 
@@ -225,15 +252,17 @@ int runTruthMapping(const TruthCommandOptions& options) {
     if (!makeFolder(options.output, error)) {
         return failure(kTool, error);
     }
-    if (!writeFloatImage(options.output, "true-transmission",
-                         imageOf(geometry, std::move(truth.transmission)), GreyMapping::kFullRange,
-                         error) ||
-        !writeFloatImage(options.output, "true-refraction",
-                         imageOf(geometry, std::move(truth.refraction)), GreyMapping::kSymmetric,
-                         error) ||
-        !writeFloatImage(options.output, "true-refraction-angle",
-                         imageOf(geometry, std::move(truth.angle)), GreyMapping::kSymmetric,
-                         error)) {
+    ImageFileSet files;
+    if (!files.addFloatImage(options.output, "true-transmission",
+                             imageOf(geometry, std::move(truth.transmission)),
+                             GreyMapping::kFullRange, error) ||
+        !files.addFloatImage(options.output, "true-refraction",
+                             imageOf(geometry, std::move(truth.refraction)),
+                             GreyMapping::kSymmetric, error) ||
+        !files.addFloatImage(options.output, "true-refraction-angle",
+                             imageOf(geometry, std::move(truth.angle)), GreyMapping::kSymmetric,
+                             error) ||
+        !files.publish(error)) {
         return failure(kTool, error);
     }
     std::cout << "Truth of " << options.parameters << " from " << attenuationName << " and "
@@ -285,13 +314,15 @@ int runComparison(const ComparisonOptions& options) {
                                                   "match its size"
                                                 : error);
         }
+        ImageFileSet files;
         if (!makeFolder(options.output, error) ||
-            !writeSideBySidePng(file(options.output, "transmission-compared.png"),
-                                imageOf(size, transmission), imageOf(size, trueTransmission),
-                                GreyMapping::kFullRange, error) ||
-            !writeSideBySidePng(file(options.output, "refraction-compared.png"),
-                                imageOf(size, refraction), imageOf(size, trueRefraction),
-                                GreyMapping::kSymmetric, error)) {
+            !files.addSideBySidePng(file(options.output, "transmission-compared.png"),
+                                    imageOf(size, transmission), imageOf(size, trueTransmission),
+                                    GreyMapping::kFullRange, error) ||
+            !files.addSideBySidePng(file(options.output, "refraction-compared.png"),
+                                    imageOf(size, refraction), imageOf(size, trueRefraction),
+                                    GreyMapping::kSymmetric, error) ||
+            !files.publish(error)) {
             return failure(kTool, error);
         }
     }

@@ -33,7 +33,9 @@ header (.raw, .raw.mhd) and a PNG each:
                      column (or row, for an up-down setting)
   refraction-angle   the same in radians: shift x pixel size / (L - zMid)
   darkfield          s_sample^2 - s_flat^2 in pixels^2
-Pixels whose curve cannot be fitted are NaN and counted in the summary line.
+Pixels whose curve cannot be fitted are NaN and counted in the summary line. The images
+are written completely before any of them replaces an earlier one, and appear together;
+a retrieval without dark field removes the darkfield files of an earlier one from OUT.
 With three or more positions each curve is fitted by maximum Poisson likelihood. With two
 sample positions the two-image retrieval is used: the Gaussian of the flat field's width
 through the two sample points gives transmission and refraction, no dark field. A flat

@@ -1,9 +1,15 @@
 #include "retrieve/SetupGeometry.hpp"
 
 #include "common/ParameterLookup.hpp"
-#include "params/SimulationParameters.hpp"
 
 namespace conesim::tools {
+
+namespace {
+
+// The longest detector side the program's checks accept (fault codes 17 and 18).
+constexpr std::uint32_t kLargestDetectorSide = 50000;
+
+}  // namespace
 
 bool readSetupGeometry(const std::string& path, SetupGeometry& geometry, std::string& error) {
     SimulationParameters p;
@@ -21,8 +27,13 @@ bool readSetupGeometry(const std::string& path, SetupGeometry& geometry, std::st
                                        static_cast<std::int32_t>(p.sampleDimY),
                                        static_cast<std::int32_t>(p.sampleDimZ), p.sampleScaleX,
                                        p.sampleScaleY, p.sampleScaleZ, p.sampleStart);
-    if (result.detectorWidth == 0 || result.detectorHeight == 0) {
-        error = path + ": the detector has no pixel";
+    if (result.detectorWidth == 0 || result.detectorHeight == 0 ||
+        result.detectorWidth > kLargestDetectorSide ||
+        result.detectorHeight > kLargestDetectorSide) {
+        error = path + ": the detector of " + std::to_string(result.detectorWidth) + " x " +
+                std::to_string(result.detectorHeight) +
+                " pixels is none conesim runs (each side from 1 to " +
+                std::to_string(kLargestDetectorSide) + " pixels, values 25 and 26)";
         return false;
     }
     if (!(result.pixelSizeX > 0.0) || !(result.pixelSizeY > 0.0)) {

@@ -22,18 +22,23 @@ bool readSweepFolder(const std::string& path, SweepFolder& folder, std::string& 
         }
     }
     const std::string stackPath = (dir / kSweepStackName).string();
-    std::vector<std::uint32_t>& stack = result.stack;
-    if (!readUint32File(stackPath, stack, error)) {
+    const auto pixels =
+        static_cast<std::uint64_t>(result.geometry.detectorWidth) * result.geometry.detectorHeight;
+    const std::uint64_t expected = pixels * result.finishedRows.size();
+    // The size is checked before the stack is read, so that a wrong one is not read first.
+    std::uint64_t bytes = 0;
+    if (!regularFileSize(stackPath, bytes, error)) {
         return false;
     }
-    const auto pixels =
-        static_cast<std::size_t>(result.geometry.detectorWidth) * result.geometry.detectorHeight;
-    if (stack.size() != pixels * result.finishedRows.size()) {
-        error = stackPath + " holds " + std::to_string(stack.size()) + " counts; " +
+    if (bytes != expected * 4U) {
+        error = stackPath + " holds " + std::to_string(bytes / 4U) + " counts; " +
                 std::to_string(result.finishedRows.size()) + " finished runs of " +
                 std::to_string(result.geometry.detectorWidth) + " x " +
                 std::to_string(result.geometry.detectorHeight) + " pixels make " +
-                std::to_string(pixels * result.finishedRows.size());
+                std::to_string(expected);
+        return false;
+    }
+    if (!readUint32File(stackPath, result.stack, error)) {
         return false;
     }
     folder = std::move(result);

@@ -18,7 +18,8 @@ namespace {
                                const char* logPath) {
     setpgid(0, 0);
     const int input = open("/dev/null", O_RDONLY);
-    const int log = open(logPath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    // The console log is the sweep's own file: never written through a link.
+    const int log = open(logPath, O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0644);
     if (input < 0 || log < 0 || dup2(input, STDIN_FILENO) < 0 || dup2(log, STDOUT_FILENO) < 0 ||
         dup2(log, STDERR_FILENO) < 0 || chdir(folder) != 0) {
         _exit(126);

@@ -6,10 +6,15 @@
 #include <sstream>
 
 #include "common/ArgParse.hpp"
+#include "common/BinaryFile.hpp"
+#include "util/BoundedRead.hpp"
 
 namespace conesim::tools {
 
 namespace {
+
+constexpr std::uint64_t kLargestSweepTable = std::uint64_t{64} << 20;
+constexpr std::size_t kLongestSweepTableLine = 65536;
 
 constexpr const char* kFixedColumns[] = {"run", "status", "hits", "seconds"};
 
@@ -54,14 +59,34 @@ std::string sweepTableText(const SweepTable& table) {
 }
 
 bool readSweepTable(const std::string& path, SweepTable& table, std::string& error) {
-    std::ifstream file(path);
-    if (!file.is_open()) {
-        error = "cannot open " + path;
+    // Only a regular file of a sensible size is read: a named pipe would wait for a writer
+    // and a device such as /dev/zero would never end.
+    std::uint64_t size = 0;
+    std::ifstream file;
+    if (!openInput(path, file, size, error)) {
+        return false;
+    }
+    if (size > kLargestSweepTable) {
+        error = path + " holds " + std::to_string(size) + " bytes; a sweep table holds at most " +
+                std::to_string(kLargestSweepTable) + " (64 MiB)";
         return false;
     }
     std::string line;
-    if (!std::getline(file, line)) {
-        error = path + " is empty";
+    // Lines may end in LF or CR LF (a table saved by a spreadsheet or an editor on Windows).
+    const auto nextLine = [&](int number) {
+        const BoundedReadResult read = readBoundedLine(file, line, kLongestSweepTableLine);
+        if (read == BoundedReadResult::kTooLong) {
+            lineError(path, number,
+                      "longer than " + std::to_string(kLongestSweepTableLine) + " characters",
+                      error);
+        }
+        return read;
+    };
+    BoundedReadResult read = nextLine(1);
+    if (read != BoundedReadResult::kRead) {
+        if (read == BoundedReadResult::kEnd) {
+            error = path + " is empty";
+        }
         return false;
     }
     const std::vector<std::string> header = splitList(line);
@@ -74,7 +99,7 @@ bool readSweepTable(const std::string& path, SweepTable& table, std::string& err
     SweepTable result;
     result.settings.assign(header.begin(), header.end() - fixed);
     int number = 1;
-    while (std::getline(file, line)) {
+    while ((read = nextLine(number + 1)) == BoundedReadResult::kRead) {
         ++number;
         if (line.empty()) {
             continue;
@@ -109,6 +134,13 @@ bool readSweepTable(const std::string& path, SweepTable& table, std::string& err
                              "seconds '" + fields[valueCount + 3] + "' is not a number", error);
         }
         result.rows.push_back(row);
+    }
+    if (read == BoundedReadResult::kTooLong) {
+        return false;
+    }
+    if (file.bad()) {
+        error = "cannot read " + path;
+        return false;
     }
     table = result;
     return true;

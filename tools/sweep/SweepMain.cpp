@@ -35,6 +35,9 @@ int runSweepTool(int argc, char** argv) {
     struct sigaction action {};
     action.sa_handler = onStopSignal;
     sigemptyset(&action.sa_mask);
+    // A hang-up (the terminal or ssh session closing) ends the sweep the same orderly way:
+    // the run in flight is stopped and recorded, and the run's parameter copy removed.
+    sigaction(SIGHUP, &action, nullptr);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     SweepEnvironment environment{std::cout, std::cerr, ::isatty(STDOUT_FILENO) == 1,

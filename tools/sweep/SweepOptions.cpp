@@ -3,10 +3,12 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 
 #include "common/ArgParse.hpp"
 #include "common/ToolExit.hpp"
+#include "driver/CommandLine.hpp"
 #include "params/ParameterTable.hpp"
 
 namespace conesim::tools {
@@ -15,8 +17,11 @@ const char* const kSweepUsage =
     R"(Usage: conesim-sweep PARAMS --set NAME=START:STOP:COUNT [--set ...] -o DIR
                      [--seed S] [--threads N] [--program PATH] [--force]
 
-Runs conesim once per value of the swept settings: COUNT values evenly from START to STOP
-inclusive (COUNT 1: START alone). Several --set vary together and need the same COUNT.
+Runs conesim once per value of the swept settings: COUNT values (1 to 100000) evenly from
+START to STOP inclusive (COUNT 1: START alone). Several --set vary together and need the
+same COUNT. Each value must be one the setting holds as it is: whole numbers for integer
+settings and detectorPosition, 0 or 1 for switches; a real is written as the single-
+precision number conesim stores.
 NAME is a setting's field name as the README's parameter table lists it (for example
 detectorLrOffset, the analyser's offset); text settings, runMode, outputFolder and the
 detector's size cannot be swept.
@@ -25,7 +30,8 @@ Each run works in PARAMS's folder (where its inputs are) on an edited copy of PA
 written there under a temporary name and removed after the run, with the swept values,
 the output folder set to DIR and the output name run-000, run-001, ... . When no swept
 setting changes the sample planes, the first run makes them (PARAMS's run mode 3 or 4)
-and the others read them (run mode 5); otherwise every run uses PARAMS's run mode.
+and the others read them (run mode 5); otherwise every run uses PARAMS's run mode, which
+must then be 3 or 4. PARAMS's run log may not be named like one of the files below.
 When PARAMS is in run mode 3 and gives no planeFolder, the runs make and read their maps
 and planes in DIR/planes, so that two sweeps started in one folder never share planes;
 in modes 4 and 5 they read those PARAMS names.
@@ -41,23 +47,26 @@ DIR (created if missing) receives:
   stack.raw.mhd          its MetaImage header (spacing: the detector's pixel sizes, 1)
   sweep.csv              a header line, then per run: the swept values, the run name, its
                          exit status, the detector hits and the seconds it took
-The stack, its header and the table are brought up to date after every run.
+The stack, its header and the table are brought up to date together after every run, and
+always describe the same runs, also when a write fails (a full disk).
 
 A run that fails stops the sweep: its line stays in sweep.csv, the stack keeps the runs
-before it, and conesim-sweep exits with that run's status. A stop signal (Ctrl-C) ends
-the sweep after the run in flight, which is left out; the status is then 128 + signal.
+before it, and conesim-sweep exits with that run's status. A stop signal (Ctrl-C, SIGTERM,
+or SIGHUP when the terminal closes) stops the run in flight, which is left out of the stack
+and listed in sweep.csv with status 128 + signal; the sweep exits with that status.
 
 Options:
   --set NAME=START:STOP:COUNT   a setting to sweep (at least one)
-  -o, --output DIR      the sweep's folder (required); it must not hold an earlier sweep
-                        (sweep.csv or stack.raw) unless --force is given
-  --force               replace an earlier sweep in DIR (its stack, table, copy, run
-                        images and console logs; the run log is appended to)
+  -o, --output DIR      the sweep's folder (required); it must not hold files of the names
+                        above (an earlier sweep's or any other, links included) unless
+                        --force is given
+  --force               remove those files first (a link itself, never the file it leads
+                        to); the run log is appended to
   --seed S              run k (0, 1, ...) gets --seed S+k (modulo 2^64), so the runs are
                         independent and the whole sweep can be repeated exactly; without
                         it each run is seeded from the clock, and a run never starts in
                         the same second as the one before it
-  --threads N           passed on to every run (0: every core)
+  --threads N           passed on to every run (1 to 1024, or 0: every core)
   --program PATH        the conesim program (default: conesim in the folder above this
                         tool's folder)
   -h, --help            this text
@@ -85,9 +94,70 @@ bool parseUnsigned64(const std::string& text, std::uint64_t& out) {
     return true;
 }
 
-bool isIntegerKind(ParameterKind kind) {
-    return kind == ParameterKind::kInteger || kind == ParameterKind::kUnsignedInteger ||
-           kind == ParameterKind::kFlag;
+// How the program stores a swept setting's value, and so which values a sweep may give it.
+enum class SweptType {
+    kWhole,   //!< an integer, a switch or a real the reader truncates to an integer
+    kSingle,  //!< a positional real: single precision
+    kDouble,  //!< an extension setting's real: double precision
+};
+
+SweptType sweptTypeOf(const ParameterInfo& info) {
+    if (info.kind != ParameterKind::kReal) {
+        return SweptType::kWhole;
+    }
+    return info.isExtension() ? SweptType::kDouble : SweptType::kSingle;
+}
+
+std::string shortText(double value, int digits) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*g", digits, value);
+    return text;
+}
+
+// The shortest text (at most 12 significant digits, as for double settings) that the
+// program's single-precision reading turns into the same number as the value itself, so
+// that sweep.csv records exactly the number each run used.
+std::string singlePrecisionText(double value) {
+    const auto stored = static_cast<float>(value);
+    for (int digits = 1; digits <= 12; ++digits) {
+        // Written again with 12 digits, so that 30 stays 30 and does not become 3e+01.
+        const std::string text =
+            shortText(std::strtod(shortText(value, digits).c_str(), nullptr), 12);
+        if (std::strtof(text.c_str(), nullptr) == stored) {
+            return text;
+        }
+    }
+    return shortText(static_cast<double>(stored), 9);
+}
+
+// The text of a whole value for a setting the program stores as an integer; false, with
+// text the value as given and error saying which values the setting holds, when the program
+// would store another number than the value (a fraction it drops, a number beyond 32 bits,
+// a switch other than 0 or 1).
+bool wholeValueText(const ParameterInfo& info, double value, std::string& text,
+                    std::string& error) {
+    text = shortText(value, 12);
+    const double whole = std::round(value);
+    if (std::fabs(value - whole) > 1e-9 * std::max(1.0, std::fabs(value))) {
+        error = info.kind == ParameterKind::kTruncatedReal
+                    ? "holds whole numbers (conesim drops the fraction)"
+                    : "holds whole numbers";
+        return false;
+    }
+    if (info.kind == ParameterKind::kFlag && whole != 0.0 && whole != 1.0) {
+        error = "is a switch of 0 or 1";
+        return false;
+    }
+    const double lowest = info.kind == ParameterKind::kTruncatedReal ? -16777216.0 : -2147483648.0;
+    const double highest = info.kind == ParameterKind::kTruncatedReal ? 16777216.0 : 2147483647.0;
+    if (whole < lowest || whole > highest) {
+        // A real beyond 2^24 is no longer held exactly in single precision.
+        error =
+            "holds whole numbers from " + shortText(lowest, 12) + " to " + shortText(highest, 12);
+        return false;
+    }
+    text = shortText(whole, 12);
+    return true;
 }
 
 // Why a setting cannot be swept; empty when it can.
@@ -125,6 +195,11 @@ int parseRange(const std::string& text, SweptRange& range) {
                                      "' is not NAME=START:STOP:COUNT (two numbers and a "
                                      "positive whole count)");
     }
+    if (range.count > kMostSweepRuns) {
+        return usageError(kTool, "--set '" + text + "': COUNT is a whole number from 1 to " +
+                                     std::to_string(kMostSweepRuns) +
+                                     " (the most runs a sweep may have)");
+    }
     return kExitOk;
 }
 
@@ -132,9 +207,11 @@ int parseRange(const std::string& text, SweptRange& range) {
 
 bool sweepValueTexts(const SweptRange& range, std::vector<std::string>& texts, std::string& error) {
     const ParameterInfo* info = findParameter(range.name);
-    const bool integer = info != nullptr && isIntegerKind(info->kind);
+    const SweptType type = info == nullptr ? SweptType::kDouble : sweptTypeOf(*info);
     const double magnitude = std::max(std::fabs(range.start), std::fabs(range.stop));
     texts.clear();
+    float previousStored = 0.0F;
+    double previousValue = 0.0;
     for (std::int64_t k = 0; k < range.count; ++k) {
         double value = range.start;
         if (range.count > 1) {
@@ -147,20 +224,27 @@ bool sweepValueTexts(const SweptRange& range, std::vector<std::string>& texts, s
         if (std::fabs(value) < 1e-12 * magnitude) {
             value = 0.0;
         }
-        char text[64];
-        if (integer) {
-            const double whole = std::round(value);
-            if (std::fabs(value - whole) > 1e-9 * std::max(1.0, std::fabs(value))) {
-                std::snprintf(text, sizeof text, "%.12g", value);
-                error = range.name + " holds whole numbers, and value " + std::to_string(k + 1) +
-                        " of the sweep would be " + text;
+        const std::string which = "value " + std::to_string(k + 1) + " of the sweep";
+        std::string text;
+        if (type == SweptType::kDouble) {
+            text = shortText(value, 12);
+        } else if (type == SweptType::kSingle) {
+            text = singlePrecisionText(value);
+            const float stored = std::strtof(text.c_str(), nullptr);
+            if (k > 0 && stored == previousStored && value != previousValue) {
+                error = range.name + " is stored in single precision, which holds values " +
+                        std::to_string(k) + " and " + std::to_string(k + 1) +
+                        " of the sweep as the same number " + text +
+                        "; sweep a wider range or fewer values";
                 return false;
             }
-            std::snprintf(text, sizeof text, "%.0f", whole);
-        } else {
-            std::snprintf(text, sizeof text, "%.12g", value);
+            previousStored = stored;
+            previousValue = value;
+        } else if (!wholeValueText(*info, value, text, error)) {
+            error = range.name + " " + error + ", and " + which + " would be " + text;
+            return false;
         }
-        texts.emplace_back(text);
+        texts.push_back(text);
     }
     return true;
 }
@@ -206,10 +290,11 @@ int parseSweepOptions(int argc, char** argv, SweepOptions& options) {
                 options.seed = seed;
             } else if (word == "--threads") {
                 std::int64_t threads = 0;
-                if (!parseInt64(value, threads) || threads < 0) {
+                if (!parseInt64(value, threads) || threads < 0 || threads > kMaxThreads) {
                     return usageError(kTool, "--threads '" + value +
-                                                 "' is not a whole number of threads (0: every "
-                                                 "core)");
+                                                 "' is not a whole number of threads from 1 to " +
+                                                 std::to_string(kMaxThreads) +
+                                                 ", or 0 for every core");
                 }
                 options.threads = threads;
             } else if (word == "--program") {

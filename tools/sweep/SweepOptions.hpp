@@ -29,15 +29,22 @@ struct SweepOptions {
 
 extern const char* const kSweepUsage;
 
+// The most runs one sweep may have (COUNT of --set).
+inline constexpr std::int64_t kMostSweepRuns = 100000;
+
 // Returns kExitOk with options filled (or help set), or kExitUsage after reporting the bad
 // argument: an unknown or non-sweepable setting, a range that is not START:STOP:COUNT,
 // settings of different COUNT, a value an integer setting cannot hold.
 int parseSweepOptions(int argc, char** argv, SweepOptions& options);
 
 // The COUNT values of a range, evenly from START to STOP inclusive, as the texts written
-// into the parameter file: whole numbers for integer settings, otherwise at most 12
-// significant digits (0.1 + 2 x 0.1 is written 0.3). False (error set) when an integer
-// setting would get a fraction.
+// into the parameter file and sweep.csv: whole numbers for settings the program stores as
+// integers, the shortest text of the single-precision number the program stores for a
+// positional real, otherwise at most 12 significant digits (0.1 + 2 x 0.1 is written 0.3).
+// False (error set) when the program would store another number than the value: a fraction
+// of an integer setting (or of detectorPosition, which conesim truncates), a whole number
+// beyond the setting's range, a switch other than 0 or 1, or two successive values that
+// single precision cannot tell apart.
 bool sweepValueTexts(const SweptRange& range, std::vector<std::string>& texts, std::string& error);
 
 }  // namespace conesim::tools

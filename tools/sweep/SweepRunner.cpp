@@ -14,14 +14,15 @@
 
 #include "common/BinaryFile.hpp"
 #include "common/ToolExit.hpp"
-#include "output/MetaImageHeader.hpp"
 #include "params/ParameterFileEditing.hpp"
 #include "params/ParameterFileScan.hpp"
 #include "params/ParameterTable.hpp"
 #include "params/SimulationParameters.hpp"
 #include "sweep/ChildProcess.hpp"
 #include "sweep/SweepFiles.hpp"
+#include "sweep/SweepOutputFolder.hpp"
 #include "sweep/SweepProgress.hpp"
+#include "sweep/SweepRecord.hpp"
 #include "util/NewFile.hpp"
 #include "util/PendingFile.hpp"
 
@@ -41,7 +42,6 @@ struct SweepPlan {
     fs::path planeFolder;  //!< the sweep's own plane folder inside DIR; empty: the file's
     std::string program;   //!< absolute path of conesim
     std::vector<std::vector<std::string>> values;  //!< per setting, per run
-    std::vector<std::string> editedTexts;          //!< per run
     std::vector<int> modes;                        //!< per run
     std::vector<std::string> runNames;             //!< per run
     std::uint32_t width = 0;
@@ -50,6 +50,7 @@ struct SweepPlan {
     double pixelSizeY = 1.0;
     std::int64_t photonsToRun = 0;
     bool countHitsOnly = false;
+    StackShape shape;
 };
 
 int fail(SweepEnvironment& environment, const std::string& message) {
@@ -152,6 +153,25 @@ std::string lastLines(const std::string& text, int count) {
     return text.substr(start == 0 ? 0 : start + 1, end - (start == 0 ? 0 : start + 1));
 }
 
+// The parameter file run k reads: the swept values, its run mode and the sweep's folder.
+bool editedRunText(const SweepOptions& options, const SweepPlan& plan, std::int64_t k,
+                   std::string& edited, std::string& error) {
+    std::vector<std::pair<std::string, std::string>> assignments;
+    for (std::size_t s = 0; s < options.settings.size(); ++s) {
+        assignments.emplace_back(options.settings[s].name, plan.values[s][k]);
+    }
+    assignments.emplace_back("runMode", std::to_string(plan.modes[k]));
+    assignments.emplace_back("outputFolder", plan.output.string());
+    if (!plan.planeFolder.empty()) {
+        assignments.emplace_back("planeFolder", plan.planeFolder.string());
+    }
+    if (!setParameterValues(plan.parametersText, assignments, edited, error, options.parameters)) {
+        error = "run " + std::to_string(k + 1) + " of the sweep: " + error;
+        return false;
+    }
+    return true;
+}
+
 int planSweep(const SweepOptions& options, SweepEnvironment& environment, SweepPlan& plan) {
     std::string error;
     std::vector<std::uint8_t> bytes;
@@ -167,6 +187,7 @@ int planSweep(const SweepOptions& options, SweepEnvironment& environment, SweepP
     plan.height = parameters.detectorHeight;
     plan.pixelSizeX = parameters.detectorPixelSizeX;
     plan.pixelSizeY = parameters.detectorPixelSizeY;
+    plan.shape = {plan.width, plan.height, plan.pixelSizeX, plan.pixelSizeY};
     plan.photonsToRun = parameters.photonsToRun;
     plan.countHitsOnly = parameters.countHitsOnly;
 
@@ -180,13 +201,26 @@ int planSweep(const SweepOptions& options, SweepEnvironment& environment, SweepP
     }
     bool planesChange = false;
     for (const SweptRange& range : options.settings) {
-        planesChange = planesChange || findParameter(range.name)->affectsSamplePlanes;
+        const bool changesPlanes = findParameter(range.name)->affectsSamplePlanes;
+        if (changesPlanes && parameters.runMode == 5) {
+            return fail(environment, options.parameters +
+                                         " has run mode 5, which reads the planes an earlier "
+                                         "run left, but " +
+                                         range.name +
+                                         " changes the sample planes, so every run would use "
+                                         "the same ones; set run mode 3 (or 4) in the file");
+        }
+        planesChange = planesChange || changesPlanes;
         plan.values.emplace_back();
         if (!sweepValueTexts(range, plan.values.back(), error)) {
             return fail(environment, error);
         }
     }
     plan.output = fs::weakly_canonical(fs::absolute(options.output, code), code);
+    if (const std::string clash = runLogClash(plan.output, parameters.logFileName);
+        !clash.empty()) {
+        return fail(environment, options.parameters + ": " + clash);
+    }
     // A sweep that makes its planes (mode 3) makes them in a folder of its own, so that two
     // sweeps started in one working folder never read each other's planes. Files in modes 4
     // and 5 go on reading the maps or planes they name.
@@ -195,60 +229,31 @@ int planSweep(const SweepOptions& options, SweepEnvironment& environment, SweepP
     }
     const std::int64_t runs = options.settings.front().count;
     for (std::int64_t k = 0; k < runs; ++k) {
-        const int mode = planesChange || k == 0 ? parameters.runMode : 5;
-        std::vector<std::pair<std::string, std::string>> assignments;
-        for (std::size_t s = 0; s < options.settings.size(); ++s) {
-            assignments.emplace_back(options.settings[s].name, plan.values[s][k]);
-        }
-        assignments.emplace_back("runMode", std::to_string(mode));
-        assignments.emplace_back("outputFolder", plan.output.string());
-        if (!plan.planeFolder.empty()) {
-            assignments.emplace_back("planeFolder", plan.planeFolder.string());
-        }
-        std::string edited;
-        if (!setParameterValues(plan.parametersText, assignments, edited, error,
-                                options.parameters)) {
-            return fail(environment, "run " + std::to_string(k + 1) + " of the sweep: " + error);
-        }
-        plan.editedTexts.push_back(edited);
-        plan.modes.push_back(mode);
+        plan.modes.push_back(planesChange || k == 0 ? parameters.runMode : 5);
         plan.runNames.push_back(runName(k, runs));
+        // Every run's file is checked now; each is made again just before its run, so that
+        // a long sweep does not hold all of them.
+        std::string edited;
+        if (!editedRunText(options, plan, k, edited, error)) {
+            return fail(environment, error);
+        }
     }
     return kExitOk;
 }
 
-// Makes DIR, refusing an earlier sweep there unless forced (then its files go).
+// Makes DIR; files of the sweep's names there are refused unless forced (then removed).
 int prepareOutput(const SweepOptions& options, SweepEnvironment& environment,
                   const SweepPlan& plan) {
-    std::error_code code;
-    fs::create_directories(plan.output, code);
-    if (code || !fs::is_directory(plan.output, code)) {
-        return fail(environment, "cannot create folder " + options.output);
+    std::string error;
+    if (!prepareSweepFolder(plan.output, options.output, options.force, options.parameters,
+                            error)) {
+        return fail(environment, error);
     }
     if (!plan.planeFolder.empty()) {
+        std::error_code code;
         fs::create_directories(plan.planeFolder, code);
         if (code || !fs::is_directory(plan.planeFolder, code)) {
             return fail(environment, "cannot create folder " + plan.planeFolder.string());
-        }
-    }
-    const bool earlier = fs::exists(plan.output / kSweepTableName, code) ||
-                         fs::exists(plan.output / kSweepStackName, code);
-    if (earlier && !options.force) {
-        return fail(environment, options.output +
-                                     " holds an earlier sweep (sweep.csv or stack.raw); give "
-                                     "--force to replace it, or another -o DIR");
-    }
-    if (earlier) {
-        static const std::regex runFile(R"(run-\d+(\.1\.dat|\.1\.dat\.mhd|\.1\.pgm|\.log))");
-        for (const auto& entry : fs::directory_iterator(plan.output, code)) {
-            const std::string name = entry.path().filename().string();
-            // The parameter file itself may be an earlier sweep's copy: it stays.
-            const bool input = fs::equivalent(entry.path(), options.parameters, code);
-            if (!input && (name == kSweepTableName || name == kSweepStackName ||
-                           name == std::string(kSweepStackName) + ".mhd" ||
-                           name == kSweepParametersName || std::regex_match(name, runFile))) {
-                fs::remove(entry.path(), code);
-            }
         }
     }
     return kExitOk;
@@ -257,7 +262,9 @@ int prepareOutput(const SweepOptions& options, SweepEnvironment& environment,
 bool copyParameters(const SweepOptions& options, const SweepPlan& plan, std::string& error) {
     const fs::path copy = plan.output / kSweepParametersName;
     std::error_code code;
-    if (fs::exists(copy, code) && fs::equivalent(copy, options.parameters, code)) {
+    // The parameter file may be an earlier sweep's copy, read where it stands.
+    if (!fs::is_symlink(copy, code) && fs::exists(copy, code) &&
+        fs::equivalent(copy, options.parameters, code)) {
         return true;
     }
     PendingFile pending(copy.string());
@@ -266,50 +273,6 @@ bool copyParameters(const SweepOptions& options, const SweepPlan& plan, std::str
         return false;
     }
     file << plan.parametersText;
-    return pending.finish(file, error);
-}
-
-// Adds one run's final image to the stack and makes the header count it.
-bool appendToStack(const SweepPlan& plan, const fs::path& image, std::int64_t slices,
-                   std::string& error) {
-    std::vector<std::uint8_t> bytes;
-    if (!readFileBytes(image.string(), bytes, error)) {
-        return false;
-    }
-    const std::uint64_t expected = std::uint64_t{plan.width} * plan.height * 4U;
-    if (bytes.size() != expected) {
-        error = image.string() + " holds " + std::to_string(bytes.size()) + " bytes, not the " +
-                std::to_string(expected) + " of a " + std::to_string(plan.width) + " x " +
-                std::to_string(plan.height) + " image";
-        return false;
-    }
-    const fs::path stack = plan.output / kSweepStackName;
-    const std::uint64_t before = expected * static_cast<std::uint64_t>(slices - 1);
-    {
-        std::ofstream file(stack,
-                           std::ios::binary | (slices == 1 ? std::ios::trunc : std::ios::app));
-        if (!file.is_open() || !writeChecked(file, bytes.data(), bytes.size()) ||
-            !(file.close(), file)) {
-            std::error_code code;
-            fs::resize_file(stack, before, code);
-            error = "cannot write " + stack.string();
-            return false;
-        }
-    }
-    MetaImageLayout layout;
-    layout.dimensions = {plan.width, plan.height, slices};
-    layout.spacing = {plan.pixelSizeX, plan.pixelSizeY, 1.0};
-    layout.type = MetaElementType::kUint32;
-    return writeMetaImageHeader(stack.string(), layout, error);
-}
-
-bool writeTable(const SweepPlan& plan, const SweepTable& table, std::string& error) {
-    PendingFile pending((plan.output / kSweepTableName).string());
-    std::ofstream file;
-    if (!pending.open(file, error)) {
-        return false;
-    }
-    file << sweepTableText(table);
     return pending.finish(file, error);
 }
 
@@ -357,8 +320,8 @@ int runSweep(const SweepOptions& options, SweepEnvironment& environment) {
     for (const SweptRange& range : options.settings) {
         table.settings.push_back(range.name);
     }
+    SweepRecord record(plan.output, plan.shape);
     std::time_t previousStart = 0;
-    std::int64_t finished = 0;
     for (std::int64_t k = 0; k < runs; ++k) {
         std::string label;
         SweepRow row;
@@ -373,11 +336,13 @@ int runSweep(const SweepOptions& options, SweepEnvironment& environment) {
         }
         if (environment.stop != nullptr && *environment.stop != 0) {
             progress.line("Stopped by a signal before " + row.runName + "; the sweep keeps its " +
-                          std::to_string(finished) + " finished runs.");
+                          std::to_string(record.slices()) + " finished runs.");
             return 128 + *environment.stop;
         }
         std::string parametersName;
-        if (!writeRunParameters(plan.workFolder, k, plan.editedTexts[k], parametersName, error)) {
+        std::string edited;
+        if (!editedRunText(options, plan, k, edited, error) ||
+            !writeRunParameters(plan.workFolder, k, edited, parametersName, error)) {
             progress.finish();
             return fail(environment, error);
         }
@@ -407,44 +372,50 @@ int runSweep(const SweepOptions& options, SweepEnvironment& environment) {
             progress.finish();
             return fail(environment, outcome.error);
         }
-        if (environment.stop != nullptr && *environment.stop != 0) {
-            progress.line("Stopped by a signal: " + row.runName +
-                          " is left out; the sweep keeps its " + std::to_string(finished) +
-                          " finished runs.");
-            return 128 + *environment.stop;
-        }
         const std::string console = readWhole(logPath);
         row.status = outcome.status;
         row.hits = scoredHits(console);
+        if (environment.stop != nullptr && *environment.stop != 0) {
+            // The stopped run's files stay, listed with the sweep's status so that no reader
+            // takes its shortened exposure for a finished run.
+            row.status = 128 + *environment.stop;
+            table.rows.push_back(row);
+            const bool listed = record.addUnstacked(table, error);
+            progress.line("Stopped by a signal: " + row.runName + " is left out of the stack" +
+                          (listed ? " and listed in " + std::string(kSweepTableName) +
+                                        " with status " + std::to_string(row.status)
+                                  : "") +
+                          "; the sweep keeps its " + std::to_string(record.slices()) +
+                          " finished runs.");
+            if (!listed) {
+                fail(environment, error);
+            }
+            return 128 + *environment.stop;
+        }
         table.rows.push_back(row);
         const std::string mode = " (run mode " + std::to_string(plan.modes[k]) + ")";
         if (row.status != 0) {
             progress.line(row.runName + " " + label + mode + ": status " +
                           std::to_string(row.status) + " after " + secondsText(row.seconds) + " s");
             progress.finish();
-            if (!writeTable(plan, table, error)) {
+            if (!record.addUnstacked(table, error)) {
                 fail(environment, error);
             }
             environment.err << kTool << ": " << row.runName << " ended with status " << row.status
-                            << "; the sweep stops with its " << finished
+                            << "; the sweep stops with its " << record.slices()
                             << " finished runs. The end of its output (" << logPath.string()
                             << "):\n"
                             << lastLines(console, 6) << std::endl;
             return row.status;
         }
         const fs::path image = plan.output / (row.runName + ".1.dat");
-        if (!appendToStack(plan, image, finished + 1, error)) {
+        if (!record.addFinished(image, table, error)) {
             // The run is not in the stack, so the table must not count it as finished.
             table.rows.back().status = kExitFailure;
             std::string ignored;
-            writeTable(plan, table, ignored);
+            record.addUnstacked(table, ignored);
             progress.finish();
             return fail(environment, row.runName + ": " + error);
-        }
-        ++finished;
-        if (!writeTable(plan, table, error)) {
-            progress.finish();
-            return fail(environment, error);
         }
         progress.line(row.runName + " " + label + mode + ": " +
                       (row.hits ? std::to_string(*row.hits) : std::string("?")) + " hits, " +

@@ -15,7 +15,7 @@ struct SweepEnvironment {
     std::ostream& err;      //!< warnings and errors
     bool terminal = false;  //!< out is a terminal: draw a progress bar
     std::string selfPath;   //!< this program's own path, to find conesim beside it
-    // The number of the stop signal that arrived (SIGINT, SIGTERM), 0 while none did.
+    // The number of the stop signal that arrived (SIGHUP, SIGINT, SIGTERM), 0 while none did.
     const volatile std::sig_atomic_t* stop = nullptr;
 };
 
