@@ -51,7 +51,8 @@ sum_tool="$build_dir/tools/conesim-sum"
 for program in "$conesim" "$phantom_tool" "$mask_tool" "$png_tool" "$sum_tool"; do
     [ -x "$program" ] || fail "$program is missing; build first with: make build"
 done
-for file in params.txt spectrum.txt laboratory.txt; do
+for file in params.txt spectrum.txt laboratory.txt materials.txt tube-spectrum.txt \
+    materials-settings.txt; do
     [ -f "$example_dir/$file" ] || fail "$example_dir/$file is missing"
 done
 
@@ -99,6 +100,15 @@ end
 # detector column; 3 clear pixels per period starting at pixel 1 of each period, so that
 # each beamlet lands in the right half of its detector pixel (pixel fractions 0 to 0.5
 # counted from the pixel's centre; see the parameter file).
+# The materials variant's label volume: water (label 1) across the beam, a PMMA rod (2) and
+# an aluminium sphere (3) in it.
+begin "Writing the label phantom of the materials variant"
+quiet phantom.log "$phantom_tool" --dims 128x128x64 --labels -o phantom-labels.bin \
+    --box 4,4,0,123,123,63,1 \
+    --cylinder y,40,32,22,2,10,118 \
+    --sphere 92,64,32,18,3
+end
+
 begin "Writing the pre-sample grating (conesim-mask)"
 quiet mask.log "$mask_tool" --size 1024 -o pre-grating.pgm --grating 8,3,1
 end
@@ -123,6 +133,20 @@ for run in a b; do
     grep -q "^Photons to run *= *$lab_photons" params-lab-$run.txt ||
         fail "could not set the photons to run in params-lab-$run.txt"
 done
+# The materials variant: A in mode 3 (its own planes, from the label volume), B in mode 5,
+# each with the materials settings after its END line.
+cp "$example_dir/materials.txt" materials.txt
+cp "$example_dir/tube-spectrum.txt" tube-spectrum.txt
+mat_photons=3000000
+for run in a b; do
+    sed -e "s/^\\(Photons to run *= *\\)[0-9][0-9]*/\\1$mat_photons/" \
+        -e 's/^\(Sample file *= *\)[^ ;]*/\1phantom-labels.bin/' \
+        -e 's/^\(Spectrum file *= *\)[^ ;]*/\1tube-spectrum.txt/' \
+        params-$run.txt >params-mat-$run.txt
+    cat "$example_dir/materials-settings.txt" >>params-mat-$run.txt
+    grep -q '^Sample file *= *phantom-labels.bin' params-mat-$run.txt ||
+        fail "could not set the sample file in params-mat-$run.txt"
+done
 mkdir out
 
 # ---- 2. and 3. The two runs ----
@@ -141,12 +165,23 @@ begin "Laboratory run B: the same, strip offset 0.25"
 run_lab_b=$(run_conesim params-lab-b.txt run-lab-b.log)
 end
 
+# ---- 4b. The materials variant, its planes in a folder of their own ----
+begin "Materials run A: labels, xraylib, gold grating, CsI, tube spectrum"
+mkdir -p planes-materials
+run_mat_a=$(run_conesim params-mat-a.txt run-mat-a.log)
+end
+begin "Materials run B: the same, strip offset 0.25"
+run_mat_b=$(run_conesim params-mat-b.txt run-mat-b.log)
+end
+
 # ---- 5. Sums of the two strips ----
 begin "Adding A and B, and the laboratory runs (conesim-sum)"
 quiet sum.log "$sum_tool" --params params-a.txt -o out/sum-a-b \
     "out/Final.$run_a.dat" "out/Final.$run_b.dat"
 quiet sum.log "$sum_tool" --params params-a.txt -o out/sum-lab-a-b \
     "out/Final.$run_lab_a.dat" "out/Final.$run_lab_b.dat"
+quiet sum.log "$sum_tool" --params params-a.txt -o out/sum-mat-a-b \
+    "out/Final.$run_mat_a.dat" "out/Final.$run_mat_b.dat"
 end
 
 # ---- 6. PNGs ----
@@ -169,6 +204,15 @@ quiet png.log "$png_tool" "out/Final.$run_lab_b.dat" --params params-lab-b.txt \
     -o png/lab-final-b.png --min 0 --max $((2 * lab_level))
 quiet png.log "$png_tool" out/sum-lab-a-b.dat --params params-a.txt -o png/lab-sum-a-b.png \
     --min 0 --max $((4 * lab_level))
+mat_level=$((mat_photons / (128 * 128)))
+quiet png.log "$png_tool" "out/Final.$run_mat_a.dat" --params params-mat-a.txt \
+    -o png/mat-final-a.png --min 0 --max $((2 * mat_level))
+quiet png.log "$png_tool" "out/Final.$run_mat_b.dat" --params params-mat-b.txt \
+    -o png/mat-final-b.png --min 0 --max $((2 * mat_level))
+quiet png.log "$png_tool" out/sum-mat-a-b.dat --params params-a.txt -o png/mat-sum-a-b.png \
+    --min 0 --max $((4 * mat_level))
+quiet png.log "$png_tool" planes-materials/Z_iLR-PRE.pca --params params-mat-a.txt \
+    -o png/mat-deflection-lr.png
 quiet png.log "$png_tool" Z_iLR-PRE.pca --params params-a.txt -o png/deflection-lr.png
 quiet png.log "$png_tool" Z_iUD-PRE.pca --params params-a.txt -o png/deflection-ud.png
 quiet png.log "$png_tool" Z_ref-PRE.pca --params params-a.txt -o png/attenuation-plane.png
@@ -180,6 +224,8 @@ grep -h '^Detector scored' run-a.log | sed "s/^/Run A (run number $run_a): /"
 grep -h '^Detector scored' run-b.log | sed "s/^/Run B (run number $run_b): /"
 grep -h '^Detector scored' run-lab-a.log | sed "s/^/Laboratory run A (run number $run_lab_a): /"
 grep -h '^Detector scored' run-lab-b.log | sed "s/^/Laboratory run B (run number $run_lab_b): /"
+grep -h '^Detector scored' run-mat-a.log | sed "s/^/Materials run A (run number $run_mat_a): /"
+grep -h '^Detector scored' run-mat-b.log | sed "s/^/Materials run B (run number $run_mat_b): /"
 echo
 echo "Whole demo: $total s"
 echo
@@ -191,8 +237,11 @@ echo "  out/Final.$run_lab_a.pgm, out/Final.$run_lab_b.pgm and .dat: the laborat
 echo "  out/sum-lab-a-b.pgm and .dat: laboratory A + B"
 echo "  out/Logger.txt: the run log of all runs; run-a.log, run-b.log, run-lab-a.log,"
 echo "    run-lab-b.log: their console output"
-echo "  Z_ref-PRE.pca, Z_iLR-PRE.pca, Z_iUD-PRE.pca: the collapsed planes (read by run B)"
+echo "  Z_ref-PRE.pca, Z_iLR-PRE.pca, Z_iUD-PRE.pca: the collapsed planes (read by run B);"
+echo "    planes-materials/: the materials variant's planes, Z_thick-PRE.pca among them"
 echo "  png/final-a.png, png/final-b.png, png/sum-a-b.png: the three detector images"
 echo "  png/lab-final-a.png, png/lab-final-b.png, png/lab-sum-a-b.png: the same, laboratory"
+echo "  png/mat-final-a.png, png/mat-final-b.png, png/mat-sum-a-b.png: the same, materials;"
+echo "    png/mat-deflection-lr.png: its LR deflection plane (the phase model)"
 echo "  png/deflection-lr.png, png/deflection-ud.png: the LR and UD deflection planes"
 echo "  png/attenuation-plane.png: the attenuation plane"
