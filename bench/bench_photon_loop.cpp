@@ -5,9 +5,9 @@
 // and set-up B again with each laboratory effect alone: a focal spot of 1 length unit (a
 // quarter of a grating period), per-photon energies from a 71-entry spectrum of 14 to 30 keV
 // (planes at 21 keV), and a detector blur of 0.5 pixels; and set-up B with gold masks, a CsI
-// detector and per-photon energies (the materials' cost). The serial loop (one generator)
-// runs single-threaded; the parallel run (batches of 2^20 photons on worker threads) runs
-// set-ups A and B on 1 and 2 threads.
+// detector, a sample of two materials and per-photon energies (the materials' cost). The serial
+// loop (one generator) runs single-threaded; the parallel run (batches of 2^20 photons on worker
+// threads) runs set-ups A and B on 1 and 2 threads.
 #include <benchmark/benchmark.h>
 
 #include <sstream>
@@ -105,6 +105,16 @@ struct LoopSetup {
                 planes.ud[i] = (i / 200) < 100 ? -0.0002F : 0.0002F;
             }
             p.postMaskPosition = 100;
+            if (effect == Effect::kLayerMaterials) {
+                // The sample as materials: 1 mm of water in every column and 50 um of
+                // aluminium in the left half, so that each photon's attenuation is
+                // worked out from both materials' mu at its energy.
+                planes.materials = {XrayMaterial{"H2O", 1.0}, XrayMaterial{"Al", 2.70}};
+                planes.thickness.assign(2 * 200 * 200, 0.1);
+                for (std::size_t i = 0; i < 200 * 200; ++i) {
+                    planes.thickness[200 * 200 + i] = (i % 200) < 100 ? 0.005 : 0.0;
+                }
+            }
         }
         preMask = grating(p.preMaskSize);
         postMask = grating(p.postMaskSize);
