@@ -48,6 +48,46 @@ void warnNotFiniteEnergyFactors(const PhotonEffects& effects, const PhotonSource
     }
 }
 
+// Energies outside xraylib's tables give the materials (sample, masks, detector) no mu: a
+// photon of such an energy would vanish or pass untouched. Say so before any photon runs,
+// for the spectrum's entries and for the planes' own energy.
+void warnUntabulatedEnergies(const PhotonSetup& setup, const PhotonSource& source,
+                             float planeEnergy, RunContext& context) {
+    const PhotonEffects& effects = setup.effects;
+    const std::size_t materials = effects.energyFactors.empty()
+                                      ? 0
+                                      : effects.materialMu.size() / effects.energyFactors.size();
+    auto finiteLayers = [](const LayerTransmission& t) {
+        return std::isfinite(t.preMaskBlocking) && std::isfinite(t.postMaskBlocking) &&
+               std::isfinite(t.detectorEfficiency);
+    };
+    std::int64_t untabulated = 0;
+    float first = 0.0F;
+    for (std::size_t i = 0; i < effects.energyFactors.size(); ++i) {
+        bool finite = i >= effects.layers.size() || finiteLayers(effects.layers[i]);
+        for (std::size_t m = 0; m < materials; ++m) {
+            finite = finite && std::isfinite(effects.materialMu[i * materials + m]);
+        }
+        if (!finite && untabulated++ == 0) {
+            first = source.energies[i];
+        }
+    }
+    if (untabulated > 0) {
+        report(context.console, context.log,
+               "WARNING: " + std::to_string(untabulated) + " of the spectrum's " +
+                   std::to_string(effects.energyFactors.size()) +
+                   " energies lie outside xraylib's tables for the run's materials (the first: " +
+                   floatText(first) +
+                   " keV); the materials do not act on photons of those energies.");
+    }
+    if (!finiteLayers(setup.planeLayers)) {
+        report(context.console, context.log,
+               "WARNING: the planes' energy " + floatText(planeEnergy) +
+                   " keV lies outside xraylib's tables for the masks' or the detector's "
+                   "material; the masks and the detector do not act on photons of that energy.");
+    }
+}
+
 // The serial loop, or the parallel run when the run has parallel settings.
 PhotonLoopResult runPhotons(const PhotonLoopInputs& inputs, const PhotonSource& source,
                             std::vector<std::uint32_t>& detectorImage, RunContext& context) {
@@ -64,6 +104,7 @@ PhotonLoopResult runPhotons(const PhotonLoopInputs& inputs, const PhotonSource& 
     const PhotonSetup setup(inputs, source.coneX, source.coneY, source.showAll, source.energies,
                             source.weights);
     warnNotFiniteEnergyFactors(setup.effects, source, inputs.parameters.sampleEnergy, context);
+    warnUntabulatedEnergies(setup, source, inputs.parameters.sampleEnergy, context);
     if (!context.parallel) {
         return runPhotonLoop(setup, detectorImage, context, inputs.runName);
     }

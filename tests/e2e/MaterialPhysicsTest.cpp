@@ -139,5 +139,24 @@ TEST(MaterialPhysics, MaterialSettingsAreRefusedWithTheirLineAndCause) {
     }
 }
 
+// A spectrum entry below xraylib's tables is named before the photons run.
+TEST(MaterialPhysics, EnergiesOutsideXraylibsTablesAreNamed) {
+    ScratchDir dir;
+    testing::prepareZeroPlaneRun(dir, "1000");
+    testing::writeText(dir.file("Spectrum"), "0.05 1\n20 1\n");
+    testing::writeText(dir.file("params.txt"),
+                       testing::parameterFileText({{43, "20"}}) +
+                           "lengthUnitMm = 0.1\ndetectorMaterial = CsI:4.51\n"
+                           "detectorThickness = 1.5\nphotonEnergies = spectrum\n"
+                           "spectrumWeights = 1\n");
+    const testing::ShellRun run = testing::runInFolder(dir, "--seed 1 params.txt t");
+    EXPECT_EQ(run.status, 0) << run.console;
+    EXPECT_NE(run.console.find("WARNING: 1 of the spectrum's 2 energies lie outside xraylib's "
+                               "tables for the run's materials (the first: 0.05 keV); the "
+                               "materials do not act on photons of those energies.\n"),
+              std::string::npos)
+        << run.console;
+}
+
 }  // namespace
 }  // namespace conesim
