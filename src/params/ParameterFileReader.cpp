@@ -89,8 +89,8 @@ bool materialSettingsAgree(const std::vector<ScannedExtension>& lines, const Ext
     auto lineOf = [&](std::string_view name) {
         for (const ScannedExtension& line : lines) {
             if (line.name == name) {
-                return "line " + std::to_string(line.line) + ": extension setting \"" +
-                       line.name + "\" (value \"" + line.value + "\") ";
+                return "line " + std::to_string(line.line) + ": extension setting \"" + line.name +
+                       "\" (value \"" + line.value + "\") ";
             }
         }
         return std::string();

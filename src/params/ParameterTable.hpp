@@ -34,8 +34,7 @@ using ParameterField =
                  float SimulationParameters::*, bool SimulationParameters::*,
                  std::string SimulationParameters::*, double ExtensionSettings::*,
                  PhotonEnergyMode ExtensionSettings::*, DeflectionModel ExtensionSettings::*,
-                 std::string ExtensionSettings::*,
-                 bool ExtensionSettings::*>;
+                 std::string ExtensionSettings::*, bool ExtensionSettings::*>;
 
 // Whether a field is a member of the extension settings rather than of the record itself.
 template <typename Member>

@@ -58,7 +58,8 @@ inline void maskImage(const std::uint8_t* data, std::size_t size) {
 inline void spectrum(const std::uint8_t* data, std::size_t size) {
     InputFile file(data, size, "Spectrum");
     QuietConsole quiet;
-    PhotonSource source = loadSpectrum(file.path(), DetectorCone{400, 400, 1.0F, 1.0F, 150.0}, quiet.console);
+    PhotonSource source =
+        loadSpectrum(file.path(), DetectorCone{400, 400, 1.0F, 1.0F, 150.0}, quiet.console);
     for (float energy : source.energies) {
         require(energy > 0.0F && energy < 500.0F);
     }

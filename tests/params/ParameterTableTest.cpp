@@ -72,8 +72,8 @@ TEST(ParameterTable, SamplePlaneSettingsAreMarked) {
             extensions.insert(info.name);
         }
     }
-    EXPECT_EQ(extensions, (std::set<std::string_view>{"deflectionModel", "lengthUnitMm",
-                                                      "sampleMaterials"}));
+    EXPECT_EQ(extensions,
+              (std::set<std::string_view>{"deflectionModel", "lengthUnitMm", "sampleMaterials"}));
 }
 
 TEST(ParameterTable, EachValueLandsInTheFieldOfItsEntry) {
