@@ -89,8 +89,8 @@ bool materialSettingsAgree(const std::vector<ScannedExtension>& lines, const Ext
     auto lineOf = [&](std::string_view name) {
         for (const ScannedExtension& line : lines) {
             if (line.name == name) {
-                return "line " + std::to_string(line.line) + ": extension setting \"" +
-                       line.name + "\" (value \"" + line.value + "\") ";
+                return "line " + std::to_string(line.line) + ": extension setting \"" + line.name +
+                       "\" (value \"" + line.value + "\") ";
             }
         }
         return std::string();
@@ -116,8 +116,8 @@ bool materialSettingsAgree(const std::vector<ScannedExtension>& lines, const Ext
             return false;
         }
     }
-    for (std::string_view name :
-         {"sampleMaterials", "preMaskMaterial", "postMaskMaterial", "detectorMaterial"}) {
+    for (std::string_view name : {"sampleMaterials", "sampleScatterFile", "preMaskMaterial",
+                                  "postMaskMaterial", "detectorMaterial"}) {
         const std::string& text =
             e.*std::get<std::string ExtensionSettings::*>(findParameter(name)->field);
         if (!text.empty() && e.lengthUnitMm <= 0.0) {

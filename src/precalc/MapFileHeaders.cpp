@@ -71,4 +71,14 @@ int writePlaneHeaders(const SampleVolume& sample, VoxelSizes voxelSizes, Console
     return writeHeaders(layout, kPlaneSuffix, console, log, files);
 }
 
+int writeScatterPlaneHeader(const SampleVolume& sample, VoxelSizes voxelSizes, Console& console,
+                            std::ostream& log, const PendingMapFiles* files, double lengthUnitMm) {
+    MetaImageLayout layout;
+    layout.dimensions = {sample.dimX, sample.dimY};
+    layout.spacing = {spacingOf(voxelSizes.x, lengthUnitMm), spacingOf(voxelSizes.y, lengthUnitMm)};
+    layout.type = MetaElementType::kFloat64;
+    return writeHeader(kScatterPlaneName, layout, console, log, files) ? kPrecalcOk
+                                                                       : kMapWriteFailed;
+}
+
 }  // namespace conesim
