@@ -28,17 +28,6 @@ void addSlice(const ScatterSource& source, const std::vector<float>& slice, doub
     }
 }
 
-bool writeDoubles(const std::string& path, const std::vector<double>& values) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    const bool opened = out.is_open();
-    if (opened && !values.empty()) {
-        out.write(reinterpret_cast<const char*>(values.data()),
-                  static_cast<std::streamsize>(values.size() * sizeof(double)));
-    }
-    out.close();
-    return opened && !out.fail();
-}
-
 }  // namespace
 
 int collapseScatter(Console& console, std::ostream& log, const SampleVolume& sample,

@@ -20,6 +20,7 @@
 namespace conesim {
 namespace {
 
+using testing::everyEffect;
 using testing::LoopCase;
 
 // The number of draws between two states of one generator (at most `most`; -1 if more).
@@ -173,17 +174,6 @@ TEST(PhotonEffects, FollowTheExtensionSettings) {
     ExtensionSettings energiesOnly;
     energiesOnly.photonEnergies = PhotonEnergyMode::kSpectrum;
     EXPECT_FALSE(makePhotonEffects(energiesOnly, {}, {}, 20.0, {}, 1.0F).any);
-}
-
-// The LoopCase chain (gratings on both masks, an absorbing disc with a deflecting rim) with
-// every effect on.
-void everyEffect(LoopCase& c) {
-    c.p.extensions.focalSpotFwhmX = 0.6;
-    c.p.extensions.focalSpotFwhmY = 0.3;
-    c.p.extensions.photonEnergies = PhotonEnergyMode::kSpectrum;
-    c.p.extensions.detectorBlurSigma = 0.7;
-    c.p.sampleEnergy = 22.0F;
-    c.energies = {16.0F, 22.0F, 22.0F, 31.5F, 40.0F};
 }
 
 TEST(PhotonEffects, DrawsComeAtFixedPlacesAndStayWithinTheBatchBound) {

@@ -12,6 +12,7 @@
 namespace conesim {
 namespace {
 
+using testing::everyEffect;
 using testing::LoopCase;
 
 // A scattering plane over the loop case's 40 x 40 plane: stronger to the right, 0 in the
@@ -23,15 +24,6 @@ void addScattering(LoopCase& c) {
             c.planes.scatter[static_cast<std::size_t>(y * 40 + x)] = 4e-6 * (x - 7);
         }
     }
-}
-
-void everyEffect(LoopCase& c) {
-    c.p.extensions.focalSpotFwhmX = 0.6;
-    c.p.extensions.focalSpotFwhmY = 0.3;
-    c.p.extensions.photonEnergies = PhotonEnergyMode::kSpectrum;
-    c.p.extensions.detectorBlurSigma = 0.7;
-    c.p.sampleEnergy = 22.0F;
-    c.energies = {16.0F, 22.0F, 22.0F, 31.5F, 40.0F};
 }
 
 TEST(ScatterLoop, FastLoopCountsWhatThePlainReferenceCounts) {
