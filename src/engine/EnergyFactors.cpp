@@ -9,7 +9,9 @@ EnergyFactors energyFactors(double energy, double planeEnergy) {
         return kUnitEnergyFactors;
     }
     const double ratio = planeEnergy / energy;
-    return {referenceAttenuation(energy) / referenceAttenuation(planeEnergy), ratio * ratio};
+    const double square = ratio * ratio;
+    return {referenceAttenuation(energy) / referenceAttenuation(planeEnergy), square, nullptr,
+            square * square};
 }
 
 }  // namespace conesim

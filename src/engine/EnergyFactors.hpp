@@ -11,6 +11,7 @@ struct EnergyFactors {
     // A sample given as materials: mu(E) of each material (1/cm, label order), whose sum
     // with the thickness planes replaces N * attenuation; nullptr otherwise.
     const double* materialMu = nullptr;
+    double scatter = 1.0;  //!< (E0 / E)^4: the scattering plane's variance becomes scatter * this
 };
 inline constexpr EnergyFactors kUnitEnergyFactors{1.0, 1.0};
 
@@ -19,6 +20,7 @@ inline constexpr EnergyFactors kUnitEnergyFactors{1.0, 1.0};
 struct PlaneEnergy {
     static constexpr double attenuation = 1.0;
     static constexpr double deflection = 1.0;
+    static constexpr double scatter = 1.0;
 };
 
 // The factors of energy E (keV) for planes made at planeEnergy E0 (keV); muRef is the

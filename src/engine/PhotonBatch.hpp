@@ -14,8 +14,9 @@
 namespace conesim {
 
 // Most draws a photon may make, the bound the batch streams are spaced for. A photon makes
-// at most trace::kMostDrawsPerPhoton (24 with every effect on: direction 4, focal spot 4,
-// energy 2, masks 4, sample 3, blur 4, dithering 1, efficiency 2); the bound leaves room.
+// at most trace::kMostDrawsPerPhoton (28 with every effect on: direction 4, focal spot 4,
+// energy 2, masks 4, sample 3 and small-angle scattering 4, blur 4, dithering 1, efficiency
+// 2); the bound leaves room.
 inline constexpr std::uint64_t kMaxDrawsPerPhoton = 32;
 static_assert(trace::kMostDrawsPerPhoton <= kMaxDrawsPerPhoton,
               "a photon may draw more than the batch streams leave room for");

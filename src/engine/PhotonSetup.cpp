@@ -3,7 +3,8 @@
 namespace conesim {
 namespace {
 
-// The geometry with the thickness planes of a sample given as materials.
+// The geometry with the thickness planes of a sample given as materials, and the scattering
+// plane of a sample that scatters.
 SampleGeometry withThickness(const SampleGeometry& geometry, const SamplePlanes& planes) {
     SampleGeometry result = geometry;
     const auto planeSize = static_cast<std::size_t>(geometry.dimX * geometry.dimY);
@@ -11,6 +12,9 @@ SampleGeometry withThickness(const SampleGeometry& geometry, const SamplePlanes&
         planes.thickness.size() >= planes.materials.size() * planeSize) {
         result.thickness = planes.thickness.data();
         result.materialCount = planes.materials.size();
+    }
+    if (!planes.scatter.empty() && planes.scatter.size() >= planeSize) {
+        result.scatter = planes.scatter.data();
     }
     return result;
 }

@@ -158,7 +158,8 @@ inline void finishAxis(AxisStart& start, const AxisGeometry& axis, double offset
 // effects; true: the effects the set-up switches on. The draws come in this order: LR
 // direction (a 30-bit uniform: two draws), UD direction (two draws), focal spot (two 30-bit
 // uniforms giving the LR and UD offsets), energy (one 30-bit uniform), pre-sample mask (a 30-bit
-// uniform), sample (absorption: a 30-bit uniform; undeflected passage: one draw), post-sample mask
+// uniform), sample (absorption: a 30-bit uniform; undeflected passage: one draw; small-angle
+// scattering where the scattering plane is not 0: a Gaussian pair), post-sample mask
 // (a 30-bit uniform), detector blur (two 30-bit uniforms giving the LR and UD displacements),
 // dithering, quantum efficiency (one draw, or a 30-bit uniform with a detector material);
 // each only when the photon gets there and the effect or test applies.
@@ -292,11 +293,11 @@ inline PhotonOutcome tracePhotonWith(const PhotonSetup& s, const AxisTable& tabl
 }
 
 // The most draws one photon makes: four for its direction, two per mask, three in the
-// sample, one for dithering and two for the efficiency (a detector material's 30-bit
-// uniform), and those of every effect.
+// sample and four for its scattering there, one for dithering and two for the efficiency (a
+// detector material's 30-bit uniform), and those of every effect.
 inline constexpr std::uint32_t kMostDrawsPerPhoton =
-    4 + 2 + 3 + 2 + 1 + 2 + PhotonEffects::kSpotDraws + PhotonEffects::kEnergyDraws +
-    PhotonEffects::kBlurDraws;
+    4 + 2 + 3 + kDrawsPerGaussianPair + 2 + 1 + 2 + PhotonEffects::kSpotDraws +
+    PhotonEffects::kEnergyDraws + PhotonEffects::kBlurDraws;
 
 }  // namespace trace
 

@@ -1,9 +1,12 @@
 #include "engine/PlaneSetChecks.hpp"
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <system_error>
 
+#include "engine/ScatterSetup.hpp"
 #include "precalc/MapFileErrors.hpp"
 #include "precalc/MapNames.hpp"
 
@@ -20,8 +23,10 @@ std::string folderText(const std::string& folder) {
 
 }  // namespace
 
-PlaneRecord recordOf(const SimulationParameters& parameters, const SampleVolume& sample,
-                     const SampleMaterials* materials) {
+namespace {
+
+PlaneRecord recordWithoutScatter(const SimulationParameters& parameters, const SampleVolume& sample,
+                                 const SampleMaterials* materials) {
     const DeflectionModel model = effectiveDeflectionModel(parameters.extensions);
     if (materials == nullptr) {
         return makePlaneRecord(model, parameters.sampleEnergy, sample.path);
@@ -30,6 +35,29 @@ PlaneRecord recordOf(const SimulationParameters& parameters, const SampleVolume&
     unit << "lengthUnitMm " << parameters.extensions.lengthUnitMm;
     return makePlaneRecord(model, parameters.sampleEnergy, sample.path,
                            materials->path + ": " + materialsSignature(*materials), unit.str());
+}
+
+}  // namespace
+
+PlaneRecord recordOf(const SimulationParameters& parameters, const SampleVolume& sample,
+                     const SampleMaterials* materials) {
+    PlaneRecord record = recordWithoutScatter(parameters, sample, materials);
+    // Only a run that scatters names its scattering plane, so that the records of sets
+    // made without one stay as they were.
+    const std::string scatter = scatterRecordValue(parameters, materials);
+    if (!scatter.empty()) {
+        record.entries.emplace_back(kScatterRecordKey, scatter);
+    }
+    return record;
+}
+
+bool recordNamesScatterPlane(const std::string& recordPath) {
+    std::ifstream in(recordPath, std::ios::binary);
+    if (!in.is_open()) {
+        return false;
+    }
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return !parsePlaneRecord(text).valueOf(kScatterRecordKey).empty();
 }
 
 int writeRecords(const SimulationParameters& parameters, const SampleVolume& sample,

@@ -16,9 +16,15 @@ namespace conesim {
 
 // The record of the sets a run makes, or expects to read: its effective deflection model,
 // its sample energy (already the spectrum's mean when value 43 was 0), its sample file and,
-// for a sample given as materials, the materials and the length unit.
+// for a sample given as materials, the materials and the length unit; for a run that
+// scatters, its scattering plane (key kScatterRecordKey).
 PlaneRecord recordOf(const SimulationParameters& parameters, const SampleVolume& sample,
                      const SampleMaterials* materials = nullptr);
+
+inline constexpr const char* kScatterRecordKey = "scatter";
+
+// True when the record file at recordPath exists and names a scattering plane.
+bool recordNamesScatterPlane(const std::string& recordPath);
 
 // Writes the records of the sets this run publishes, where files places them: the volume
 // maps' (when pending, mode 3) and the planes'. kPrecalcOk, or kMapWriteFailed after

@@ -28,6 +28,7 @@ std::vector<std::uint8_t> packRun(const SimulationParameters& parameters,
     writer.put(planes.lr);
     writer.put(planes.ud);
     writer.put(planes.thickness);
+    writer.put(planes.scatter);
     writer.put(static_cast<std::uint64_t>(planes.materials.size()));
     for (const XrayMaterial& material : planes.materials) {
         writer.put(material.compound);
@@ -74,6 +75,7 @@ bool unpackRun(const std::vector<std::uint8_t>& bytes, bool& ended, int& status,
     reader.get(run.planes.lr);
     reader.get(run.planes.ud);
     reader.get(run.planes.thickness);
+    reader.get(run.planes.scatter);
     std::uint64_t materialCount = 0;
     reader.get(materialCount);
     // Each material takes at least its compound's length and its density.

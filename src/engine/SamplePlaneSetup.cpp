@@ -9,6 +9,7 @@
 
 #include "engine/MonteCarloRun.hpp"
 #include "engine/PlaneSetChecks.hpp"
+#include "engine/ScatterSetup.hpp"
 #include "input/SampleMaterials.hpp"
 #include "precalc/Collapse.hpp"
 #include "precalc/InterfaceAngleMaps.hpp"
@@ -189,7 +190,8 @@ int precalculate(const SampleVolume& sample, const SimulationParameters& paramet
     if (parameters.runMode == 3) {
         sets.push_back(volumeMapSetNames(effectiveDeflectionModel(parameters.extensions)));
     }
-    sets.push_back(planeSetNames(voxels != nullptr));
+    const bool scatters = runScatters(parameters, sampleMaterials);
+    sets.push_back(planeSetNames(voxels != nullptr, scatters));
     for (const std::vector<std::string>& set : sets) {
         std::string error;
         if (!files.add(set, &error)) {
@@ -204,7 +206,11 @@ int precalculate(const SampleVolume& sample, const SimulationParameters& paramet
             return status;
         }
     }
-    const int status = collapsePlanes(sample, parameters, context, names, files, planes, voxels);
+    int status = collapsePlanes(sample, parameters, context, names, files, planes, voxels);
+    if (status == kPrecalcOk && scatters) {
+        status =
+            makeScatterPlane(sample, parameters, context, files, planes, voxels, sampleMaterials);
+    }
     if (status != kPrecalcOk) {
         return status;
     }
@@ -249,6 +255,31 @@ int readThicknessPlanes(const SampleVolume& sample, RunContext& context, SampleP
     return kRunOk;
 }
 
+// Mode 5: the scattering plane, read when the planes' record names one, when the run asks
+// for scattering, or, for a set without a record, when the folder holds one; missing where
+// it is wanted, it ends the run as a missing plane does.
+int readScatterPlane(const SampleVolume& sample, RunContext& context, SamplePlanes& planes,
+                     const std::string& planeFolder, bool wanted) {
+    const std::string name = inPlaneFolder(planeFolder, kScatterPlaneName);
+    const std::string recordPath = inPlaneFolder(planeFolder, kPlaneRecordName);
+    std::error_code error;
+    const bool recorded = std::filesystem::exists(recordPath, error);
+    const bool present =
+        !std::filesystem::is_directory(name, error) && std::ifstream(name).is_open();
+    if (!(wanted || recordNamesScatterPlane(recordPath) || (!recorded && present))) {
+        return kRunOk;
+    }
+    if (!present) {
+        report(context.console, context.log,
+               "ERROR: Could not find file " + name +
+                   " (the scattering plane these planes were made with); make the planes "
+                   "again in run mode 3 or 4.");
+        return kRunPlaneFilesMissing;
+    }
+    planes.scatter = readPlaneDoubles(name, sample.sliceSize(), context);
+    return kRunOk;
+}
+
 }  // namespace
 
 int readCollapsedPlanes(const SampleVolume& sample, RunContext& context, SamplePlanes& planes,
@@ -288,6 +319,9 @@ int prepareSamplePlanes(const SampleVolume& sample, const SimulationParameters& 
                    "): its voxel values are labels, and sampleValueScale plays no part.");
     }
     const SampleMaterials* given = materials ? &*materials : nullptr;
+    if (const int checked = checkScatterVolume(parameters, context); checked != kRunOk) {
+        return checked;
+    }
     const PlaneRecord wanted = recordOf(parameters, sample, given);
     if (parameters.runMode == 5) {
         if (!recordAgrees(inPlaneFolder(folder, kPlaneRecordName), wanted, "planes",
@@ -296,11 +330,14 @@ int prepareSamplePlanes(const SampleVolume& sample, const SimulationParameters& 
                           context)) {
             return kRunPlaneRecordDiffers;
         }
-        const int status = readCollapsedPlanes(sample, context, planes, folder);
-        if (status != kRunOk || given == nullptr) {
+        int status = readCollapsedPlanes(sample, context, planes, folder);
+        if (status == kRunOk && given != nullptr) {
+            status = readThicknessPlanes(sample, context, planes, *given, folder);
+        }
+        if (status != kRunOk) {
             return status;
         }
-        return readThicknessPlanes(sample, context, planes, *given, folder);
+        return readScatterPlane(sample, context, planes, folder, runScatters(parameters, given));
     }
     PlaneFolderLock lock;
     if (!holdPlaneFolder(lock, folder, context)) {

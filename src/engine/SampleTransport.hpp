@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/Bilinear.hpp"
+#include "engine/ContinuousDraws.hpp"
 #include "engine/EnergyFactors.hpp"
 #include "engine/PhotonPath.hpp"
 #include "input/PhotonSource.hpp"
@@ -24,6 +25,8 @@ struct SamplePlanes {
     std::vector<double> thickness;        //!< sample given as materials: per material (label
                                           //!< order) a plane of path lengths through it (cm)
     std::vector<XrayMaterial> materials;  //!< the materials of the thickness planes
+    std::vector<double> scatter;          //!< per column, the variance of the small-angle
+                                          //!< scattering angle per axis (rad^2); empty: none
 };
 
 // The three planes side by side for each column, so that a look-up reads each corner's
@@ -53,6 +56,8 @@ struct SampleGeometry {
     // the run for as long as the photons run) and their number; nullptr and 0 otherwise.
     const double* thickness = nullptr;
     std::size_t materialCount = 0;
+    // The scattering plane (SamplePlanes::scatter, dimX * dimY values), nullptr without one.
+    const double* scatter = nullptr;
 };
 
 // The physical attenuation of a photon whose energy is not the planes' own through a sample
@@ -98,6 +103,31 @@ struct UdView {
     float operator[](std::int64_t i) const { return columns[i].ud; }
 };
 
+// Small-angle scattering at the crossing (xMid, yMid): where the scattering plane's value
+// (bilinear, like the other planes) is not 0, a Gaussian angle of that variance times
+// energy.scatter in each axis (one Gaussian pair, four draws), added to the angles; the path
+// then leaves from the crossing point, as a refracted one does.
+template <typename Energy>
+inline void scatterAtCrossing(PhotonState& photon, PathTangents& tangents,
+                              const SampleGeometry& geometry, const BilinearAxis& u,
+                              const BilinearAxis& v, double xMid, double yMid,
+                              RandomGenerator& random, const Energy& energy) {
+    const std::int64_t planeSize = geometry.dimX * geometry.dimY;
+    const double variance =
+        sampleBilinear<double>(geometry.scatter, geometry.dimX, planeSize, u, v);
+    if (!(variance > 0.0)) {
+        return;
+    }
+    const double sigma = std::sqrt(variance * energy.scatter);
+    const GaussianPair angles = drawGaussianPair(random);
+    photon.angleX += sigma * angles.first;
+    photon.angleY += sigma * angles.second;
+    tangents.x = std::tan(photon.angleX);
+    tangents.y = std::tan(photon.angleY);
+    photon.offsetX = xMid - tangents.x * geometry.zMid;
+    photon.offsetY = yMid - tangents.y * geometry.zMid;
+}
+
 // True when the photon is removed (absorbed, or crossing no material while showAll is
 // off). May change the photon's angles and offsets; the tangents are kept in step with the
 // angles. energy scales the attenuation and the deflections for a photon whose energy is
@@ -129,6 +159,9 @@ template <typename Energy = PlaneEnergy>
     const double attenuation =
         sampleBilinear<double>(AttenuationView{columns}, geometry.dimX, count, u, v);
     if (attenuation == 0.0) {
+        if (showAll && geometry.scatter != nullptr) {
+            scatterAtCrossing(photon, tangents, geometry, u, v, xMid, yMid, random, energy);
+        }
         return !showAll;
     }
     // Absorbed when a 30-bit uniform's mid-point lies above the transmission, compared in
@@ -148,6 +181,9 @@ template <typename Energy = PlaneEnergy>
     const float transmitted = transmission * 32767.0F;
     const float threshold = 32767.0F - (32767.0F - transmitted) / 1000.0F;
     if (threshold < static_cast<float>(random.next())) {
+        if (geometry.scatter != nullptr) {
+            scatterAtCrossing(photon, tangents, geometry, u, v, xMid, yMid, random, energy);
+        }
         return false;
     }
     const float deflectionX = sampleBilinear<float>(LrView{columns}, geometry.dimX, count, u, v);
@@ -164,6 +200,9 @@ template <typename Energy = PlaneEnergy>
     // The deflected path leaves from the point where the photon crossed the mid-plane.
     photon.offsetX = xMid - tangents.x * zMid;
     photon.offsetY = yMid - tangents.y * zMid;
+    if (geometry.scatter != nullptr) {
+        scatterAtCrossing(photon, tangents, geometry, u, v, xMid, yMid, random, energy);
+    }
     return false;
 }
 

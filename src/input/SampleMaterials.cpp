@@ -5,6 +5,7 @@
 #include <cmath>
 #include <fstream>
 #include <sstream>
+#include <string_view>
 
 namespace conesim {
 namespace {
@@ -67,8 +68,21 @@ bool parseLine(const std::vector<std::string>& words, SampleMaterial& entry, std
                  " (a chemical formula such as H2O, or a name of its NIST compound list)";
         return false;
     }
-    if (words.size() > 3) {
-        reason = "unknown field " + words[3] + " after the compound";
+    constexpr std::string_view kScatter = "scatter=";
+    if (words.size() > 3 && words[3].starts_with(kScatter)) {
+        const std::string value = words[3].substr(kScatter.size());
+        if (!wholeNumber(value, entry.scatter) || !std::isfinite(entry.scatter) ||
+            entry.scatter < 0.0) {
+            reason = "the scattering " + words[3] +
+                     " is not a number of at least 0 (rad^2/mm, the variance of the scattering "
+                     "angle per mm)";
+            return false;
+        }
+    }
+    const std::size_t known = words.size() > 3 && words[3].starts_with(kScatter) ? 4 : 3;
+    if (words.size() > known) {
+        reason = "unknown field " + words[known] + " after the " +
+                 (known == 3 ? std::string("compound") : words[3]);
         return false;
     }
     entry.material = XrayMaterial{words[2], density};
@@ -141,8 +155,16 @@ std::string materialsSignature(const SampleMaterials& materials) {
         }
         text += std::to_string(entry.label) + " " + entry.material.compound + " " +
                 densityText(entry.material.density);
+        if (entry.scatter > 0.0) {
+            text += " scatter=" + densityText(entry.scatter);
+        }
     }
     return text;
+}
+
+bool anyScatters(const SampleMaterials& materials) {
+    return std::any_of(materials.materials.begin(), materials.materials.end(),
+                       [](const SampleMaterial& entry) { return entry.scatter > 0.0; });
 }
 
 }  // namespace conesim

@@ -28,6 +28,8 @@ struct ExtensionSettings {
         0.0;  //!< Gaussian blur of the detector, standard deviation (detector pixels)
     double lengthUnitMm = 0.0;       //!< millimetres per length unit; 0 when not given
     std::string sampleMaterials;     //!< materials file (LABEL DENSITY COMPOUND); empty: none
+    std::string sampleScatterFile;   //!< float volume of the sample's size: per voxel the
+                                     //!< linear diffusion coefficient (rad^2/mm); empty: none
     std::string preMaskMaterial;     //!< opaque part of the pre-sample mask, "COMPOUND:DENSITY"
     double preMaskThickness = 0.0;   //!< its thickness (length units)
     std::string postMaskMaterial;    //!< opaque part of the post-sample mask

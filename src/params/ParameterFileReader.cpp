@@ -116,8 +116,8 @@ bool materialSettingsAgree(const std::vector<ScannedExtension>& lines, const Ext
             return false;
         }
     }
-    for (std::string_view name :
-         {"sampleMaterials", "preMaskMaterial", "postMaskMaterial", "detectorMaterial"}) {
+    for (std::string_view name : {"sampleMaterials", "sampleScatterFile", "preMaskMaterial",
+                                  "postMaskMaterial", "detectorMaterial"}) {
         const std::string& text =
             e.*std::get<std::string ExtensionSettings::*>(findParameter(name)->field);
         if (!text.empty() && e.lengthUnitMm <= 0.0) {

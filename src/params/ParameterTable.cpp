@@ -149,7 +149,7 @@ constexpr std::array<ParameterInfo, 48> kPositional = {{
 constexpr std::array<std::string_view, 2> kEnergyWords = {"mean", "spectrum"};
 constexpr std::array<std::string_view, 3> kDeflectionWords = {"auto", "interface", "phase"};
 
-constexpr std::array<ParameterInfo, 15> kExtensions = {{
+constexpr std::array<ParameterInfo, 16> kExtensions = {{
     {0, "focalSpotFwhmX", ParameterKind::kReal, "length",
      "focal spot full width at half maximum along x; 0: a point source", "0 to 1000", 0, "0", "0.3",
      false, &ExtensionSettings::focalSpotFwhmX, 0.0, 1000.0},
@@ -177,6 +177,10 @@ constexpr std::array<ParameterInfo, 15> kExtensions = {{
     {0, "sampleMaterials", ParameterKind::kText, "path",
      "materials file, one LABEL DENSITY COMPOUND a line; the voxel values are then labels", "", 0,
      "", "", true, &ExtensionSettings::sampleMaterials},
+    {0, "sampleScatterFile", ParameterKind::kText, "path",
+     "float volume of the sample's size holding per voxel the linear diffusion coefficient "
+     "(variance of the scattering angle per mm, rad^2/mm, at sampleEnergy); empty: none",
+     "", 0, "", "", true, &ExtensionSettings::sampleScatterFile},
     {0, "preMaskMaterial", ParameterKind::kMaterial, "compound:g/cm^3",
      "material of the pre-sample mask's opaque pixels; empty: they stop every photon",
      "a compound xraylib knows, with its density", 0, "", "Au:19.3", false,

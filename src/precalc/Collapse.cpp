@@ -91,18 +91,6 @@ int collapseInterfaceMap(Console& console, std::ostream& log, const std::string&
 
 namespace {
 
-// Writes the doubles to path (created or truncated); false when not written in full.
-bool writeDoubles(const std::string& path, const std::vector<double>& values) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    const bool opened = out.is_open();
-    if (opened && !values.empty()) {
-        out.write(reinterpret_cast<const char*>(values.data()),
-                  static_cast<std::streamsize>(values.size() * sizeof(double)));
-    }
-    out.close();
-    return opened && !out.fail();
-}
-
 // Adds one slice of labels: each voxel's mu(E0) times its depth to its column's sum (in
 // slice order, as the raw values are summed), and one voxel to its material's count.
 void addMaterialSlice(const VoxelMaterials& materials, const std::vector<float>& slice,

@@ -49,6 +49,16 @@ double spacingOf(float size, double lengthUnitMm) {
     return lengthUnitMm > 0.0 ? value * lengthUnitMm : value;
 }
 
+// A plane's layout: doubles, dimX x dimY, spacing x y.
+MetaImageLayout planeLayout(const SampleVolume& sample, VoxelSizes voxelSizes,
+                            double lengthUnitMm) {
+    MetaImageLayout layout;
+    layout.dimensions = {sample.dimX, sample.dimY};
+    layout.spacing = {spacingOf(voxelSizes.x, lengthUnitMm), spacingOf(voxelSizes.y, lengthUnitMm)};
+    layout.type = MetaElementType::kFloat64;
+    return layout;
+}
+
 }  // namespace
 
 int writeVolumeMapHeaders(const SampleVolume& sample, VoxelSizes voxelSizes, Console& console,
@@ -64,11 +74,15 @@ int writeVolumeMapHeaders(const SampleVolume& sample, VoxelSizes voxelSizes, Con
 
 int writePlaneHeaders(const SampleVolume& sample, VoxelSizes voxelSizes, Console& console,
                       std::ostream& log, const PendingMapFiles* files, double lengthUnitMm) {
-    MetaImageLayout layout;
-    layout.dimensions = {sample.dimX, sample.dimY};
-    layout.spacing = {spacingOf(voxelSizes.x, lengthUnitMm), spacingOf(voxelSizes.y, lengthUnitMm)};
-    layout.type = MetaElementType::kFloat64;
-    return writeHeaders(layout, kPlaneSuffix, console, log, files);
+    return writeHeaders(planeLayout(sample, voxelSizes, lengthUnitMm), kPlaneSuffix, console, log,
+                        files);
+}
+
+int writeScatterPlaneHeader(const SampleVolume& sample, VoxelSizes voxelSizes, Console& console,
+                            std::ostream& log, const PendingMapFiles* files, double lengthUnitMm) {
+    const MetaImageLayout layout = planeLayout(sample, voxelSizes, lengthUnitMm);
+    return writeHeader(kScatterPlaneName, layout, console, log, files) ? kPrecalcOk
+                                                                       : kMapWriteFailed;
 }
 
 }  // namespace conesim

@@ -28,4 +28,10 @@ int writePlaneHeaders(const SampleVolume& sample, VoxelSizes voxelSizes, Console
                       std::ostream& log, const PendingMapFiles* files = nullptr,
                       double lengthUnitMm = 0.0);
 
+// The header of the scattering plane (kScatterPlaneName): 8-byte doubles, dimX x dimY,
+// spacing x y. Same results.
+int writeScatterPlaneHeader(const SampleVolume& sample, VoxelSizes voxelSizes, Console& console,
+                            std::ostream& log, const PendingMapFiles* files = nullptr,
+                            double lengthUnitMm = 0.0);
+
 }  // namespace conesim

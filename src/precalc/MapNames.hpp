@@ -20,6 +20,9 @@ inline constexpr const char* kUdAngleMapName = "Z_iUD-PRE";
 // One plane of dimX * dimY doubles per material, in label order: the column's path length
 // through it (cm).
 inline constexpr const char* kThicknessPlaneName = "Z_thick-PRE.pca";
+// One plane of dimX * dimY doubles: the column's sum of the linear diffusion coefficient
+// times the voxel depth, the variance of the scattering angle per axis (rad^2).
+inline constexpr const char* kScatterPlaneName = "Z_scatter-PRE.pca";
 
 // Appended to a map name: its plane, the plane's preview, and a raw file's MetaImage header.
 inline constexpr const char* kPlaneSuffix = ".pca";
@@ -63,8 +66,9 @@ inline std::vector<std::string> volumeMapSetNames(
 }
 
 // The plane set of run modes 3 and 4: the three planes (and, for a sample given as
-// materials, the thickness planes), the two previews, the planes' headers, then the record.
-inline std::vector<std::string> planeSetNames(bool materials = false) {
+// materials, the thickness planes; for a sample that scatters, the scattering plane), the two
+// previews, the planes' headers (and the scattering plane's), then the record.
+inline std::vector<std::string> planeSetNames(bool materials = false, bool scatter = false) {
     std::vector<std::string> names;
     for (const char* map : {kRefractiveIndexMapName, kLrAngleMapName, kUdAngleMapName}) {
         names.push_back(std::string(map) + kPlaneSuffix);
@@ -72,11 +76,17 @@ inline std::vector<std::string> planeSetNames(bool materials = false) {
     if (materials) {
         names.emplace_back(kThicknessPlaneName);
     }
+    if (scatter) {
+        names.emplace_back(kScatterPlaneName);
+    }
     for (const char* map : {kLrAngleMapName, kUdAngleMapName}) {
         names.push_back(std::string(map) + kPreviewSuffix);
     }
     for (const char* map : {kRefractiveIndexMapName, kLrAngleMapName, kUdAngleMapName}) {
         names.push_back(std::string(map) + kPlaneSuffix + kHeaderSuffix);
+    }
+    if (scatter) {
+        names.push_back(std::string(kScatterPlaneName) + kHeaderSuffix);
     }
     names.emplace_back(kPlaneRecordName);
     return names;

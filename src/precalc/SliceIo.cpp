@@ -1,6 +1,7 @@
 #include "precalc/SliceIo.hpp"
 
 #include <algorithm>
+#include <fstream>
 
 namespace conesim {
 
@@ -23,6 +24,17 @@ bool writeSlice(std::ostream& out, const float* values, std::int64_t count) {
                   static_cast<std::streamsize>(count * std::int64_t{sizeof(float)}));
     }
     return static_cast<bool>(out);
+}
+
+bool writeDoubles(const std::string& path, const std::vector<double>& values) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    const bool opened = out.is_open();
+    if (opened && !values.empty()) {
+        out.write(reinterpret_cast<const char*>(values.data()),
+                  static_cast<std::streamsize>(values.size() * sizeof(double)));
+    }
+    out.close();
+    return opened && !out.fail();
 }
 
 }  // namespace conesim

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <istream>
 #include <ostream>
+#include <string>
+#include <vector>
 
 namespace conesim {
 
@@ -13,5 +15,9 @@ std::int64_t readSliceOrZeros(std::istream& in, float* values, std::int64_t coun
 
 // Writes count floats in one call; false when the stream did not take all of them.
 bool writeSlice(std::ostream& out, const float* values, std::int64_t count);
+
+// Writes a whole plane of doubles to path (created or truncated); false when not written in
+// full.
+bool writeDoubles(const std::string& path, const std::vector<double>& values);
 
 }  // namespace conesim

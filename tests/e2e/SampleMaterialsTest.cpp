@@ -241,8 +241,13 @@ TEST(SampleMaterials, WrongMaterialsFilesAreRefusedWithLineAndValue) {
         {"1 1.0 H2O\n# water again\n1 1.18 C5H8O2\n",
          "ERROR: Materials file materials.txt, line 3: the label 1 was given on line 1 "
          "already."},
-        {"1 1.0 H2O scatter=0.1\n",
-         "ERROR: Materials file materials.txt, line 1: unknown field scatter=0.1 after the "
+        {"1 1.0 H2O scatter=0.1 x\n",
+         "ERROR: Materials file materials.txt, line 1: unknown field x after the scatter=0.1."},
+        {"1 1.0 H2O scatter=-0.1\n",
+         "ERROR: Materials file materials.txt, line 1: the scattering scatter=-0.1 is not a "
+         "number of at least 0 (rad^2/mm, the variance of the scattering angle per mm)."},
+        {"1 1.0 H2O spread=0.1\n",
+         "ERROR: Materials file materials.txt, line 1: unknown field spread=0.1 after the "
          "compound."},
         {"0 1.0 H2O\n", "line 1: the label 0 is not a positive integer."},
         {"1 -2 H2O\n", "line 1: the density -2 is not a positive number (g/cm^3)."},

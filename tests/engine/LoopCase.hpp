@@ -124,4 +124,15 @@ struct LoopCase {
     }
 };
 
+// The loop case's chain (gratings on both masks, an absorbing disc with a deflecting rim) with
+// every effect on.
+inline void everyEffect(LoopCase& c) {
+    c.p.extensions.focalSpotFwhmX = 0.6;
+    c.p.extensions.focalSpotFwhmY = 0.3;
+    c.p.extensions.photonEnergies = PhotonEnergyMode::kSpectrum;
+    c.p.extensions.detectorBlurSigma = 0.7;
+    c.p.sampleEnergy = 22.0F;
+    c.energies = {16.0F, 22.0F, 22.0F, 31.5F, 40.0F};
+}
+
 }  // namespace conesim::testing

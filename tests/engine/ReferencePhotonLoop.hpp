@@ -64,6 +64,9 @@ inline std::uint32_t runReferencePhotonLoop(const ReferenceSetup& s, RandomGener
         return referenceDetectorCoordinate(source.angleY, source.offsetY, distance,
                                            p.detectorPixelSizeY, p.detectorHeight);
     };
+    // The sample's planes without the scattering plane, which is applied below.
+    SampleGeometry plainGeometry = s.geometry;
+    plainGeometry.scatter = nullptr;
     std::uint32_t hits = 0;
     if (p.photonsToRun <= 0) {
         return hits;
@@ -99,9 +102,36 @@ inline std::uint32_t runReferencePhotonLoop(const ReferenceSetup& s, RandomGener
                 !insideWindow(detectorY(), p.apertureUdPif, p.apertureUdOffset)) {
                 break;
             }
-            if (p.sampleActive &&
-                transportThroughSample(source, tangents, s.geometry, s.planes, random, energy)) {
-                break;
+            if (p.sampleActive) {
+                // The crossing of the path as it arrives, where small-angle scattering acts.
+                const double zMid = s.geometry.zMid;
+                const double xMid = tangents.x * zMid + source.offsetX;
+                const double yMid = tangents.y * zMid + source.offsetY;
+                const float column = sampleCoordinate(tangents.x, source.offsetX, zMid,
+                                                      s.geometry.scaleX, s.geometry.dimX);
+                const float row = sampleCoordinate(tangents.y, source.offsetY, zMid,
+                                                   s.geometry.scaleY, s.geometry.dimY);
+                if (transportThroughSample(source, tangents, plainGeometry, s.planes, random,
+                                           energy)) {
+                    break;
+                }
+                // Written out here: every photon the sample let through, on the plane where
+                // the scattering plane is not 0, turns by a Gaussian pair drawn after the
+                // sample's own draws and leaves from the crossing.
+                const std::int64_t size = s.geometry.dimX * s.geometry.dimY;
+                if (!s.planes.scatter.empty() && onGrid(column, s.geometry.dimX) &&
+                    onGrid(row, s.geometry.dimY)) {
+                    const double variance = sampleBilinear<double>(
+                        s.planes.scatter.data(), s.geometry.dimX, size, column, row);
+                    if (variance > 0.0) {
+                        const double sigma = std::sqrt(variance * energy.scatter);
+                        const GaussianPair turn = drawGaussianPair(random);
+                        source.angleX += sigma * turn.first;
+                        source.angleY += sigma * turn.second;
+                        source.offsetX = xMid - std::tan(source.angleX) * zMid;
+                        source.offsetY = yMid - std::tan(source.angleY) * zMid;
+                    }
+                }
             }
             tangents = {std::tan(source.angleX), std::tan(source.angleY)};
             if (p.postMaskActive && maskBlocks(source, tangents, post, random)) {

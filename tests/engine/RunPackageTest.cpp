@@ -32,7 +32,8 @@ TEST(RunPackage, RunComesBackExactly) {
                         {0.5F, -0.5F},
                         {0.25F, 0.0F},
                         {0.1, 0.2, 0.3, 0.4},
-                        {XrayMaterial{"H2O", 1.0}, XrayMaterial{"Bone, Cortical (ICRP)", 1.92}}};
+                        {XrayMaterial{"H2O", 1.0}, XrayMaterial{"Bone, Cortical (ICRP)", 1.92}},
+                        {1e-6, 0.0}};
     ParallelSettings settings;
     settings.seed = 18446744073709551615ULL;
     const std::vector<std::uint8_t> bytes = packRun(p, {1, 0, 1}, {0, 1}, planes, source, settings);
@@ -58,6 +59,7 @@ TEST(RunPackage, RunComesBackExactly) {
     EXPECT_EQ(run.preMask, (std::vector<std::uint8_t>{1, 0, 1}));
     EXPECT_EQ(run.postMask, (std::vector<std::uint8_t>{0, 1}));
     EXPECT_EQ(run.planes.attenuation, planes.attenuation);
+    EXPECT_EQ(run.planes.scatter, planes.scatter);
     EXPECT_EQ(run.planes.lr, planes.lr);
     EXPECT_EQ(run.planes.ud, planes.ud);
     EXPECT_EQ(run.planes.thickness, planes.thickness);

@@ -134,6 +134,7 @@ TEST(ExtensionSettings, SummaryListsEveryOneWhenAnyIsGiven) {
         "Extension setting planeFolder: . (path)\n"
         "Extension setting lengthUnitMm: 0 (mm)\n"
         "Extension setting sampleMaterials:  (path)\n"
+        "Extension setting sampleScatterFile:  (path)\n"
         "Extension setting preMaskMaterial:  (compound:g/cm^3)\n"
         "Extension setting preMaskThickness: 0 (length units)\n"
         "Extension setting postMaskMaterial:  (compound:g/cm^3)\n"

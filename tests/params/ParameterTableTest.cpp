@@ -65,15 +65,15 @@ TEST(ParameterTable, SamplePlaneSettingsAreMarked) {
     // run mode, spectrum file (a sample energy of 0 takes its mean) and sample energy.
     EXPECT_EQ(marked, (std::set<int>{10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20, 32, 38, 43}));
     // Of the extension settings, the deflection model, the materials file and the length
-    // unit that its thickness planes are measured in.
+    // unit that its thickness planes are measured in, and the scattering volume.
     std::set<std::string_view> extensions;
     for (const ParameterInfo& info : extensionTable()) {
         if (info.affectsSamplePlanes) {
             extensions.insert(info.name);
         }
     }
-    EXPECT_EQ(extensions,
-              (std::set<std::string_view>{"deflectionModel", "lengthUnitMm", "sampleMaterials"}));
+    EXPECT_EQ(extensions, (std::set<std::string_view>{"deflectionModel", "lengthUnitMm",
+                                                      "sampleMaterials", "sampleScatterFile"}));
 }
 
 TEST(ParameterTable, EachValueLandsInTheFieldOfItsEntry) {
