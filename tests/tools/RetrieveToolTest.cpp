@@ -110,7 +110,7 @@ TEST(RetrieveToolTest, KnownCurvesComeBackAsFloatImagesWithHeadersAndPngs) {
     ScratchDir dir;
     writeSweep(dir.path() / "flat", "detectorLrOffset", kPositions, flatPixels());
     writeSweep(dir.path() / "sample", "detectorLrOffset", kPositions, samplePixels());
-    const ToolResult result = retrieve(dir, {"flat", "sample", "-o", "out"});
+    const ToolResult result = retrieve(dir, {"flat", "sample", "-o", "out", "--model", "gaussian"});
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.out,
@@ -160,7 +160,7 @@ TEST(RetrieveToolTest, BeamletSweepsCountBackwardsAndUpDownSweepsUseTheRows) {
     ScratchDir dir;
     writeSweep(dir.path() / "flat", "apertureLrOffset", kPositions, flatPixels());
     writeSweep(dir.path() / "sample", "apertureLrOffset", kPositions, samplePixels());
-    ToolResult result = retrieve(dir, {"flat", "sample", "-o", "beamlets"});
+    ToolResult result = retrieve(dir, {"flat", "sample", "-o", "beamlets", "--model", "gaussian"});
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_NE(result.out.find("along the columns (the beamlets move: reversed)"),
               std::string::npos);
@@ -168,7 +168,7 @@ TEST(RetrieveToolTest, BeamletSweepsCountBackwardsAndUpDownSweepsUseTheRows) {
 
     writeSweep(dir.path() / "flat-ud", "detectorUdOffset", kPositions, flatPixels());
     writeSweep(dir.path() / "sample-ud", "detectorUdOffset", kPositions, samplePixels());
-    result = retrieve(dir, {"flat-ud", "sample-ud", "-o", "rows"});
+    result = retrieve(dir, {"flat-ud", "sample-ud", "-o", "rows", "--model", "gaussian"});
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_NE(result.out.find("along the rows (the analyser moves); refraction angle = shift x "
                               "0.25 / 88."),
@@ -249,8 +249,10 @@ TEST(RetrieveToolTest, TruthIsThePlanesOnTheDetectorGrid) {
     EXPECT_EQ(result.out,
               "Truth of inside.txt from Z_ref-PRE.pca and Z_iLR-PRE.pca, rays to pixel fraction "
               "(0, 0) of each of the 24 x 24 pixels: 576 inside the sample.\n"
-              "Wrote truth/true-transmission, truth/true-refraction, truth/true-refraction-angle "
-              "(.raw, .raw.mhd and .png each).\n");
+              "No scattering plane: the true dark field is 0.\n"
+              "Wrote truth/true-transmission, truth/true-refraction, truth/true-refraction-angle, "
+              "truth/true-darkfield (.raw, .raw.mhd and .png each).\n");
+    EXPECT_EQ(readFloats(dir, "truth/true-darkfield.raw"), Floats(576, 0.0F));
     EXPECT_EQ(readText(dir.file("truth/true-refraction.raw.mhd")),
               metaHeader("true-refraction.raw", "1 1", "24 24"));
     // Uniform planes: exp(-N) and the deflection times the lever arm 75, everywhere.
@@ -260,6 +262,25 @@ TEST(RetrieveToolTest, TruthIsThePlanesOnTheDetectorGrid) {
     EXPECT_EQ(readFloats(dir, "truth/true-refraction.raw"),
               Floats(576, static_cast<float>(deflection * 75.0)));
     EXPECT_EQ(readFloats(dir, "truth/true-refraction-angle.raw"), Floats(576, 1e-4F));
+
+    // A scattering plane of 2e-6 radians^2: the dark field is 2e-6 x 75^2 pixels^2.
+    testing::writeValues(dir.file("Z_scatter-PRE.pca"), std::vector<double>(400, 2e-6));
+    result = retrieve(dir, {"--truth", "inside.txt", "-o", "scatter"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("\nDark field from Z_scatter-PRE.pca.\n"), std::string::npos)
+        << result.out;
+    for (const float value : readFloats(dir, "scatter/true-darkfield.raw")) {
+        ASSERT_FLOAT_EQ(value, static_cast<float>(2e-6 * 75.0 * 75.0));
+    }
+    EXPECT_EQ(readText(dir.file("scatter/true-darkfield.raw.mhd")),
+              metaHeader("true-darkfield.raw", "1 1", "24 24"));
+    testing::writeValues(dir.file("Z_scatter-PRE.pca"), std::vector<double>(10, 2e-6));
+    result = retrieve(dir, {"--truth", "inside.txt", "-o", "scatter"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err,
+              "conesim-retrieve: Z_ref-PRE.pca, Z_iLR-PRE.pca: the scattering plane holds 10 "
+              "values; the sample plane has 20 x 20\n");
+    fs::remove(dir.path() / "Z_scatter-PRE.pca");
 
     result = retrieve(dir, {"--truth", "inside.txt", "-o", "ud", "--ud", "--at", "0.25,0.5"});
     ASSERT_EQ(result.status, 0) << result.err;
@@ -356,6 +377,8 @@ TEST(RetrieveToolTest, ComparisonFiguresOverTheRetrievedPixelsInsideTheSample) {
         "Inside the sample: 4 pixels (true transmission below 1), 1 of them not retrieved "
         "(NaN).\n"
         "Refraction: Pearson correlation 1.0000 between retrieved and true, over 3 pixels.\n"
+        "Refraction: retrieved = 2.0000 x true + 1 pixels (least squares), RMS difference "
+        "3.109 pixels.\n"
         "Transmission: median relative error 10.00 %.\n";
     ToolResult result = retrieve(dir, {"--compare", "r", "t", "--min-correlation", "0.9"});
     EXPECT_EQ(result.status, 0) << result.err;
