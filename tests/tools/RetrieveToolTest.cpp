@@ -410,6 +410,46 @@ TEST(RetrieveToolTest, ComparisonFiguresOverTheRetrievedPixelsInsideTheSample) {
               "pixels)\n");
 }
 
+TEST(RetrieveToolTest, ComparisonGivesTheLineRmsAndCountOfRefractionAndDarkField) {
+    ScratchDir dir;
+    fs::create_directories(dir.path() / "r");
+    fs::create_directories(dir.path() / "t");
+    // Over pixels 1 to 3 (pixel 0 outside the sample, pixel 4 not retrieved): refraction
+    // 2 x true + 1 (differences 2, 3, 4: RMS sqrt(29 / 3)), dark field 2 x true + 0.1
+    // (differences 0.2, 0.3, 0.4: RMS sqrt(0.29 / 3)).
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    testing::writeValues(dir.file("r/transmission.raw"), Floats{1.0F, 0.5F, 0.8F, 0.9F, nan});
+    testing::writeValues(dir.file("r/refraction.raw"), Floats{9.0F, 3.0F, 5.0F, 7.0F, nan});
+    testing::writeValues(dir.file("r/darkfield.raw"), Floats{9.0F, 0.3F, 0.5F, 0.7F, nan});
+    testing::writeValues(dir.file("t/true-transmission.raw"), Floats{1.0F, 0.5F, 0.8F, 0.9F, 0.6F});
+    testing::writeValues(dir.file("t/true-refraction.raw"), Floats{0.0F, 1.0F, 2.0F, 3.0F, 4.0F});
+    testing::writeValues(dir.file("t/true-darkfield.raw"), Floats{0.0F, 0.1F, 0.2F, 0.3F, 0.4F});
+    ToolResult result =
+        retrieve(dir, {"--compare", "r", "t", "--min-slope", "1.99", "--max-slope", "2.01"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out,
+              "Inside the sample: 4 pixels (true transmission below 1), 1 of them not retrieved "
+              "(NaN).\n"
+              "Refraction: Pearson correlation 1.0000 between retrieved and true, over 3 pixels.\n"
+              "Refraction: retrieved = 2.0000 x true + 1 pixels (least squares), RMS difference "
+              "3.109 pixels.\n"
+              "Transmission: median relative error 0.00 %.\n"
+              "Dark field: Pearson correlation 1.0000 between retrieved and true, over 3 pixels.\n"
+              "Dark field: retrieved = 2.0000 x true + 0.1 pixels^2 (least squares), RMS "
+              "difference 0.3109 pixels^2.\n");
+    result = retrieve(dir, {"--compare", "r", "t", "--max-slope", "1.5"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "conesim-retrieve: the refraction's slope 2.0000 is above 1.5\n");
+    result = retrieve(dir, {"--compare", "r", "t", "--min-slope", "2.5"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "conesim-retrieve: the refraction's slope 2.0000 is below 2.5\n");
+    // A retrieval of two positions has no dark field: none is compared.
+    fs::remove(dir.path() / "r/darkfield.raw");
+    result = retrieve(dir, {"--compare", "r", "t"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out.find("Dark field"), std::string::npos) << result.out;
+}
+
 TEST(RetrieveToolTest, ASetOfImagesIsPublishedWholeAndAnEarlierDarkFieldRemoved) {
     ScratchDir dir;
     writeSweep(dir.path() / "flat", "detectorLrOffset", kPositions, flatPixels());
