@@ -19,9 +19,6 @@ namespace conesim {
 namespace {
 
 namespace fs = std::filesystem;
-using testing::runTool;
-using testing::ScratchDir;
-using testing::ToolResult;
 
 // The small retrieval example (32 x 32 pixels of 2 units, detector at 20000, sample
 // mid-plane at 4998.2, a 3-of-16 grating and an analyser strip of an eighth of a pixel)
@@ -67,11 +64,11 @@ class RetrievalCalibrationTest : public ::testing::Test {
     // One flat field and three sample sweeps over 33 analyser positions from 0 to 0.5
     // pixels (steps of 1/64 pixel), made once for the tests of this suite.
     static void SetUpTestSuite() {
-        dir_ = new ScratchDir;
-        const ScratchDir& dir = *dir_;
-        ToolResult mask =
-            runTool(CONESIM_MASK_TOOL,
-                    {"--size", "512", "-o", "pre-grating.pgm", "--grating", "16,3,3"}, dir.path());
+        dir_ = new testing::ScratchDir;
+        const testing::ScratchDir& dir = *dir_;
+        testing::ToolResult mask = testing::runTool(
+            CONESIM_MASK_TOOL, {"--size", "512", "-o", "pre-grating.pgm", "--grating", "16,3,3"},
+            dir.path());
         ASSERT_EQ(mask.status, 0) << mask.err;
         fs::copy_file(fs::path(CONESIM_SOURCE_DIR) / "examples/edge-illumination/spectrum.txt",
                       dir.path() / "spectrum.txt");
@@ -90,11 +87,11 @@ class RetrievalCalibrationTest : public ::testing::Test {
                         k == 0 ? 0.0 : kDeflections[k - 1]);
             testing::writeText(dir.file(name + ".txt"),
                                base + "planeFolder = planes-" + name + "\n");
-            const ToolResult sweep =
-                runTool(CONESIM_SWEEP_TOOL,
-                        {name + ".txt", "--set", "detectorLrOffset=0:0.5:33", "-o", name, "--seed",
-                         k == 0 ? "1" : std::to_string(100 * k), "--threads", "0"},
-                        dir.path());
+            const testing::ToolResult sweep = testing::runTool(
+                CONESIM_SWEEP_TOOL,
+                {name + ".txt", "--set", "detectorLrOffset=0:0.5:33", "-o", name, "--seed",
+                 k == 0 ? "1" : std::to_string(100 * k), "--threads", "0"},
+                dir.path());
             ASSERT_EQ(sweep.status, 0) << sweep.err;
         }
     }
@@ -106,7 +103,7 @@ class RetrievalCalibrationTest : public ::testing::Test {
     // Retrieves sample k (1 to 3) with the model into out-MODEL-k.
     static void retrieve(int k, const std::string& model) {
         const std::string out = "out-" + model + "-" + std::to_string(k);
-        const ToolResult result = runTool(
+        const testing::ToolResult result = testing::runTool(
             CONESIM_RETRIEVE_TOOL,
             {"flat", "sample" + std::to_string(k), "-o", out, "--model", model}, dir_->path());
         ASSERT_EQ(result.status, 0) << result.err;
@@ -118,10 +115,10 @@ class RetrievalCalibrationTest : public ::testing::Test {
             dir_->file("out-" + model + "-" + std::to_string(k) + "/" + name + ".raw"));
     }
 
-    static ScratchDir* dir_;
+    static testing::ScratchDir* dir_;
 };
 
-ScratchDir* RetrievalCalibrationTest::dir_ = nullptr;
+testing::ScratchDir* RetrievalCalibrationTest::dir_ = nullptr;
 
 TEST_F(RetrievalCalibrationTest, UniformDeflectionsComeBackWithinTwoPercent) {
     for (int k = 1; k <= 3; ++k) {

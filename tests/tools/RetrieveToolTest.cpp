@@ -231,6 +231,14 @@ TEST(RetrieveToolTest, FailedRunsAreLeftOutAndUnusableFoldersRefused) {
     EXPECT_FALSE(fs::exists(dir.path() / "x"));
 }
 
+// --truth inside.txt fails with status 1 and the message, writing nothing.
+void expectTruthRefused(const ScratchDir& dir, const std::string& message) {
+    const ToolResult result = retrieve(dir, {"--truth", "inside.txt", "-o", "refused"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, message);
+    EXPECT_FALSE(fs::exists(dir.path() / "refused"));
+}
+
 TEST(RetrieveToolTest, TruthIsThePlanesOnTheDetectorGrid) {
     // Sample 20 x 20 voxels of 1 with its mid-plane at 75, detector at 150: the rays reach
     // the plane at half the detector coordinates, so a 24 x 24 detector of unit pixels
@@ -275,11 +283,9 @@ TEST(RetrieveToolTest, TruthIsThePlanesOnTheDetectorGrid) {
     EXPECT_EQ(readText(dir.file("scatter/true-darkfield.raw.mhd")),
               metaHeader("true-darkfield.raw", "1 1", "24 24"));
     testing::writeValues(dir.file("Z_scatter-PRE.pca"), std::vector<double>(10, 2e-6));
-    result = retrieve(dir, {"--truth", "inside.txt", "-o", "scatter"});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err,
-              "conesim-retrieve: Z_ref-PRE.pca, Z_iLR-PRE.pca: the scattering plane holds 10 "
-              "values; the sample plane has 20 x 20\n");
+    expectTruthRefused(dir,
+                       "conesim-retrieve: Z_ref-PRE.pca, Z_iLR-PRE.pca: the scattering plane "
+                       "holds 10 values; the sample plane has 20 x 20\n");
     fs::remove(dir.path() / "Z_scatter-PRE.pca");
 
     result = retrieve(dir, {"--truth", "inside.txt", "-o", "ud", "--ud", "--at", "0.25,0.5"});
@@ -312,11 +318,9 @@ TEST(RetrieveToolTest, TruthIsThePlanesOnTheDetectorGrid) {
     }
 
     testing::writeValues(dir.file("Z_iLR-PRE.pca"), std::vector<double>(399, 1e-4));
-    result = retrieve(dir, {"--truth", "inside.txt", "-o", "short"});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err,
-              "conesim-retrieve: Z_ref-PRE.pca, Z_iLR-PRE.pca: the planes hold 400 and 399 "
-              "values; the sample plane has 20 x 20\n");
+    expectTruthRefused(dir,
+                       "conesim-retrieve: Z_ref-PRE.pca, Z_iLR-PRE.pca: the planes hold 400 and "
+                       "399 values; the sample plane has 20 x 20\n");
     fs::remove(dir.path() / "Z_ref-PRE.pca");
     result = retrieve(dir, {"--truth", "inside.txt", "-o", "short"});
     EXPECT_EQ(result.err,
@@ -359,18 +363,25 @@ TEST(RetrieveToolTest, TruthReadsThePlaneFolderAndRefusesPlanesOfOtherSettings) 
     EXPECT_FALSE(fs::exists(dir.path() / "other"));
 }
 
-TEST(RetrieveToolTest, ComparisonFiguresOverTheRetrievedPixelsInsideTheSample) {
-    ScratchDir dir;
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+// Five pixels in r/ and t/: the transmissions given, true transmission 1 (outside the
+// sample), 0.5, 0.8, 0.9, 0.6, true refraction 0 to 4 and retrieved 9, 3, 5, 7, NaN.
+void writeComparedImages(const ScratchDir& dir, const Floats& transmission) {
     fs::create_directories(dir.path() / "r");
     fs::create_directories(dir.path() / "t");
+    testing::writeValues(dir.file("r/transmission.raw"), transmission);
+    testing::writeValues(dir.file("r/refraction.raw"), Floats{9.0F, 3.0F, 5.0F, 7.0F, kNaN});
+    testing::writeValues(dir.file("t/true-transmission.raw"), Floats{1.0F, 0.5F, 0.8F, 0.9F, 0.6F});
+    testing::writeValues(dir.file("t/true-refraction.raw"), Floats{0.0F, 1.0F, 2.0F, 3.0F, 4.0F});
+}
+
+TEST(RetrieveToolTest, ComparisonFiguresOverTheRetrievedPixelsInsideTheSample) {
+    ScratchDir dir;
     // Pixel 0 lies outside the sample, pixel 4 was not retrieved; over pixels 1 to 3 the
     // retrieved refraction is 2 x true + 1 (r = 1) and the transmission errs by 10 %, 0 and
     // 10 %.
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    testing::writeValues(dir.file("r/transmission.raw"), Floats{1.0F, 0.55F, 0.8F, 0.81F, nan});
-    testing::writeValues(dir.file("r/refraction.raw"), Floats{9.0F, 3.0F, 5.0F, 7.0F, nan});
-    testing::writeValues(dir.file("t/true-transmission.raw"), Floats{1.0F, 0.5F, 0.8F, 0.9F, 0.6F});
-    testing::writeValues(dir.file("t/true-refraction.raw"), Floats{0.0F, 1.0F, 2.0F, 3.0F, 4.0F});
+    writeComparedImages(dir, Floats{1.0F, 0.55F, 0.8F, 0.81F, kNaN});
     testing::writeText(dir.file("t/true-transmission.raw.mhd"),
                        metaHeader("true-transmission.raw", "1 1", "5 1"));
     const std::string figures =
@@ -412,17 +423,11 @@ TEST(RetrieveToolTest, ComparisonFiguresOverTheRetrievedPixelsInsideTheSample) {
 
 TEST(RetrieveToolTest, ComparisonGivesTheLineRmsAndCountOfRefractionAndDarkField) {
     ScratchDir dir;
-    fs::create_directories(dir.path() / "r");
-    fs::create_directories(dir.path() / "t");
     // Over pixels 1 to 3 (pixel 0 outside the sample, pixel 4 not retrieved): refraction
     // 2 x true + 1 (differences 2, 3, 4: RMS sqrt(29 / 3)), dark field 2 x true + 0.1
     // (differences 0.2, 0.3, 0.4: RMS sqrt(0.29 / 3)).
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    testing::writeValues(dir.file("r/transmission.raw"), Floats{1.0F, 0.5F, 0.8F, 0.9F, nan});
-    testing::writeValues(dir.file("r/refraction.raw"), Floats{9.0F, 3.0F, 5.0F, 7.0F, nan});
-    testing::writeValues(dir.file("r/darkfield.raw"), Floats{9.0F, 0.3F, 0.5F, 0.7F, nan});
-    testing::writeValues(dir.file("t/true-transmission.raw"), Floats{1.0F, 0.5F, 0.8F, 0.9F, 0.6F});
-    testing::writeValues(dir.file("t/true-refraction.raw"), Floats{0.0F, 1.0F, 2.0F, 3.0F, 4.0F});
+    writeComparedImages(dir, Floats{1.0F, 0.5F, 0.8F, 0.9F, kNaN});
+    testing::writeValues(dir.file("r/darkfield.raw"), Floats{9.0F, 0.3F, 0.5F, 0.7F, kNaN});
     testing::writeValues(dir.file("t/true-darkfield.raw"), Floats{0.0F, 0.1F, 0.2F, 0.3F, 0.4F});
     ToolResult result =
         retrieve(dir, {"--compare", "r", "t", "--min-slope", "1.99", "--max-slope", "2.01"});
