@@ -32,7 +32,7 @@ struct FlatCurveFit {
 
 // Poisson maximum likelihood of T, shift and sigma^2 over the sample's counts. T has a closed
 // form for given shift and sigma^2 (the model adds up to the counts measured); shift and
-// sigma are searched by Nelder-Mead from the shift of the centroids. kTooFewCounts when the
+// sigma^2 are searched by Nelder-Mead from the shift of the centroids. kTooFewCounts when the
 // flat field has fewer than three positions with counts or either curve fewer counts than
 // minimumCounts; kCentreOutside when the shift exceeds the span of the flat positions;
 // kNoConvergence when the search does not settle.
