@@ -112,12 +112,15 @@ TEST(GaussianFitTest, TwoPointsOfAKnownVarianceFixCentreAndIntegral) {
     EXPECT_FALSE(gaussianThroughTwoPoints(0.1, 5.0, 0.2, 5.0, 0.0, curve));
 }
 
+// The Gaussian model, whose results these Gaussian curves give exactly.
+const RetrievalSettings kGaussianModel{CurveModel::kGaussian};
+
 TEST(PixelRetrievalTest, TransmissionShiftAndDarkFieldOfKnownCurves) {
     // Flat field: integral 4000, centre 0.1875, variance 0.004. The sample keeps 62 % of
     // the photons, moves the beamlet by +0.031 pixels and widens it by 0.0015 pixels^2.
     const std::vector<double> flat = gaussianCounts(kPositions, 4000.0, 0.1875, 0.004);
     const std::vector<double> sample = gaussianCounts(kPositions, 2480.0, 0.2185, 0.0055);
-    const PixelResult result = retrievePixel(kPositions, flat, kPositions, sample, {});
+    const PixelResult result = retrievePixel(kPositions, flat, kPositions, sample, kGaussianModel);
     EXPECT_EQ(result.flat, FitOutcome::kFitted);
     EXPECT_EQ(result.sample, FitOutcome::kFitted);
     EXPECT_FLOAT_EQ(result.transmission, 0.62F);
@@ -125,8 +128,8 @@ TEST(PixelRetrievalTest, TransmissionShiftAndDarkFieldOfKnownCurves) {
     EXPECT_NEAR(result.growth, 0.0015F, 1e-9);
     // Same curves but the sample swept over other positions: only the model counts.
     const std::vector<double> other = {0.02, 0.1, 0.15, 0.2, 0.26, 0.33};
-    const PixelResult moved =
-        retrievePixel(kPositions, flat, other, gaussianCounts(other, 2480.0, 0.2185, 0.0055), {});
+    const PixelResult moved = retrievePixel(
+        kPositions, flat, other, gaussianCounts(other, 2480.0, 0.2185, 0.0055), kGaussianModel);
     EXPECT_FLOAT_EQ(moved.transmission, 0.62F);
     EXPECT_FLOAT_EQ(moved.shift, 0.031F);
 }
@@ -164,7 +167,7 @@ TEST(PixelRetrievalTest, ImagesMarkEveryFailedPixelNaNAndCountWhy) {
     }
     RetrievalImages images;
     std::string error;
-    ASSERT_TRUE(retrieveImages(flat, sample, {}, images, error)) << error;
+    ASSERT_TRUE(retrieveImages(flat, sample, kGaussianModel, images, error)) << error;
     EXPECT_NEAR(images.transmission[0], 0.5F, 0.002F);
     EXPECT_NEAR(images.refraction[0], 0.0F, 1e-3F);
     for (std::size_t i = 1; i < 4; ++i) {

@@ -110,7 +110,7 @@ TEST(RetrieveToolTest, KnownCurvesComeBackAsFloatImagesWithHeadersAndPngs) {
     ScratchDir dir;
     writeSweep(dir.path() / "flat", "detectorLrOffset", kPositions, flatPixels());
     writeSweep(dir.path() / "sample", "detectorLrOffset", kPositions, samplePixels());
-    const ToolResult result = retrieve(dir, {"flat", "sample", "-o", "out"});
+    const ToolResult result = retrieve(dir, {"flat", "sample", "-o", "out", "--model", "gaussian"});
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.err, "");
     EXPECT_EQ(result.out,
@@ -160,7 +160,7 @@ TEST(RetrieveToolTest, BeamletSweepsCountBackwardsAndUpDownSweepsUseTheRows) {
     ScratchDir dir;
     writeSweep(dir.path() / "flat", "apertureLrOffset", kPositions, flatPixels());
     writeSweep(dir.path() / "sample", "apertureLrOffset", kPositions, samplePixels());
-    ToolResult result = retrieve(dir, {"flat", "sample", "-o", "beamlets"});
+    ToolResult result = retrieve(dir, {"flat", "sample", "-o", "beamlets", "--model", "gaussian"});
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_NE(result.out.find("along the columns (the beamlets move: reversed)"),
               std::string::npos);
@@ -168,7 +168,7 @@ TEST(RetrieveToolTest, BeamletSweepsCountBackwardsAndUpDownSweepsUseTheRows) {
 
     writeSweep(dir.path() / "flat-ud", "detectorUdOffset", kPositions, flatPixels());
     writeSweep(dir.path() / "sample-ud", "detectorUdOffset", kPositions, samplePixels());
-    result = retrieve(dir, {"flat-ud", "sample-ud", "-o", "rows"});
+    result = retrieve(dir, {"flat-ud", "sample-ud", "-o", "rows", "--model", "gaussian"});
     ASSERT_EQ(result.status, 0) << result.err;
     EXPECT_NE(result.out.find("along the rows (the analyser moves); refraction angle = shift x "
                               "0.25 / 88."),
@@ -231,6 +231,14 @@ TEST(RetrieveToolTest, FailedRunsAreLeftOutAndUnusableFoldersRefused) {
     EXPECT_FALSE(fs::exists(dir.path() / "x"));
 }
 
+// --truth inside.txt fails with status 1 and the message, writing nothing.
+void expectTruthRefused(const ScratchDir& dir, const std::string& message) {
+    const ToolResult result = retrieve(dir, {"--truth", "inside.txt", "-o", "refused"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, message);
+    EXPECT_FALSE(fs::exists(dir.path() / "refused"));
+}
+
 TEST(RetrieveToolTest, TruthIsThePlanesOnTheDetectorGrid) {
     // Sample 20 x 20 voxels of 1 with its mid-plane at 75, detector at 150: the rays reach
     // the plane at half the detector coordinates, so a 24 x 24 detector of unit pixels
@@ -249,8 +257,10 @@ TEST(RetrieveToolTest, TruthIsThePlanesOnTheDetectorGrid) {
     EXPECT_EQ(result.out,
               "Truth of inside.txt from Z_ref-PRE.pca and Z_iLR-PRE.pca, rays to pixel fraction "
               "(0, 0) of each of the 24 x 24 pixels: 576 inside the sample.\n"
-              "Wrote truth/true-transmission, truth/true-refraction, truth/true-refraction-angle "
-              "(.raw, .raw.mhd and .png each).\n");
+              "No scattering plane: the true dark field is 0.\n"
+              "Wrote truth/true-transmission, truth/true-refraction, truth/true-refraction-angle, "
+              "truth/true-darkfield (.raw, .raw.mhd and .png each).\n");
+    EXPECT_EQ(readFloats(dir, "truth/true-darkfield.raw"), Floats(576, 0.0F));
     EXPECT_EQ(readText(dir.file("truth/true-refraction.raw.mhd")),
               metaHeader("true-refraction.raw", "1 1", "24 24"));
     // Uniform planes: exp(-N) and the deflection times the lever arm 75, everywhere.
@@ -260,6 +270,23 @@ TEST(RetrieveToolTest, TruthIsThePlanesOnTheDetectorGrid) {
     EXPECT_EQ(readFloats(dir, "truth/true-refraction.raw"),
               Floats(576, static_cast<float>(deflection * 75.0)));
     EXPECT_EQ(readFloats(dir, "truth/true-refraction-angle.raw"), Floats(576, 1e-4F));
+
+    // A scattering plane of 2e-6 radians^2: the dark field is 2e-6 x 75^2 pixels^2.
+    testing::writeValues(dir.file("Z_scatter-PRE.pca"), std::vector<double>(400, 2e-6));
+    result = retrieve(dir, {"--truth", "inside.txt", "-o", "scatter"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_NE(result.out.find("\nDark field from Z_scatter-PRE.pca.\n"), std::string::npos)
+        << result.out;
+    for (const float value : readFloats(dir, "scatter/true-darkfield.raw")) {
+        ASSERT_FLOAT_EQ(value, static_cast<float>(2e-6 * 75.0 * 75.0));
+    }
+    EXPECT_EQ(readText(dir.file("scatter/true-darkfield.raw.mhd")),
+              metaHeader("true-darkfield.raw", "1 1", "24 24"));
+    testing::writeValues(dir.file("Z_scatter-PRE.pca"), std::vector<double>(10, 2e-6));
+    expectTruthRefused(dir,
+                       "conesim-retrieve: Z_ref-PRE.pca, Z_iLR-PRE.pca: the scattering plane "
+                       "holds 10 values; the sample plane has 20 x 20\n");
+    fs::remove(dir.path() / "Z_scatter-PRE.pca");
 
     result = retrieve(dir, {"--truth", "inside.txt", "-o", "ud", "--ud", "--at", "0.25,0.5"});
     ASSERT_EQ(result.status, 0) << result.err;
@@ -291,11 +318,9 @@ TEST(RetrieveToolTest, TruthIsThePlanesOnTheDetectorGrid) {
     }
 
     testing::writeValues(dir.file("Z_iLR-PRE.pca"), std::vector<double>(399, 1e-4));
-    result = retrieve(dir, {"--truth", "inside.txt", "-o", "short"});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.err,
-              "conesim-retrieve: Z_ref-PRE.pca, Z_iLR-PRE.pca: the planes hold 400 and 399 "
-              "values; the sample plane has 20 x 20\n");
+    expectTruthRefused(dir,
+                       "conesim-retrieve: Z_ref-PRE.pca, Z_iLR-PRE.pca: the planes hold 400 and "
+                       "399 values; the sample plane has 20 x 20\n");
     fs::remove(dir.path() / "Z_ref-PRE.pca");
     result = retrieve(dir, {"--truth", "inside.txt", "-o", "short"});
     EXPECT_EQ(result.err,
@@ -338,24 +363,33 @@ TEST(RetrieveToolTest, TruthReadsThePlaneFolderAndRefusesPlanesOfOtherSettings) 
     EXPECT_FALSE(fs::exists(dir.path() / "other"));
 }
 
-TEST(RetrieveToolTest, ComparisonFiguresOverTheRetrievedPixelsInsideTheSample) {
-    ScratchDir dir;
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+
+// Five pixels in r/ and t/: the transmissions given, true transmission 1 (outside the
+// sample), 0.5, 0.8, 0.9, 0.6, true refraction 0 to 4 and retrieved 9, 3, 5, 7, NaN.
+void writeComparedImages(const ScratchDir& dir, const Floats& transmission) {
     fs::create_directories(dir.path() / "r");
     fs::create_directories(dir.path() / "t");
+    testing::writeValues(dir.file("r/transmission.raw"), transmission);
+    testing::writeValues(dir.file("r/refraction.raw"), Floats{9.0F, 3.0F, 5.0F, 7.0F, kNaN});
+    testing::writeValues(dir.file("t/true-transmission.raw"), Floats{1.0F, 0.5F, 0.8F, 0.9F, 0.6F});
+    testing::writeValues(dir.file("t/true-refraction.raw"), Floats{0.0F, 1.0F, 2.0F, 3.0F, 4.0F});
+}
+
+TEST(RetrieveToolTest, ComparisonFiguresOverTheRetrievedPixelsInsideTheSample) {
+    ScratchDir dir;
     // Pixel 0 lies outside the sample, pixel 4 was not retrieved; over pixels 1 to 3 the
     // retrieved refraction is 2 x true + 1 (r = 1) and the transmission errs by 10 %, 0 and
     // 10 %.
-    const float nan = std::numeric_limits<float>::quiet_NaN();
-    testing::writeValues(dir.file("r/transmission.raw"), Floats{1.0F, 0.55F, 0.8F, 0.81F, nan});
-    testing::writeValues(dir.file("r/refraction.raw"), Floats{9.0F, 3.0F, 5.0F, 7.0F, nan});
-    testing::writeValues(dir.file("t/true-transmission.raw"), Floats{1.0F, 0.5F, 0.8F, 0.9F, 0.6F});
-    testing::writeValues(dir.file("t/true-refraction.raw"), Floats{0.0F, 1.0F, 2.0F, 3.0F, 4.0F});
+    writeComparedImages(dir, Floats{1.0F, 0.55F, 0.8F, 0.81F, kNaN});
     testing::writeText(dir.file("t/true-transmission.raw.mhd"),
                        metaHeader("true-transmission.raw", "1 1", "5 1"));
     const std::string figures =
         "Inside the sample: 4 pixels (true transmission below 1), 1 of them not retrieved "
         "(NaN).\n"
         "Refraction: Pearson correlation 1.0000 between retrieved and true, over 3 pixels.\n"
+        "Refraction: retrieved = 2.0000 x true + 1 pixels (least squares), RMS difference "
+        "3.109 pixels.\n"
         "Transmission: median relative error 10.00 %.\n";
     ToolResult result = retrieve(dir, {"--compare", "r", "t", "--min-correlation", "0.9"});
     EXPECT_EQ(result.status, 0) << result.err;
@@ -385,6 +419,40 @@ TEST(RetrieveToolTest, ComparisonFiguresOverTheRetrievedPixelsInsideTheSample) {
     EXPECT_EQ(result.err,
               "conesim-retrieve: the retrieved and true images differ in size (5, 2, 5 and 5 "
               "pixels)\n");
+}
+
+TEST(RetrieveToolTest, ComparisonGivesTheLineRmsAndCountOfRefractionAndDarkField) {
+    ScratchDir dir;
+    // Over pixels 1 to 3 (pixel 0 outside the sample, pixel 4 not retrieved): refraction
+    // 2 x true + 1 (differences 2, 3, 4: RMS sqrt(29 / 3)), dark field 2 x true + 0.1
+    // (differences 0.2, 0.3, 0.4: RMS sqrt(0.29 / 3)).
+    writeComparedImages(dir, Floats{1.0F, 0.5F, 0.8F, 0.9F, kNaN});
+    testing::writeValues(dir.file("r/darkfield.raw"), Floats{9.0F, 0.3F, 0.5F, 0.7F, kNaN});
+    testing::writeValues(dir.file("t/true-darkfield.raw"), Floats{0.0F, 0.1F, 0.2F, 0.3F, 0.4F});
+    ToolResult result =
+        retrieve(dir, {"--compare", "r", "t", "--min-slope", "1.99", "--max-slope", "2.01"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out,
+              "Inside the sample: 4 pixels (true transmission below 1), 1 of them not retrieved "
+              "(NaN).\n"
+              "Refraction: Pearson correlation 1.0000 between retrieved and true, over 3 pixels.\n"
+              "Refraction: retrieved = 2.0000 x true + 1 pixels (least squares), RMS difference "
+              "3.109 pixels.\n"
+              "Transmission: median relative error 0.00 %.\n"
+              "Dark field: Pearson correlation 1.0000 between retrieved and true, over 3 pixels.\n"
+              "Dark field: retrieved = 2.0000 x true + 0.1 pixels^2 (least squares), RMS "
+              "difference 0.3109 pixels^2.\n");
+    result = retrieve(dir, {"--compare", "r", "t", "--max-slope", "1.5"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "conesim-retrieve: the refraction's slope 2.0000 is above 1.5\n");
+    result = retrieve(dir, {"--compare", "r", "t", "--min-slope", "2.5"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "conesim-retrieve: the refraction's slope 2.0000 is below 2.5\n");
+    // A retrieval of two positions has no dark field: none is compared.
+    fs::remove(dir.path() / "r/darkfield.raw");
+    result = retrieve(dir, {"--compare", "r", "t"});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out.find("Dark field"), std::string::npos) << result.out;
 }
 
 TEST(RetrieveToolTest, ASetOfImagesIsPublishedWholeAndAnEarlierDarkFieldRemoved) {

@@ -49,6 +49,35 @@ std::string repeatedPositions(std::vector<double> positions) {
     return "";
 }
 
+// The flat-curve model: the flat field needs three positions with counts, the sample's
+// curve is its measured curve attenuated, shifted and widened.
+PixelResult retrieveWithFlatCurve(const std::vector<double>& flatPositions,
+                                  const std::vector<double>& flatCounts,
+                                  const std::vector<double>& samplePositions,
+                                  const std::vector<double>& sampleCounts,
+                                  const RetrievalSettings& settings) {
+    PixelResult result{kNaN, kNaN, kNaN};
+    const MeasuredCurve flat = measuredCurve(flatPositions, flatCounts);
+    double flatTotal = 0.0;
+    int lit = 0;
+    for (const double c : flat.counts) {
+        flatTotal += c;
+        lit += c > 0.0 ? 1 : 0;
+    }
+    if (lit < 3 || flatTotal < settings.minimumCounts) {
+        result.flat = FitOutcome::kTooFewCounts;
+        return result;
+    }
+    FlatCurveFit fit;
+    result.sample = fitFlatCurve(flat, samplePositions, sampleCounts, settings.minimumCounts, fit);
+    if (result.sample == FitOutcome::kFitted) {
+        result.transmission = static_cast<float>(fit.transmission);
+        result.shift = static_cast<float>(fit.shift);
+        result.growth = static_cast<float>(fit.variance);
+    }
+    return result;
+}
+
 }  // namespace
 
 PixelResult retrievePixel(const std::vector<double>& flatPositions,
@@ -56,6 +85,11 @@ PixelResult retrievePixel(const std::vector<double>& flatPositions,
                           const std::vector<double>& samplePositions,
                           const std::vector<double>& sampleCounts,
                           const RetrievalSettings& settings) {
+    if (settings.model == CurveModel::kFlatCurve && flatPositions.size() >= 3 &&
+        samplePositions.size() >= 3) {
+        return retrieveWithFlatCurve(flatPositions, flatCounts, samplePositions, sampleCounts,
+                                     settings);
+    }
     PixelResult result{kNaN, kNaN, kNaN};
     GaussianCurve flat;
     result.flat = flatCurve(flatPositions, flatCounts, settings, flat);

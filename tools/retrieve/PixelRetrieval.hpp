@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "retrieve/FlatCurveFit.hpp"
 #include "retrieve/GaussianFit.hpp"
 
 namespace conesim::tools {
@@ -23,7 +24,13 @@ struct CurveStack {
     std::vector<std::uint32_t> counts;
 };
 
+// How a curve of three or more sample positions is retrieved: as the flat field's own
+// measured curve attenuated, shifted and widened (the default), or with both curves
+// Gaussians.
+enum class CurveModel : std::uint8_t { kFlatCurve, kGaussian };
+
 struct RetrievalSettings {
+    CurveModel model = CurveModel::kFlatCurve;
     double minimumCounts = 20.0;  //!< a curve with fewer counts in all has no fit
     // Variance (pixels^2) of the flat-field curve when the flat field has only two
     // positions; the curve's centre and integral then come from its two points.
@@ -46,7 +53,8 @@ struct RetrievalImages {
     RetrievalCounts counts;
 };
 
-// One pixel. With three or more sample positions both curves are fitted; with two, the
+// One pixel. With three or more positions in both sweeps the model of the settings gives
+// the three signals; with two sample positions the
 // sample's curve is the Gaussian of the flat field's variance through its two points (the
 // two-image retrieval: no dark field). transmission, shift and growth are NaN where a curve
 // has no Gaussian; the outcomes say why.

@@ -97,6 +97,20 @@ FloatImage imageOf(const SetupGeometry& geometry, std::vector<float> values) {
     return image;
 }
 
+// "Refraction: retrieved = 1.0100 x true + 0.0002 pixels (least squares), RMS difference
+// 0.0031 pixels."
+std::string agreementLine(const std::string& what, const Agreement& agreement,
+                          const std::string& unit) {
+    char intercept[32];
+    char rms[32];
+    std::snprintf(intercept, sizeof intercept, "%+.4g", agreement.intercept);
+    std::snprintf(rms, sizeof rms, "%.4g", agreement.rms);
+    std::string sign = intercept[0] == '-' ? " - " : " + ";
+    return what + ": retrieved = " + fixed(agreement.slope, 4) + " x true" + sign +
+           (intercept + 1) + " " + unit + " (least squares), RMS difference " + rms + " " + unit +
+           ".\n";
+}
+
 std::string joinedNames(const std::string& folder, const std::vector<std::string>& names) {
     std::string text;
     for (std::size_t i = 0; i < names.size(); ++i) {
@@ -162,6 +176,7 @@ int runRetrieval(const RetrievalOptions& options) {
     RetrievalSettings settings;
     settings.minimumCounts = options.minimumCounts;
     settings.flatVariance = options.flatVariance;
+    settings.model = options.model;
     RetrievalImages images;
     if (!retrieveImages(flatStack, sampleStack, settings, images, error)) {
         return failure(kTool, error);
@@ -245,8 +260,17 @@ int runTruthMapping(const TruthCommandOptions& options) {
                                   "planeFolder, the working directory unless it sets one, or "
                                   "from --planes DIR)");
     }
+    // The scattering plane exists only for samples that scatter; without it the true dark
+    // field is 0.
+    const std::string scatteringName = inPlaneFolder(folder, "Z_scatter-PRE.pca");
+    std::vector<double> scattering;
+    std::error_code code;
+    const bool scatters = std::filesystem::exists(scatteringName, code);
+    if (scatters && !readDoubleFile(scatteringName, scattering, error)) {
+        return failure(kTool, error);
+    }
     TruthImages truth;
-    if (!mapTruth(geometry, attenuation, deflection, options.truth, truth, error)) {
+    if (!mapTruth(geometry, attenuation, deflection, options.truth, truth, error, scattering)) {
         return failure(kTool, attenuationName + ", " + deflectionName + ": " + error);
     }
     if (!makeFolder(options.output, error)) {
@@ -262,6 +286,9 @@ int runTruthMapping(const TruthCommandOptions& options) {
         !files.addFloatImage(options.output, "true-refraction-angle",
                              imageOf(geometry, std::move(truth.angle)), GreyMapping::kSymmetric,
                              error) ||
+        !files.addFloatImage(options.output, "true-darkfield",
+                             imageOf(geometry, std::move(truth.darkfield)), GreyMapping::kSymmetric,
+                             error) ||
         !files.publish(error)) {
         return failure(kTool, error);
     }
@@ -270,9 +297,11 @@ int runTruthMapping(const TruthCommandOptions& options) {
               << ", " << number(options.truth.fractionY) << ") of each of the "
               << geometry.detectorWidth << " x " << geometry.detectorHeight
               << " pixels: " << truth.insidePixels << " inside the sample.\n"
+              << (scatters ? "Dark field from " + scatteringName + ".\n"
+                           : std::string("No scattering plane: the true dark field is 0.\n"))
               << "Wrote "
-              << joinedNames(options.output,
-                             {"true-transmission", "true-refraction", "true-refraction-angle"})
+              << joinedNames(options.output, {"true-transmission", "true-refraction",
+                                              "true-refraction-angle", "true-darkfield"})
               << " (.raw, .raw.mhd and .png each)." << std::endl;
     return kExitOk;
 }
@@ -302,8 +331,27 @@ int runComparison(const ComparisonOptions& options) {
                                   std::to_string(trueTransmission.size()) + " and " +
                                   std::to_string(trueRefraction.size()) + " pixels)");
     }
-    const ComparisonFigures figures =
-        compareWithTruth(transmission, refraction, trueTransmission, trueRefraction);
+    // The dark fields are compared when both exist (a two-position retrieval writes none).
+    std::vector<float> darkfield;
+    std::vector<float> trueDarkfield;
+    std::error_code code;
+    const bool withDarkfield =
+        std::filesystem::exists(file(options.retrievedFolder, "darkfield.raw"), code) &&
+        std::filesystem::exists(file(options.truthFolder, "true-darkfield.raw"), code);
+    if (withDarkfield &&
+        (!readFloatValues(file(options.retrievedFolder, "darkfield.raw"), darkfield, error) ||
+         !readFloatValues(file(options.truthFolder, "true-darkfield.raw"), trueDarkfield, error))) {
+        return failure(kTool, error);
+    }
+    if (withDarkfield &&
+        (darkfield.size() != transmission.size() || trueDarkfield.size() != transmission.size())) {
+        return failure(kTool, "the retrieved and true dark fields hold " +
+                                  std::to_string(darkfield.size()) + " and " +
+                                  std::to_string(trueDarkfield.size()) + " pixels, not " +
+                                  std::to_string(transmission.size()));
+    }
+    const ComparisonFigures figures = compareWithTruth(transmission, refraction, trueTransmission,
+                                                       trueRefraction, darkfield, trueDarkfield);
     if (!options.output.empty()) {
         SetupGeometry size;
         if (!readMetaImageSize(file(options.truthFolder, "true-transmission.raw.mhd"),
@@ -330,8 +378,15 @@ int runComparison(const ComparisonOptions& options) {
               << figures.inside - figures.compared << " of them not retrieved (NaN).\n"
               << "Refraction: Pearson correlation " << fixed(figures.correlation, 4)
               << " between retrieved and true, over " << figures.compared << " pixels.\n"
+              << agreementLine("Refraction", figures.refraction, "pixels")
               << "Transmission: median relative error "
               << fixed(100.0 * figures.medianRelativeError, 2) << " %." << std::endl;
+    if (withDarkfield) {
+        std::cout << "Dark field: Pearson correlation " << fixed(figures.darkfield.correlation, 4)
+                  << " between retrieved and true, over " << figures.darkfield.pixels
+                  << " pixels.\n"
+                  << agreementLine("Dark field", figures.darkfield, "pixels^2") << std::flush;
+    }
     if (!options.output.empty()) {
         std::cout << "Wrote "
                   << joinedNames(options.output,
@@ -341,6 +396,15 @@ int runComparison(const ComparisonOptions& options) {
     if (options.minimumCorrelation && !(figures.correlation >= *options.minimumCorrelation)) {
         return failure(kTool, "the refraction correlation " + fixed(figures.correlation, 4) +
                                   " is below " + number(*options.minimumCorrelation));
+    }
+    const double slope = figures.refraction.slope;
+    if (options.minimumSlope && !(slope >= *options.minimumSlope)) {
+        return failure(kTool, "the refraction's slope " + fixed(slope, 4) + " is below " +
+                                  number(*options.minimumSlope));
+    }
+    if (options.maximumSlope && !(slope <= *options.maximumSlope)) {
+        return failure(kTool, "the refraction's slope " + fixed(slope, 4) + " is above " +
+                                  number(*options.maximumSlope));
     }
     if (options.maximumError && !(figures.medianRelativeError <= *options.maximumError)) {
         return failure(kTool, "the transmission's median relative error " +

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "retrieve/PixelRetrieval.hpp"
 #include "retrieve/TruthMapping.hpp"
 
 namespace conesim::tools {
@@ -15,7 +16,8 @@ struct RetrievalOptions {
     std::string output;
     std::string position;  //!< swept setting giving the positions; empty: the flat's first
     double minimumCounts = 20.0;
-    std::optional<double> flatVariance;  //!< pixels^2, for a two-position flat field
+    std::optional<double> flatVariance;         //!< pixels^2, for a two-position flat field
+    CurveModel model = CurveModel::kFlatCurve;  //!< for three or more positions
 };
 
 struct TruthCommandOptions {
@@ -31,6 +33,8 @@ struct ComparisonOptions {
     std::string output;  //!< folder for the side-by-side PNGs; empty: none
     std::optional<double> minimumCorrelation;
     std::optional<double> maximumError;  //!< as a fraction (0.03 for 3 %)
+    std::optional<double> minimumSlope;  //!< of retrieved against true refraction
+    std::optional<double> maximumSlope;
 };
 
 int runRetrieval(const RetrievalOptions& options);

@@ -16,23 +16,26 @@ constexpr const char* kTool = "conesim-retrieve";
 
 constexpr const char* kUsage =
     R"(Usage: conesim-retrieve FLAT_DIR SAMPLE_DIR -o OUT [--position NAME] [--min-counts N]
-                        [--flat-variance V]
-       conesim-retrieve --truth PARAMS -o OUT [--at FX,FY] [--ud]
+                        [--flat-variance V] [--model flat-curve|gaussian]
+       conesim-retrieve --truth PARAMS -o OUT [--at FX,FY] [--ud] [--planes DIR]
        conesim-retrieve --compare RETRIEVED_DIR TRUTH_DIR [-o OUT] [--min-correlation R]
-                        [--max-error E]
+                        [--max-error E] [--min-slope A] [--max-slope B]
 
 Edge-illumination retrieval. FLAT_DIR and SAMPLE_DIR are two conesim-sweep folders over
 the analyser (or beamlet) positions, one without and one with the sample. In every pixel
-the counts against position form an illumination curve, modelled as a Gaussian
-f(x) = A / (s sqrt(2 pi)) exp(-(x - c)^2 / 2 s^2) with A its integral, c its centre and
-s^2 its variance. Writes into OUT (created if missing), as 32-bit floats with a MetaImage
-header (.raw, .raw.mhd) and a PNG each:
-  transmission       A_sample / A_flat (the integral: photons are conserved by refraction
-                     and scattering, so their ratio is the sample's transmission)
-  refraction         c_sample - c_flat in detector pixels, positive towards increasing
-                     column (or row, for an up-down setting)
+the counts against position form an illumination curve. By default (--model flat-curve)
+the sample's curve is the flat field's own measured curve F (linear between its positions,
+0 outside them) attenuated, shifted and widened: S(x) = T (F * G)(x - shift), G a Gaussian
+of variance s^2 >= 0, fitted by maximum Poisson likelihood. With --model gaussian both
+curves are Gaussians f(x) = A / (s sqrt(2 pi)) exp(-(x - c)^2 / 2 s^2) with A their
+integral, c their centre and s^2 their variance. Writes into OUT (created if missing), as
+32-bit floats with a MetaImage header (.raw, .raw.mhd) and a PNG each:
+  transmission       T (gaussian: A_sample / A_flat; photons are conserved by refraction
+                     and scattering, so the integrals' ratio is the sample's transmission)
+  refraction         the shift (gaussian: c_sample - c_flat) in detector pixels, positive
+                     towards increasing column (or row, for an up-down setting)
   refraction-angle   the same in radians: shift x pixel size / (L - zMid)
-  darkfield          s_sample^2 - s_flat^2 in pixels^2
+  darkfield          s^2 (gaussian: s_sample^2 - s_flat^2) in pixels^2
 Pixels whose curve cannot be fitted are NaN and counted in the summary line. The images
 are written completely before any of them replaces an earlier one, and appear together;
 a retrieval without dark field removes the darkfield files of an earlier one from OUT.
@@ -50,13 +53,15 @@ apertureUdOffset (the beamlets move, so the positions count backwards).
                         sweep's first)
   --min-counts N        fewest counts a curve needs in all (default 20)
   --flat-variance V     the flat curve's variance in pixels^2, for a two-position flat field
+  --model M             flat-curve (default) or gaussian, for three or more positions
 
 --truth PARAMS: reads the planes Z_ref-PRE.pca and Z_iLR-PRE.pca (Z_iUD-PRE.pca with --ud)
 from PARAMS's planeFolder (the working directory unless PARAMS sets it) and writes into OUT true-transmission (exp(-N)),
 true-refraction (deflection x (L - zMid) / pixel size, in pixels) and
-true-refraction-angle (the deflection in radians), looked up where the ray from the
-source to each pixel crosses the sample's mid-plane (1, 0 and 0 where it misses the
-sample or meets no attenuation).
+true-refraction-angle (the deflection in radians) and true-darkfield (the scattering plane
+Z_scatter-PRE.pca in radians^2 x ((L - zMid) / pixel size)^2, in pixels^2; 0 without that
+plane), looked up where the ray from the source to each pixel crosses the sample's
+mid-plane (1, 0, 0 and 0 where it misses the sample or meets no attenuation).
   --at FX,FY            the ray ends at this fraction of a pixel from the pixel's centre
                         (default 0,0; for edge illumination: the middle of the beamlet)
   --ud                  refraction along the rows (up-down) instead of the columns
@@ -66,13 +71,17 @@ Planes whose record (Z-PRE.pca.record beside them) names another deflection mode
 sample energy or sample file than PARAMS are refused; planes without one are read.
 
 --compare RETRIEVED_DIR TRUTH_DIR: over the pixels inside the sample (true transmission
-below 1) that were retrieved, prints the Pearson correlation of refraction.raw with
-true-refraction.raw and the median of |T - T_true| / T_true of transmission.raw. With
+below 1) that were retrieved, prints for refraction.raw against true-refraction.raw (and
+darkfield.raw against true-darkfield.raw, when both exist) the Pearson correlation, the
+least-squares slope and intercept of retrieved against true, the RMS difference and the
+pixel count, and the median of |T - T_true| / T_true of transmission.raw. With
 -o OUT it also writes OUT/transmission-compared.png and OUT/refraction-compared.png:
 retrieved on the left, true on the right, both on the true image's grey scale.
   --min-correlation R   fail (status 1) when the correlation is below R
   --max-error E         fail (status 1) when the median relative error is above E
                         (a fraction: 0.03 for 3 %)
+  --min-slope A         fail (status 1) when the refraction's slope is below A
+  --max-slope B         fail (status 1) when the refraction's slope is above B
 
   -h, --help            this text
 
@@ -118,10 +127,11 @@ int runRetrieve(int argc, char** argv) {
             continue;
         }
         if (word.size() > 1 && word[0] == '-') {
-            const bool takesValue = word == "-o" || word == "--output" || word == "--position" ||
-                                    word == "--min-counts" || word == "--flat-variance" ||
-                                    word == "--at" || word == "--planes" ||
-                                    word == "--min-correlation" || word == "--max-error";
+            const bool takesValue =
+                word == "-o" || word == "--output" || word == "--position" ||
+                word == "--min-counts" || word == "--flat-variance" || word == "--at" ||
+                word == "--planes" || word == "--min-correlation" || word == "--max-error" ||
+                word == "--model" || word == "--min-slope" || word == "--max-slope";
             if (!takesValue) {
                 return usageError(kTool, "unknown argument '" + word + "'");
             }
@@ -148,6 +158,21 @@ int runRetrieve(int argc, char** argv) {
                 }
                 retrieval.flatVariance = number;
                 retrievalOnly = true;
+            } else if (word == "--model") {
+                if (value != "flat-curve" && value != "gaussian") {
+                    return usageError(kTool,
+                                      "--model '" + value + "' is neither flat-curve nor gaussian");
+                }
+                retrieval.model =
+                    value == "gaussian" ? CurveModel::kGaussian : CurveModel::kFlatCurve;
+                retrievalOnly = true;
+            } else if (word == "--min-slope" || word == "--max-slope") {
+                if (!parseDouble(value, number)) {
+                    return usageError(kTool, word + " '" + value + "' is not a number");
+                }
+                (word == "--min-slope" ? comparison.minimumSlope : comparison.maximumSlope) =
+                    number;
+                comparisonOnly = true;
             } else if (word == "--planes") {
                 truth.planeFolder = value;
                 truthOnly = true;

@@ -19,9 +19,15 @@ double pathTangent(double u, std::uint32_t size, double pixelSize, double distan
 
 bool mapTruth(const SetupGeometry& geometry, const std::vector<double>& attenuation,
               const std::vector<double>& deflection, const TruthOptions& options,
-              TruthImages& images, std::string& error) {
+              TruthImages& images, std::string& error, const std::vector<double>& scattering) {
     const SampleGeometry& sample = geometry.sample;
     const auto planeSize = static_cast<std::size_t>(sample.dimX * sample.dimY);
+    if (!scattering.empty() && scattering.size() != planeSize) {
+        error = "the scattering plane holds " + std::to_string(scattering.size()) +
+                " values; the sample plane has " + std::to_string(sample.dimX) + " x " +
+                std::to_string(sample.dimY);
+        return false;
+    }
     if (attenuation.size() != planeSize || deflection.size() != planeSize) {
         error = "the planes hold " + std::to_string(attenuation.size()) + " and " +
                 std::to_string(deflection.size()) + " values; the sample plane has " +
@@ -41,6 +47,7 @@ bool mapTruth(const SetupGeometry& geometry, const std::vector<double>& attenuat
     result.transmission.assign(pixels, 1.0F);
     result.refraction.assign(pixels, 0.0F);
     result.angle.assign(pixels, 0.0F);
+    result.darkfield.assign(pixels, 0.0F);
     for (std::uint32_t row = 0; row < height; ++row) {
         const double tanY = pathTangent(row + options.fractionY, height, geometry.pixelSizeY,
                                         geometry.detectorDistance);
@@ -68,6 +75,12 @@ bool mapTruth(const SetupGeometry& geometry, const std::vector<double>& attenuat
             result.transmission[i] = static_cast<float>(std::exp(-n));
             result.angle[i] = d;
             result.refraction[i] = static_cast<float>(static_cast<double>(d) * pixelsPerRadian);
+            if (!scattering.empty()) {
+                const double variance =
+                    sampleBilinear<double>(scattering, sample.dimX, count, columnAxis, rowAxis);
+                result.darkfield[i] =
+                    static_cast<float>(variance * pixelsPerRadian * pixelsPerRadian);
+            }
             ++result.insidePixels;
         }
     }
