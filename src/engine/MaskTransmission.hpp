@@ -14,14 +14,22 @@ namespace conesim {
 struct MaskGeometry {
     MaskGeometry() = default;
     MaskGeometry(const std::uint8_t* maskPixels, std::int64_t edge, float distance,
-                 float pixelsPerUnit)
+                 float pixelsPerUnit, double across = 0.0)
         : pixels(maskPixels),
           size(edge),
           position(distance),
           scale(pixelsPerUnit),
           positionValue(static_cast<double>(distance)),
           scaleValue(static_cast<double>(pixelsPerUnit)),
-          centre(static_cast<double>(edge / 2)) {}
+          centre(static_cast<double>(edge / 2)),
+          shift(across) {}
+
+    // The same mask moved by across along the axis whose coordinates it forms.
+    MaskGeometry shiftedBy(double across) const {
+        MaskGeometry result = *this;
+        result.shift = across;
+        return result;
+    }
 
     const std::uint8_t* pixels = nullptr;  //!< size * size bytes, non-zero = opaque
     std::int64_t size = 0;                 //!< edge length in pixels
@@ -31,6 +39,7 @@ struct MaskGeometry {
     double positionValue = 0.0;  //!< position
     double scaleValue = 1.0;     //!< scale
     double centre = 0.0;         //!< size / 2 (integer division): the pixel on the axis
+    double shift = 0.0;          //!< the mask moved across the beam along this axis (length units)
 
     bool operator==(const MaskGeometry&) const = default;
 };
@@ -46,10 +55,12 @@ struct MaskOpacity {
     }
 };
 
-// Mask coordinate of a path: (tan * position + offset) * scale + size / 2, stored in float.
+// Mask coordinate of a path: (tan * position + offset - shift) * scale + size / 2, stored in
+// float. A mask moved by +shift meets the path at a coordinate shift * scale lower; a shift of 0
+// leaves every coordinate as it was bit for bit (x - 0 is x).
 inline float maskCoordinate(double tangent, double offset, const MaskGeometry& mask) {
-    return static_cast<float>((tangent * mask.positionValue + offset) * mask.scaleValue +
-                              mask.centre);
+    return static_cast<float>(
+        (tangent * mask.positionValue + offset - mask.shift) * mask.scaleValue + mask.centre);
 }
 
 // The level a mask's interpolated opacity V (0 .. 1000) is compared with: (u + 0.5) * 1000 /
@@ -96,16 +107,25 @@ inline MaskCell maskCell(const MaskGeometry& mask, std::int64_t column, std::int
 // of its weights (a few parts in 10^7), surely stops the photon.
 inline constexpr double kSurelyOpaqueLevel = 999.99;
 
-// True when the mask stops the photon. Draws only when the photon falls inside the mask.
+// True when the mask stops the photon: maskX forms the column and maskY the row (the same mask
+// with the shift of each axis). Draws only when the photon falls inside the mask.
 inline bool maskBlocks(const PhotonSource& source, const PathTangents& tangents,
-                       const MaskGeometry& mask, RandomGenerator& random, double blocking = 1.0) {
-    const float u = maskCoordinate(tangents.x, source.offsetX, mask);
-    const float v = maskCoordinate(tangents.y, source.offsetY, mask);
+                       const MaskGeometry& maskX, const MaskGeometry& maskY,
+                       RandomGenerator& random, double blocking = 1.0) {
+    const MaskGeometry& mask = maskX;
+    const float u = maskCoordinate(tangents.x, source.offsetX, maskX);
+    const float v = maskCoordinate(tangents.y, source.offsetY, maskY);
     // A NaN coordinate (from a corrupt deflection plane) misses as well.
     if (!onGrid(u, mask.size) || !onGrid(v, mask.size)) {
         return false;
     }
     return maskStops(mask, u, v, random, blocking);
+}
+
+// The same for a mask that is not moved, or moved alike along both axes.
+inline bool maskBlocks(const PhotonSource& source, const PathTangents& tangents,
+                       const MaskGeometry& mask, RandomGenerator& random, double blocking = 1.0) {
+    return maskBlocks(source, tangents, mask, mask, random, blocking);
 }
 
 }  // namespace conesim

@@ -139,10 +139,10 @@ inline bool preMaskStops(const PhotonSetup& s, const AxisTable& tableX, const Ax
         }
     }
     if (!ax.own) {
-        ax.preMask = maskCoordinate(axisTangent(ax, tableX), 0.0, s.preMask);
+        ax.preMask = maskCoordinate(axisTangent(ax, tableX), 0.0, s.axisX.preMask);
     }
     if (!ay.own) {
-        ay.preMask = maskCoordinate(axisTangent(ay, tableY), 0.0, s.preMask);
+        ay.preMask = maskCoordinate(axisTangent(ay, tableY), 0.0, s.axisY.preMask);
     }
     return maskStopsAt(s.preMask, ax.preMask, ay.preMask, level, blocking);
 }

@@ -38,6 +38,9 @@ struct ExtensionSettings {
     double detectorThickness = 0.0;  //!< its thickness (length units)
     bool spectrumWeights = false;    //!< the spectrum file holds ENERGY WEIGHT pairs
     DeflectionModel deflectionModel = DeflectionModel::kAuto;  //!< "auto", "interface" or "phase"
+    double preMaskShiftX =
+        0.0;  //!< pre-sample mask moved across the beam towards +x (length units)
+    double preMaskShiftY = 0.0;     //!< the same towards +y (length units)
     std::string planeFolder = ".";  //!< folder of the map, plane and record files
     bool given = false;             //!< true when the file held at least one extension setting
 };

@@ -149,7 +149,7 @@ constexpr std::array<ParameterInfo, 48> kPositional = {{
 constexpr std::array<std::string_view, 2> kEnergyWords = {"mean", "spectrum"};
 constexpr std::array<std::string_view, 3> kDeflectionWords = {"auto", "interface", "phase"};
 
-constexpr std::array<ParameterInfo, 16> kExtensions = {{
+constexpr std::array<ParameterInfo, 18> kExtensions = {{
     {0, "focalSpotFwhmX", ParameterKind::kReal, "length",
      "focal spot full width at half maximum along x; 0: a point source", "0 to 1000", 0, "0", "0.3",
      false, &ExtensionSettings::focalSpotFwhmX, 0.0, 1000.0},
@@ -206,6 +206,12 @@ constexpr std::array<ParameterInfo, 16> kExtensions = {{
      "1: the spectrum file holds ENERGY WEIGHT pairs and photons draw energies in proportion to "
      "the weights",
      "0 or 1", 0, "0", "0", false, &ExtensionSettings::spectrumWeights},
+    {0, "preMaskShiftX", ParameterKind::kReal, "length",
+     "the pre-sample mask moved across the beam towards +x; a sweep of it is a sample-mask scan",
+     "-1000000 to 1000000", 0, "0", "0.01", false, &ExtensionSettings::preMaskShiftX, -1e6, 1e6},
+    {0, "preMaskShiftY", ParameterKind::kReal, "length",
+     "the pre-sample mask moved across the beam towards +y", "-1000000 to 1000000", 0, "0", "0",
+     false, &ExtensionSettings::preMaskShiftY, -1e6, 1e6},
 }};
 
 template <typename Value>

@@ -52,7 +52,9 @@ inline std::uint32_t runReferencePhotonLoop(const ReferenceSetup& s, RandomGener
     source.energyCount = 1;
     source.showAll = p.showAllPhotons;
     const MaskGeometry pre{s.preMask.data(), static_cast<std::int64_t>(p.preMaskSize),
-                           static_cast<float>(p.preMaskPosition), p.preMaskScale};
+                           static_cast<float>(p.preMaskPosition), p.preMaskScale,
+                           p.extensions.preMaskShiftX};
+    const MaskGeometry preY = pre.shiftedBy(p.extensions.preMaskShiftY);
     const MaskGeometry post{s.postMask.data(), static_cast<std::int64_t>(p.postMaskSize),
                             static_cast<float>(p.postMaskPosition), p.postMaskScale};
     const double distance = static_cast<float>(p.detectorPosition);
@@ -95,7 +97,7 @@ inline std::uint32_t runReferencePhotonLoop(const ReferenceSetup& s, RandomGener
         }
         PathTangents tangents{std::tan(source.angleX), std::tan(source.angleY)};
         do {
-            if (p.preMaskActive && maskBlocks(source, tangents, pre, random)) {
+            if (p.preMaskActive && maskBlocks(source, tangents, pre, preY, random)) {
                 break;
             }
             if (!insideWindow(detectorX(), p.apertureLrPif, p.apertureLrOffset) ||

@@ -142,6 +142,8 @@ TEST(ExtensionSettings, SummaryListsEveryOneWhenAnyIsGiven) {
         "Extension setting detectorMaterial:  (compound:g/cm^3)\n"
         "Extension setting detectorThickness: 0 (length units)\n"
         "Extension setting spectrumWeights: 0 (flag)\n"
+        "Extension setting preMaskShiftX: 0 (length units)\n"
+        "Extension setting preMaskShiftY: 0 (length units)\n"
         "------------\n";
     ASSERT_GE(summary.size(), ending.size());
     EXPECT_EQ(summary.substr(summary.size() - ending.size()), ending);

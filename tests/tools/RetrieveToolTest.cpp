@@ -219,7 +219,8 @@ TEST(RetrieveToolTest, FailedRunsAreLeftOutAndUnusableFoldersRefused) {
     EXPECT_EQ(refused({"flat", "energy", "-o", "x", "--position", "sampleEnergy"}),
               "conesim-retrieve: the swept setting sampleEnergy moves neither the analyser nor "
               "the beamlets, so its values are no positions on the detector; sweep one of "
-              "apertureLrOffset, apertureUdOffset, detectorLrOffset, detectorUdOffset\n");
+              "apertureLrOffset, apertureUdOffset, detectorLrOffset, detectorUdOffset, "
+              "preMaskShiftX, preMaskShiftY\n");
     EXPECT_EQ(refused({"flat", "energy", "-o", "x"}),
               "conesim-retrieve: energy did not sweep detectorLrOffset (it swept sampleEnergy)\n");
     EXPECT_EQ(refused({"flat", "missing", "-o", "x"}),

@@ -10,12 +10,14 @@
 
 #include "common/BinaryFile.hpp"
 #include "common/ToolExit.hpp"
+#include "input/MaskImage.hpp"
 #include "params/FaultExplanation.hpp"
 #include "params/FileReplacement.hpp"
 #include "params/ParameterFileEditing.hpp"
 #include "params/ParameterFileScan.hpp"
 #include "params/ParameterTable.hpp"
 #include "params/ParamsCommands.hpp"
+#include "params/SetupDesign.hpp"
 #include "params/SimulationParameters.hpp"
 #include "util/PendingFile.hpp"
 
@@ -30,6 +32,7 @@ constexpr const char* kUsage =
        conesim-params get FILE NAME
        conesim-params set FILE NAME=VALUE [NAME=VALUE ...] [-o OUT]
        conesim-params new
+       conesim-params design FILE
 
 Works on conesim parameter files with the program's own reader and checks.
 
@@ -54,6 +57,12 @@ Works on conesim parameter files with the program's own reader and checks.
   new            prints a parameter file in which every setting is commented; its values
                  are sensible examples (not the record defaults, which do not validate),
                  so it loads and passes the checks as it stands.
+  design FILE    prints the set-up's design numbers: the magnification L / z at each mask
+                 and at the sample, the masks' period and opening (from the central row
+                 of each mask image) projected onto the detector and where the beamlets
+                 sit in their pixels, the focal spot's penumbra, the refraction angle of
+                 one pixel of shift, and the Fresnel number of the pre-sample mask's
+                 opening with a warning below 1 (needs lengthUnitMm and sampleEnergy).
 
 NAME is a setting's field name as the README's table writes it (detectorWidth,
 sampleEnergy, ...) or an extension setting (focalSpotFwhmX, focalSpotFwhmY,
@@ -217,6 +226,41 @@ int set(const std::string& path, const std::vector<std::string>& words, const st
     return kExitOk;
 }
 
+// The pattern of a mask image the file names; not found when it is inactive or unreadable.
+MaskPattern maskPattern(const std::string& path, std::uint32_t size, bool active) {
+    const auto count = static_cast<std::int64_t>(size) * size;
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(count), 0);
+    if (!active || conesim::readMaskImage(path, pixels, count, active) != count || !active) {
+        return MaskPattern{};
+    }
+    return centralRowPattern(pixels, size);
+}
+
+int design(const std::string& path) {
+    std::string text;
+    std::string error;
+    if (!loadText(path, text, error)) {
+        return failure(kTool, error);
+    }
+    conesim::SimulationParameters parameters;
+    const std::string messages = readerMessages(path, text, parameters);
+    if (!parameters.parameterFileLoaded) {
+        return failure(kTool, messages);
+    }
+    if (parameters.preMaskPosition <= 0 || parameters.postMaskPosition <= 0 ||
+        parameters.detectorPosition <= parameters.preMaskPosition) {
+        return failure(kTool, path + ": the masks do not lie between the source and the detector");
+    }
+    const MaskPattern pre =
+        maskPattern(parameters.preMaskImageFile, parameters.preMaskSize, parameters.preMaskActive);
+    const MaskPattern post = maskPattern(parameters.postMaskImageFile, parameters.postMaskSize,
+                                         parameters.postMaskActive);
+    std::cout << "Design of " << path << "\n";
+    writeDesign(std::cout, parameters, pre, post);
+    std::cout << std::flush;
+    return std::cout ? kExitOk : failure(kTool, "cannot write standard output");
+}
+
 int runParams(int argc, char** argv) {
     std::vector<std::string> words;
     std::string out;
@@ -243,7 +287,7 @@ int runParams(int argc, char** argv) {
         }
     }
     if (words.empty()) {
-        return usageError(kTool, "a command is missing (explain, get, set or new)");
+        return usageError(kTool, "a command is missing (explain, get, set, new or design)");
     }
     const std::string command = words[0];
     if (outGiven && command != "set") {
@@ -266,6 +310,12 @@ int runParams(int argc, char** argv) {
             return usageError(kTool, "set takes FILE and at least one NAME=VALUE");
         }
         return set(words[1], std::vector<std::string>(words.begin() + 2, words.end()), out);
+    }
+    if (command == "design") {
+        if (words.size() != 2) {
+            return usageError(kTool, "design takes one FILE");
+        }
+        return design(words[1]);
     }
     if (command == "new") {
         if (words.size() != 1) {

@@ -167,10 +167,18 @@ int runRetrieval(const RetrievalOptions& options) {
                                   std::to_string(sample.geometry.detectorWidth) + " x " +
                                   std::to_string(sample.geometry.detectorHeight) + ")");
     }
+    const auto pixelsPerUnit = [&](const SetupGeometry& g) {
+        return sweptPixelsPerUnit(axis, g.detectorDistance, g.preMaskDistance,
+                                  axis.alongRows ? g.pixelSizeY : g.pixelSizeX);
+    };
+    if (pixelsPerUnit(flat.geometry) == 0.0 || pixelsPerUnit(sample.geometry) == 0.0) {
+        return failure(kTool, "the pre-sample mask does not lie beyond the source, so " + setting +
+                                  " gives no positions on the detector");
+    }
     CurveStack flatStack;
     CurveStack sampleStack;
-    if (!loadSweepStack(flat, setting, axis.direction, flatStack, error) ||
-        !loadSweepStack(sample, setting, axis.direction, sampleStack, error)) {
+    if (!loadSweepStack(flat, setting, pixelsPerUnit(flat.geometry), flatStack, error) ||
+        !loadSweepStack(sample, setting, pixelsPerUnit(sample.geometry), sampleStack, error)) {
         return failure(kTool, error);
     }
     RetrievalSettings settings;
@@ -218,7 +226,10 @@ int runRetrieval(const RetrievalOptions& options) {
               << "Sample " << sample.path << ": " << sampleStack.positions.size() << " images, "
               << setting << " from " << positionRange(sampleStack.positions) << ".\n"
               << "Positions in detector pixels along the " << (axis.alongRows ? "rows" : "columns")
-              << (axis.direction > 0 ? " (the analyser moves)" : " (the beamlets move: reversed)")
+              << (axis.throughPreMask ? " (the pre-sample mask moves: x " +
+                                            number(-pixelsPerUnit(geometry)) + ", reversed)"
+                  : axis.direction > 0 ? std::string(" (the analyser moves)")
+                                       : std::string(" (the beamlets move: reversed)"))
               << "; refraction angle = shift x " << number(pixelSize) << " / "
               << number(geometry.leverArm()) << ".\n";
     if (!images.hasDarkfield) {

@@ -23,6 +23,7 @@ bool readSetupGeometry(const std::string& path, SetupGeometry& geometry, std::st
     result.pixelSizeY = p.detectorPixelSizeY;
     // The photon loop takes the detector distance as a single-precision number.
     result.detectorDistance = static_cast<double>(static_cast<float>(p.detectorPosition));
+    result.preMaskDistance = static_cast<double>(static_cast<float>(p.preMaskPosition));
     result.sample = makeSampleGeometry(static_cast<std::int32_t>(p.sampleDimX),
                                        static_cast<std::int32_t>(p.sampleDimY),
                                        static_cast<std::int32_t>(p.sampleDimZ), p.sampleScaleX,

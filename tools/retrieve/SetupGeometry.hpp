@@ -15,6 +15,7 @@ struct SetupGeometry {
     double pixelSizeX = 1.0;           //!< detector pixel size along x (length unit)
     double pixelSizeY = 1.0;           //!< along y
     double detectorDistance = 0.0;     //!< source to detector, L
+    double preMaskDistance = 0.0;      //!< source to the pre-sample mask
     SampleGeometry sample;             //!< sample plane: size, voxel sizes and mid-plane zMid
 
     // The lever arm of a deflection: L - zMid.
