@@ -3,7 +3,8 @@
 set -euo pipefail
 # clang and its runtime libraries build the libFuzzer targets; OpenMPI the MPI build.
 packages=(g++ cmake make libgtest-dev libbenchmark-dev libpng-dev pkg-config clang
-    libclang-rt-14-dev libopenmpi-dev openmpi-bin libxrl-dev)
+    libclang-rt-14-dev libopenmpi-dev openmpi-bin libxrl-dev libfftw3-dev libcli11-dev
+    nlohmann-json3-dev libpcg-cpp-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

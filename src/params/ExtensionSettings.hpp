@@ -41,6 +41,7 @@ struct ExtensionSettings {
     double preMaskShiftX =
         0.0;  //!< pre-sample mask moved across the beam towards +x (length units)
     double preMaskShiftY = 0.0;     //!< the same towards +y (length units)
+    double sampleRotation = 0.0;    //!< sample turned about the vertical axis (degrees)
     std::string planeFolder = ".";  //!< folder of the map, plane and record files
     bool given = false;             //!< true when the file held at least one extension setting
 };

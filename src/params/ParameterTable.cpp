@@ -149,7 +149,7 @@ constexpr std::array<ParameterInfo, 48> kPositional = {{
 constexpr std::array<std::string_view, 2> kEnergyWords = {"mean", "spectrum"};
 constexpr std::array<std::string_view, 3> kDeflectionWords = {"auto", "interface", "phase"};
 
-constexpr std::array<ParameterInfo, 18> kExtensions = {{
+constexpr std::array<ParameterInfo, 19> kExtensions = {{
     {0, "focalSpotFwhmX", ParameterKind::kReal, "length",
      "focal spot full width at half maximum along x; 0: a point source", "0 to 1000", 0, "0", "0.3",
      false, &ExtensionSettings::focalSpotFwhmX, 0.0, 1000.0},
@@ -212,6 +212,10 @@ constexpr std::array<ParameterInfo, 18> kExtensions = {{
     {0, "preMaskShiftY", ParameterKind::kReal, "length",
      "the pre-sample mask moved across the beam towards +y", "-1000000 to 1000000", 0, "0", "0",
      false, &ExtensionSettings::preMaskShiftY, -1e6, 1e6},
+    {0, "sampleRotation", ParameterKind::kReal, "degrees",
+     "the sample turned about the vertical axis through its central voxel column before the "
+     "planes are made; a sweep over it is a tomographic scan",
+     "-360 to 360", 0, "0", "0", true, &ExtensionSettings::sampleRotation, -360.0, 360.0},
 }};
 
 template <typename Value>

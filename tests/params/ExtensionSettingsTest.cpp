@@ -144,6 +144,7 @@ TEST(ExtensionSettings, SummaryListsEveryOneWhenAnyIsGiven) {
         "Extension setting spectrumWeights: 0 (flag)\n"
         "Extension setting preMaskShiftX: 0 (length units)\n"
         "Extension setting preMaskShiftY: 0 (length units)\n"
+        "Extension setting sampleRotation: 0 (degrees)\n"
         "------------\n";
     ASSERT_GE(summary.size(), ending.size());
     EXPECT_EQ(summary.substr(summary.size() - ending.size()), ending);

@@ -72,8 +72,9 @@ TEST(ParameterTable, SamplePlaneSettingsAreMarked) {
             extensions.insert(info.name);
         }
     }
-    EXPECT_EQ(extensions, (std::set<std::string_view>{"deflectionModel", "lengthUnitMm",
-                                                      "sampleMaterials", "sampleScatterFile"}));
+    EXPECT_EQ(extensions,
+              (std::set<std::string_view>{"deflectionModel", "lengthUnitMm", "sampleMaterials",
+                                          "sampleRotation", "sampleScatterFile"}));
 }
 
 TEST(ParameterTable, EachValueLandsInTheFieldOfItsEntry) {
