@@ -10,7 +10,8 @@
 # emptied first. --small runs the coarser set-up of params-small.txt (the test suite's).
 #
 # Steps:
-#   1. conesim-phantom writes the sample (the demo's three spheres and cylinder) and an
+#   1. conesim-phantom writes the sample (the demo's three spheres and cylinder, four by four
+#      by four sub-samples a voxel), its scattering volume (the weak sphere scatters) and an
 #      empty volume of the same size (the flat field's "sample"); conesim-mask the grating.
 #   2. conesim-sweep moves the analyser strip (detectorLrOffset) across the beamlets, once
 #      with the empty volume (flat field) and once with the sample.
@@ -18,8 +19,9 @@
 #      sample/planes, the sweep's own plane folder) onto the detector (at the beamlets, a
 #      quarter pixel right of each pixel's centre).
 #   4. conesim-retrieve fits the illumination curves and writes the retrieved images.
-#   5. conesim-retrieve --compare prints the two figures and fails when the refraction
-#      correlation is below 0.9 or the transmission's median relative error above 3 %.
+#   5. conesim-retrieve --compare prints the figures and fails when one misses its bound:
+#      refraction correlation at least 0.95 and slope 0.95 to 1.05, dark-field correlation
+#      at least 0.9 and slope 0.85 to 1.15, transmission's median relative error below 2 %.
 set -euo pipefail
 
 usage() {
@@ -68,18 +70,21 @@ if [ "$small" -eq 1 ]; then
     dims=64x64x32
     shapes=(--sphere 18,20,16,11,0.0186 --sphere 46,20,16,11,0.0014
             --sphere 18,48,16,7,0.008 --cylinder y,48,16,6,0.003,36,62)
+    scatter=(--sphere 46,20,16,11,2e-10)
     mask_size=512
-    positions=7
+    positions=9
 else
     params="$example_dir/params.txt"
     dims=128x128x64
     shapes=(--sphere 36,40,32,22,0.0093 --sphere 92,40,32,22,0.0007
             --sphere 36,96,32,14,0.004 --cylinder y,96,32,12,0.0015,72,124)
+    scatter=(--sphere 92,40,32,22,5e-11)
     mask_size=1024
-    positions=9
+    positions=13
 fi
 spectrum="$example_dir/../edge-illumination/spectrum.txt"
-for file in "$params" "$spectrum"; do
+settings="$example_dir/scattering-settings.txt"
+for file in "$params" "$spectrum" "$settings"; do
     [ -f "$file" ] || fail "$file is missing"
 done
 
@@ -93,12 +98,14 @@ echo "Work folder: $work_dir"
 echo
 
 begin "Writing the phantom, the empty volume and the grating"
-quiet phantom.log "$phantom_tool" --dims "$dims" -o phantom.bin "${shapes[@]}"
+quiet phantom.log "$phantom_tool" --dims "$dims" -o phantom.bin --supersample 4 "${shapes[@]}"
+quiet scatter.log "$phantom_tool" --dims "$dims" -o scatter.bin --supersample 4 "${scatter[@]}"
 quiet empty.log "$phantom_tool" --dims "$dims" -o empty.bin
 quiet mask.log "$mask_tool" --size "$mask_size" -o pre-grating.pgm --grating 16,3,3
 cp "$spectrum" spectrum.txt
-cp "$params" sample.txt
-sed -e 's/^\(Sample file *= *\)phantom\.bin/\1empty.bin/' sample.txt >flat.txt
+cat "$params" "$settings" >sample.txt
+sed -e 's/^\(Sample file *= *\)phantom\.bin/\1empty.bin/' -e '/^sampleScatterFile/d' \
+    sample.txt >flat.txt
 grep -q '^Sample file *= *empty\.bin' flat.txt || fail "could not set the sample file in flat.txt"
 end
 
@@ -121,8 +128,9 @@ quiet retrieve.log "$retrieve_tool" flat sample -o retrieved
 end
 begin "Comparison"
 status=0
-"$retrieve_tool" --compare retrieved truth -o compared --min-correlation 0.9 --max-error 0.03 \
-    >compare.log 2>&1 || status=$?
+"$retrieve_tool" --compare retrieved truth -o compared --min-correlation 0.95 --min-slope 0.95 \
+    --max-slope 1.05 --min-darkfield-correlation 0.9 --min-darkfield-slope 0.85 \
+    --max-darkfield-slope 1.15 --max-error 0.02 >compare.log 2>&1 || status=$?
 end
 
 total=$(awk -v a="$total_start" -v b="$(now)" 'BEGIN { printf "%.2f", b - a }')
@@ -135,6 +143,7 @@ echo
 echo "Results in $work_dir:"
 echo "  flat/, sample/: the two sweeps (stack.raw and .mhd, sweep.csv, each run's images)"
 echo "  retrieved/: transmission, refraction, refraction-angle, darkfield (.raw, .mhd, .png)"
-echo "  truth/: true-transmission, true-refraction, true-refraction-angle (.raw, .mhd, .png)"
+echo "  truth/: true-transmission, true-refraction, true-refraction-angle, true-darkfield"
+echo "          (.raw, .mhd, .png)"
 echo "  compared/: transmission-compared.png, refraction-compared.png (retrieved | true)"
 [ "$status" -eq 0 ] || fail "the retrieval missed its figures (see above)"

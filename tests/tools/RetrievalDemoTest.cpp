@@ -43,22 +43,25 @@ TEST(RetrievalDemoTest, SimulatedSweepsGiveBackTheSamplesRefractionAndTransmissi
     const double correlation =
         figure(output, "Refraction: Pearson correlation ([0-9.]+) between retrieved and true");
     const double error = figure(output, "Transmission: median relative error ([0-9.]+) %");
-    EXPECT_GE(correlation, 0.9) << output;
-    EXPECT_LT(error, 3.0) << output;
+    EXPECT_GE(correlation, 0.95) << output;
+    EXPECT_LT(error, 2.0) << output;
+    const double darkfieldSlope = figure(output, "Dark field: retrieved = ([0-9.]+) x true");
+    EXPECT_GE(darkfieldSlope, 0.85) << output;
+    EXPECT_LE(darkfieldSlope, 1.15) << output;
     // Every pixel inside the sample was retrieved in this set-up.
     EXPECT_GE(figure(output, "Inside the sample: ([0-9]+) pixels"), 200.0) << output;
     EXPECT_LE(figure(output, "pixels \\(true transmission below 1\\), ([0-9]+) of them"), 5.0)
         << output;
 
-    for (const char* file :
-         {"retrieved/transmission.raw", "retrieved/refraction.raw", "retrieved/darkfield.raw",
-          "truth/true-refraction.raw", "flat/stack.raw", "sample/stack.raw"}) {
+    for (const char* file : {"retrieved/transmission.raw", "retrieved/refraction.raw",
+                             "retrieved/darkfield.raw", "truth/true-refraction.raw",
+                             "truth/true-darkfield.raw", "flat/stack.raw", "sample/stack.raw"}) {
         EXPECT_TRUE(fs::exists(work / file)) << file;
     }
     EXPECT_EQ(testing::readBytes((work / "retrieved/refraction.raw").string()).size(),
               32U * 32U * 4U);
-    EXPECT_EQ(testing::readBytes((work / "sample/stack.raw").string()).size(), 32U * 32U * 4U * 7U);
-    EXPECT_NE(readText((work / "sample/stack.raw.mhd").string()).find("DimSize = 32 32 7\n"),
+    EXPECT_EQ(testing::readBytes((work / "sample/stack.raw").string()).size(), 32U * 32U * 4U * 9U);
+    EXPECT_NE(readText((work / "sample/stack.raw.mhd").string()).find("DimSize = 32 32 9\n"),
               std::string::npos);
 }
 

@@ -449,11 +449,19 @@ TEST(RetrieveToolTest, ComparisonGivesTheLineRmsAndCountOfRefractionAndDarkField
     result = retrieve(dir, {"--compare", "r", "t", "--min-slope", "2.5"});
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.err, "conesim-retrieve: the refraction's slope 2.0000 is below 2.5\n");
-    // A retrieval of two positions has no dark field: none is compared.
+    result = retrieve(dir, {"--compare", "r", "t", "--min-darkfield-correlation", "0.99",
+                            "--min-darkfield-slope", "1.9", "--max-darkfield-slope", "1.95"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "conesim-retrieve: the dark field's slope 2.0000 is above 1.95\n");
+    // A retrieval of two positions has no dark field: none is compared, and a bound on it
+    // fails.
     fs::remove(dir.path() / "r/darkfield.raw");
     result = retrieve(dir, {"--compare", "r", "t"});
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(result.out.find("Dark field"), std::string::npos) << result.out;
+    result = retrieve(dir, {"--compare", "r", "t", "--min-darkfield-correlation", "0.5"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "conesim-retrieve: the dark-field correlation nan is below 0.5\n");
 }
 
 TEST(RetrieveToolTest, ASetOfImagesIsPublishedWholeAndAnEarlierDarkFieldRemoved) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <limits>
 #include <system_error>
 
 #include "common/BinaryFile.hpp"
@@ -381,6 +382,10 @@ int runComparison(const ComparisonOptions& options) {
             !files.addSideBySidePng(file(options.output, "refraction-compared.png"),
                                     imageOf(size, refraction), imageOf(size, trueRefraction),
                                     GreyMapping::kSymmetric, error) ||
+            (withDarkfield &&
+             !files.addSideBySidePng(file(options.output, "darkfield-compared.png"),
+                                     imageOf(size, darkfield), imageOf(size, trueDarkfield),
+                                     GreyMapping::kFullRange, error)) ||
             !files.publish(error)) {
             return failure(kTool, error);
         }
@@ -401,21 +406,38 @@ int runComparison(const ComparisonOptions& options) {
     if (!options.output.empty()) {
         std::cout << "Wrote "
                   << joinedNames(options.output,
-                                 {"transmission-compared.png", "refraction-compared.png"})
+                                 withDarkfield
+                                     ? std::vector<std::string>{"transmission-compared.png",
+                                                                "refraction-compared.png",
+                                                                "darkfield-compared.png"}
+                                     : std::vector<std::string>{"transmission-compared.png",
+                                                                "refraction-compared.png"})
                   << " (retrieved left, true right, on the true image's grey scale)." << std::endl;
     }
-    if (options.minimumCorrelation && !(figures.correlation >= *options.minimumCorrelation)) {
-        return failure(kTool, "the refraction correlation " + fixed(figures.correlation, 4) +
-                                  " is below " + number(*options.minimumCorrelation));
-    }
-    const double slope = figures.refraction.slope;
-    if (options.minimumSlope && !(slope >= *options.minimumSlope)) {
-        return failure(kTool, "the refraction's slope " + fixed(slope, 4) + " is below " +
-                                  number(*options.minimumSlope));
-    }
-    if (options.maximumSlope && !(slope <= *options.maximumSlope)) {
-        return failure(kTool, "the refraction's slope " + fixed(slope, 4) + " is above " +
-                                  number(*options.maximumSlope));
+    // Each bound in turn; a bound on the dark field fails when no dark field was compared.
+    const double noDarkfield = std::numeric_limits<double>::quiet_NaN();
+    const double darkCorrelation = withDarkfield ? figures.darkfield.correlation : noDarkfield;
+    const double darkSlope = withDarkfield ? figures.darkfield.slope : noDarkfield;
+    const struct {
+        const std::optional<double>& bound;
+        bool isMinimum;
+        double value;
+        const char* what;
+    } bounds[] = {
+        {options.minimumCorrelation, true, figures.correlation, "the refraction correlation"},
+        {options.minimumSlope, true, figures.refraction.slope, "the refraction's slope"},
+        {options.maximumSlope, false, figures.refraction.slope, "the refraction's slope"},
+        {options.minimumDarkfieldCorrelation, true, darkCorrelation, "the dark-field correlation"},
+        {options.minimumDarkfieldSlope, true, darkSlope, "the dark field's slope"},
+        {options.maximumDarkfieldSlope, false, darkSlope, "the dark field's slope"},
+    };
+    for (const auto& check : bounds) {
+        if (check.bound &&
+            !(check.isMinimum ? check.value >= *check.bound : check.value <= *check.bound)) {
+            return failure(kTool, std::string(check.what) + " " + fixed(check.value, 4) +
+                                      (check.isMinimum ? " is below " : " is above ") +
+                                      number(*check.bound));
+        }
     }
     if (options.maximumError && !(figures.medianRelativeError <= *options.maximumError)) {
         return failure(kTool, "the transmission's median relative error " +

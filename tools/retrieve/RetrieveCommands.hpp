@@ -35,6 +35,9 @@ struct ComparisonOptions {
     std::optional<double> maximumError;  //!< as a fraction (0.03 for 3 %)
     std::optional<double> minimumSlope;  //!< of retrieved against true refraction
     std::optional<double> maximumSlope;
+    std::optional<double> minimumDarkfieldCorrelation;  //!< the same bounds on the dark field
+    std::optional<double> minimumDarkfieldSlope;
+    std::optional<double> maximumDarkfieldSlope;
 };
 
 int runRetrieval(const RetrievalOptions& options);

@@ -1,7 +1,10 @@
 // conesim-retrieve: edge-illumination retrieval from two sweeps, the truth of a run's
 // planes on the detector grid, and the comparison of the two.
 #include <iostream>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "common/ArgParse.hpp"
@@ -20,6 +23,8 @@ constexpr const char* kUsage =
        conesim-retrieve --truth PARAMS -o OUT [--at FX,FY] [--ud] [--planes DIR]
        conesim-retrieve --compare RETRIEVED_DIR TRUTH_DIR [-o OUT] [--min-correlation R]
                         [--max-error E] [--min-slope A] [--max-slope B]
+                        [--min-darkfield-correlation R] [--min-darkfield-slope A]
+                        [--max-darkfield-slope B]
 
 Edge-illumination retrieval. FLAT_DIR and SAMPLE_DIR are two conesim-sweep folders over
 the analyser (or beamlet) positions, one without and one with the sample. In every pixel
@@ -82,6 +87,8 @@ retrieved on the left, true on the right, both on the true image's grey scale.
                         (a fraction: 0.03 for 3 %)
   --min-slope A         fail (status 1) when the refraction's slope is below A
   --max-slope B         fail (status 1) when the refraction's slope is above B
+  --min-darkfield-correlation R, --min-darkfield-slope A, --max-darkfield-slope B
+                        the same bounds on the dark field (fail when it was not compared)
 
   -h, --help            this text
 
@@ -90,6 +97,26 @@ missed its bound, 2 wrong command line.
 )";
 
 enum class Mode { kRetrieve, kTruth, kCompare };
+
+// The comparison's bound that an option sets; null for any other option. --max-error is
+// read apart, as a non-negative fraction.
+std::optional<double> ComparisonOptions::*comparisonBound(const std::string& option) {
+    static constexpr std::pair<std::string_view, std::optional<double> ComparisonOptions::*>
+        kBounds[] = {
+            {"--min-correlation", &ComparisonOptions::minimumCorrelation},
+            {"--min-slope", &ComparisonOptions::minimumSlope},
+            {"--max-slope", &ComparisonOptions::maximumSlope},
+            {"--min-darkfield-correlation", &ComparisonOptions::minimumDarkfieldCorrelation},
+            {"--min-darkfield-slope", &ComparisonOptions::minimumDarkfieldSlope},
+            {"--max-darkfield-slope", &ComparisonOptions::maximumDarkfieldSlope},
+        };
+    for (const auto& [name, bound] : kBounds) {
+        if (option == name) {
+            return bound;
+        }
+    }
+    return nullptr;
+}
 
 bool positiveNumber(const std::string& text, double& value) {
     return parseDouble(text, value) && value > 0.0;
@@ -127,11 +154,11 @@ int runRetrieve(int argc, char** argv) {
             continue;
         }
         if (word.size() > 1 && word[0] == '-') {
-            const bool takesValue =
-                word == "-o" || word == "--output" || word == "--position" ||
-                word == "--min-counts" || word == "--flat-variance" || word == "--at" ||
-                word == "--planes" || word == "--min-correlation" || word == "--max-error" ||
-                word == "--model" || word == "--min-slope" || word == "--max-slope";
+            const bool takesValue = word == "-o" || word == "--output" || word == "--position" ||
+                                    word == "--min-counts" || word == "--flat-variance" ||
+                                    word == "--at" || word == "--planes" ||
+                                    word == "--min-correlation" || word == "--max-error" ||
+                                    word == "--model" || comparisonBound(word) != nullptr;
             if (!takesValue) {
                 return usageError(kTool, "unknown argument '" + word + "'");
             }
@@ -166,12 +193,11 @@ int runRetrieve(int argc, char** argv) {
                 retrieval.model =
                     value == "gaussian" ? CurveModel::kGaussian : CurveModel::kFlatCurve;
                 retrievalOnly = true;
-            } else if (word == "--min-slope" || word == "--max-slope") {
+            } else if (const auto bound = comparisonBound(word)) {
                 if (!parseDouble(value, number)) {
                     return usageError(kTool, word + " '" + value + "' is not a number");
                 }
-                (word == "--min-slope" ? comparison.minimumSlope : comparison.maximumSlope) =
-                    number;
+                comparison.*bound = number;
                 comparisonOnly = true;
             } else if (word == "--planes") {
                 truth.planeFolder = value;
@@ -184,12 +210,6 @@ int runRetrieve(int argc, char** argv) {
                 truth.truth.fractionX = fractions[0];
                 truth.truth.fractionY = fractions[1];
                 truthOnly = true;
-            } else if (word == "--min-correlation") {
-                if (!parseDouble(value, number)) {
-                    return usageError(kTool, word + " '" + value + "' is not a number");
-                }
-                comparison.minimumCorrelation = number;
-                comparisonOnly = true;
             } else {
                 if (!parseDouble(value, number) || number < 0.0) {
                     return usageError(kTool, word + " '" + value + "' is not a fraction");
