@@ -80,8 +80,9 @@ below 1) that were retrieved, prints for refraction.raw against true-refraction.
 darkfield.raw against true-darkfield.raw, when both exist) the Pearson correlation, the
 least-squares slope and intercept of retrieved against true, the RMS difference and the
 pixel count, and the median of |T - T_true| / T_true of transmission.raw. With
--o OUT it also writes OUT/transmission-compared.png and OUT/refraction-compared.png:
-retrieved on the left, true on the right, both on the true image's grey scale.
+-o OUT it also writes OUT/transmission-compared.png, OUT/refraction-compared.png and,
+with dark fields, OUT/darkfield-compared.png: retrieved on the left, true on the right,
+both on the true image's grey scale.
   --min-correlation R   fail (status 1) when the correlation is below R
   --max-error E         fail (status 1) when the median relative error is above E
                         (a fraction: 0.03 for 3 %)
