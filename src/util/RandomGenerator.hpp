@@ -1,9 +1,11 @@
-// The run's one random generator: PCG32 (XSH-RR output, 64-bit state), reduced to the
-// top 15 bits of each output so that every draw is uniform in 0..32767. The sequence is
-// the same on every platform, so a run with a known seed is reproducible bit for bit.
+// The run's one random generator: PCG32 (XSH-RR output, 64-bit state, the single-stream
+// increment 1442695040888963407) from the reference implementation, reduced to the top 15
+// bits of each output so that every draw is uniform in 0..32767. The sequence is the same on
+// every platform, so a run with a known seed is reproducible bit for bit.
 #pragma once
 
 #include <cstdint>
+#include <pcg_random.hpp>
 
 namespace conesim {
 
@@ -11,56 +13,25 @@ class RandomGenerator {
   public:
     static constexpr std::int32_t kMax = 32767;  //!< largest value a draw can give
 
-    RandomGenerator() { seed(0); }
-    explicit RandomGenerator(std::uint64_t seedValue) { seed(seedValue); }
+    RandomGenerator() : engine_(0U) {}
+    explicit RandomGenerator(std::uint64_t seedValue) : engine_(seedValue) {}
 
-    void seed(std::uint64_t seedValue) {
-        state_ = 0;
-        step();
-        state_ += seedValue;
-        step();
-    }
+    // The state becomes (seed + c) * a + c, a and c the generator's multiplier and
+    // increment.
+    void seed(std::uint64_t seedValue) { engine_.seed(seedValue); }
 
     // One draw in 0..32767.
-    std::int32_t next() { return static_cast<std::int32_t>(nextOutput() >> 17); }
-
-    std::uint64_t state() const { return state_; }
+    std::int32_t next() { return static_cast<std::int32_t>(engine_() >> 17U); }
 
     // Moves the generator delta draws ahead, exactly as delta calls of next() would, in
-    // O(log delta) steps: the state follows s -> M s + C, so delta steps are one affine map
-    // M^delta s + C (M^delta - 1) / (M - 1), built by squaring.
-    void advance(std::uint64_t delta) {
-        std::uint64_t accMultiplier = 1;
-        std::uint64_t accIncrement = 0;
-        std::uint64_t multiplier = kMultiplier;
-        std::uint64_t increment = kIncrement;
-        while (delta > 0) {
-            if ((delta & 1U) != 0) {
-                accMultiplier *= multiplier;
-                accIncrement = accIncrement * multiplier + increment;
-            }
-            increment = (multiplier + 1) * increment;
-            multiplier *= multiplier;
-            delta >>= 1U;
-        }
-        state_ = accMultiplier * state_ + accIncrement;
-    }
+    // O(log delta) steps (the state's affine map raised to the power delta by squaring).
+    void advance(std::uint64_t delta) { engine_.advance(delta); }
+
+    // Equal generators give equal draws from here on.
+    bool operator==(const RandomGenerator& other) const { return engine_ == other.engine_; }
 
   private:
-    static constexpr std::uint64_t kMultiplier = 6364136223846793005ULL;
-    static constexpr std::uint64_t kIncrement = 1442695040888963407ULL;
-
-    void step() { state_ = state_ * kMultiplier + kIncrement; }
-
-    std::uint32_t nextOutput() {
-        std::uint64_t old = state_;
-        step();
-        auto xorshifted = static_cast<std::uint32_t>(((old >> 18U) ^ old) >> 27U);
-        auto rot = static_cast<std::uint32_t>(old >> 59U);
-        return (xorshifted >> rot) | (xorshifted << ((-rot) & 31U));
-    }
-
-    std::uint64_t state_ = 0;
+    pcg32_oneseq engine_;
 };
 
 // A 30-bit uniform from two draws, the first giving the high 15 bits: u = d1 * 32768 + d2,

@@ -88,9 +88,9 @@ TEST(ParallelRun, BatchStreamsNeverOverlap) {
     // Batch 0 starts one stride after the seeded state, each next batch one more.
     RandomGenerator seeded(9);
     seeded.advance(std::uint64_t{1} << 53);
-    EXPECT_EQ(batchGenerator(9, 0, std::uint64_t{1} << 53).state(), seeded.state());
+    EXPECT_TRUE(batchGenerator(9, 0, std::uint64_t{1} << 53) == seeded);
     seeded.advance(std::uint64_t{1} << 53);
-    EXPECT_EQ(batchGenerator(9, 1, std::uint64_t{1} << 53).state(), seeded.state());
+    EXPECT_TRUE(batchGenerator(9, 1, std::uint64_t{1} << 53) == seeded);
 }
 
 // Two-sample chi-square of two images over blocks of the detector: sum (a - b)^2 / (a + b),

@@ -26,7 +26,7 @@ using testing::LoopCase;
 // The number of draws between two states of one generator (at most `most`; -1 if more).
 int drawsBetween(RandomGenerator before, const RandomGenerator& after, int most = 64) {
     for (int draws = 0; draws <= most; ++draws) {
-        if (before.state() == after.state()) {
+        if (before == after) {
             return draws;
         }
         before.next();
