@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "params/ParameterTable.hpp"
+#include "params/SettingRelations.hpp"
 
 namespace conesim {
 
@@ -29,6 +30,10 @@ std::string exactText(double value) {
 }
 
 using Check = std::function<bool(double)>;  // true when a value passes
+
+double valueOf(const SimulationParameters& p, int number) {
+    return numericValue(p, *findParameter(number));
+}
 
 // "Setting N (name) is V", for the positional setting number.
 std::string settingIs(int number, const std::string& valueText) {
@@ -81,150 +86,105 @@ std::string between(double low, double high) {
     return buffer;
 }
 
-// The reals among numbers that fail their check, for one shared requirement.
-std::string realsSentence(const SimulationParameters& p, std::initializer_list<int> numbers,
-                          const Check& passes, const std::string& requirement) {
+// What a setting's range rule asks of its value.
+std::string requirement(const ParameterInfo& info) {
+    char buffer[64];
+    switch (info.rule) {
+        case RangeRule::kAboveZero:
+            std::snprintf(buffer, sizeof buffer, "be above 0 and at most %.10g", info.maximum);
+            return buffer;
+        case RangeRule::kAtMost:
+            return "be at most " + std::to_string(static_cast<std::uint32_t>(info.maximum));
+        case RangeRule::kOneOf:
+            return "be " + std::string(info.range);
+        case RangeRule::kBetween:
+        case RangeRule::kNone:
+            break;
+    }
+    return between(info.minimum, info.maximum);
+}
+
+// The value as the reader stored it: a real with its single-precision note where needed, a
+// size read from a negative number saying so.
+std::string valueText(const SimulationParameters& p, const ParameterInfo& info) {
+    if (const auto* real = std::get_if<float SimulationParameters::*>(&info.field)) {
+        return realText(p.**real, [&info](double v) { return withinRange(info, v); });
+    }
+    if (const auto* size = std::get_if<std::uint32_t SimulationParameters::*>(&info.field)) {
+        return sizeText(p.**size);
+    }
+    return std::to_string(static_cast<std::int64_t>(numericValue(p, info)));
+}
+
+// The value of a plane's position as the explanation of an order names it.
+std::string positionText(const SimulationParameters& p, int number) {
+    const ParameterInfo& info = *findParameter(number);
+    if (const auto* real = std::get_if<float SimulationParameters::*>(&info.field)) {
+        return shortestText(p.**real);
+    }
+    return std::to_string(static_cast<std::int64_t>(numericValue(p, info)));
+}
+
+// The settings of one fault code that fail their own range, in one sentence.
+std::string rangeSentence(const SimulationParameters& p, int faultCode) {
     std::vector<std::string> failing;
-    for (int number : numbers) {
-        const float value =
-            p.*std::get<float SimulationParameters::*>(findParameter(number)->field);
-        if (!passes(static_cast<double>(value))) {
-            failing.push_back(settingIs(number, realText(value, passes)));
+    const ParameterInfo* first = nullptr;
+    for (const ParameterInfo& info : parameterTable()) {
+        if (info.fault == faultCode && !withinRange(info, numericValue(p, info))) {
+            failing.push_back(settingIs(info.number, valueText(p, info)));
+            first = first == nullptr ? &info : first;
         }
     }
-    return sentence(failing, requirement);
+    return first == nullptr ? std::string() : sentence(failing, requirement(*first));
 }
 
-std::string realRange(const SimulationParameters& p, int number, double low, double high) {
-    return realsSentence(
-        p, {number}, [low, high](double v) { return v >= low && v <= high; }, between(low, high));
+// A position that must lie between an earlier plane's position (or its own lowest value,
+// when that is the higher bound) and its highest.
+std::string after(const SimulationParameters& p, const SettingRelation& relation) {
+    const ParameterInfo& info = *findParameter(relation.first);
+    const ParameterInfo& earlier = *findParameter(relation.second);
+    const bool fromOwnMinimum =
+        info.rule == RangeRule::kBetween && valueOf(p, relation.second) <= info.minimum;
+    char high[32];
+    std::snprintf(high, sizeof high, "%.10g", info.maximum);
+    return sentence({settingIs(relation.first, positionText(p, relation.first))},
+                    fromOwnMinimum ? between(info.minimum, info.maximum)
+                                   : "lie between " + std::string(earlier.name) + " (" +
+                                         positionText(p, relation.second) + ") and " + high);
 }
 
-std::string integerRange(const SimulationParameters& p, int number, double low, double high) {
-    const std::int32_t value =
-        p.*std::get<std::int32_t SimulationParameters::*>(findParameter(number)->field);
-    return sentence({settingIs(number, std::to_string(value))}, between(low, high));
-}
-
-std::string sizeLimit(const SimulationParameters& p, std::initializer_list<int> numbers,
-                      std::uint32_t limit) {
-    std::vector<std::string> failing;
-    for (int number : numbers) {
-        const std::uint32_t value =
-            p.*std::get<std::uint32_t SimulationParameters::*>(findParameter(number)->field);
-        if (value > limit) {
-            failing.push_back(settingIs(number, sizeText(value)));
-        }
+// A window of a pixel and its offset: each within its range, then their sum at most 1.
+std::string withinOne(const SimulationParameters& p, const SettingRelation& relation) {
+    std::string ranges = rangeSentence(p, relation.fault);
+    if (!ranges.empty()) {
+        return ranges;
     }
-    return sentence(failing, "be at most " + std::to_string(limit));
-}
-
-std::string scaleLimit(const SimulationParameters& p, std::initializer_list<int> numbers,
-                       double high) {
-    char requirement[64];
-    std::snprintf(requirement, sizeof requirement, "be above 0 and at most %.10g", high);
-    return realsSentence(
-        p, numbers, [high](double v) { return v > 0.0 && v <= high; }, requirement);
-}
-
-// A window of a pixel: fraction pifNumber and offset pifNumber + 1.
-std::string window(const SimulationParameters& p, int pifNumber) {
-    const Check unit = [](double v) { return v >= 0.0 && v <= 1.0; };
-    const float pif = p.*std::get<float SimulationParameters::*>(findParameter(pifNumber)->field);
-    const float offset =
-        p.*std::get<float SimulationParameters::*>(findParameter(pifNumber + 1)->field);
-    if (!unit(pif) || !unit(offset)) {
-        return realsSentence(p, {pifNumber, pifNumber + 1}, unit, between(0.0, 1.0));
-    }
-    const double sum = static_cast<double>(pif) + static_cast<double>(offset);
+    const double pif = valueOf(p, relation.first);
+    const double offset = valueOf(p, relation.second);
+    const double sum = pif + offset;
     const std::string shown = shortestText(static_cast<float>(sum));
     const std::string sumText = std::strtod(shown.c_str(), nullptr) <= 1.0
                                     ? exactText(sum) + " in single precision"
                                     : shown;
-    const ParameterInfo& first = *findParameter(pifNumber);
-    const ParameterInfo& second = *findParameter(pifNumber + 1);
-    return "Settings " + std::to_string(pifNumber) + " (" + std::string(first.name) + ") and " +
-           std::to_string(pifNumber + 1) + " (" + std::string(second.name) + ") are " +
-           shortestText(pif) + " and " + shortestText(offset) + "; their sum, " + sumText +
+    const ParameterInfo& first = *findParameter(relation.first);
+    const ParameterInfo& second = *findParameter(relation.second);
+    return "Settings " + std::to_string(relation.first) + " (" + std::string(first.name) +
+           ") and " + std::to_string(relation.second) + " (" + std::string(second.name) + ") are " +
+           shortestText(static_cast<float>(pif)) + " and " +
+           shortestText(static_cast<float>(offset)) + "; their sum, " + sumText +
            ", must not exceed 1.";
-}
-
-// A position that must lie between an earlier plane's position (or 0, when that is the
-// higher bound) and 20000.
-std::string ordered(int number, const std::string& valueText, int earlierNumber,
-                    const std::string& earlierText, bool fromZero) {
-    const std::string earlier = std::string(findParameter(earlierNumber)->name);
-    return sentence({settingIs(number, valueText)},
-                    fromZero ? "lie between 0 and 20000"
-                             : "lie between " + earlier + " (" + earlierText + ") and 20000");
 }
 
 }  // namespace
 
 std::string faultExplanation(const SimulationParameters& p, int faultCode) {
-    switch (faultCode) {
-        case 1:
-            return sizeLimit(p, {1}, 10000U);
-        case 2:
-            return integerRange(p, 2, 0.0, 20000.0);
-        case 3:
-            return scaleLimit(p, {3}, 1000.0);
-        case 4:
-            return ordered(9, shortestText(p.sampleStart), 2, std::to_string(p.preMaskPosition),
-                           p.preMaskPosition <= 0);
-        case 5:
-            return sizeLimit(p, {10, 11, 12}, 3000U);
-        case 6:
-            return scaleLimit(p, {13, 14, 15}, 10.0);
-        case 7:
-            return realRange(p, 16, 0.0, 2000.0);
-        case 9:
-            return integerRange(p, 18, 1.0, 30.0);
-        case 10:
-            return integerRange(p, 19, 1.0, 100.0);
-        case 31:
-            return realRange(p, 20, 1e-20, 1.0);
-        case 33:
-            return window(p, 5);
-        case 34:
-            return window(p, 7);
-        case 11:
-            return sizeLimit(p, {21}, 10000U);
-        case 12:
-            return ordered(22, std::to_string(p.postMaskPosition), 9, shortestText(p.sampleStart),
-                           false);
-        case 13:
-            return scaleLimit(p, {23}, 1000.0);
-        case 17:
-            return sizeLimit(p, {25}, 50000U);
-        case 18:
-            return sizeLimit(p, {26}, 50000U);
-        case 19:
-            return ordered(27, std::to_string(p.detectorPosition), 22,
-                           std::to_string(p.postMaskPosition), false);
-        case 20:
-            return realRange(p, 28, 1e-6, 10.0);
-        case 21:
-            return realRange(p, 29, 1e-6, 10.0);
-        case 24:
-            return sentence({settingIs(32, std::to_string(p.runMode))}, "be 3, 4 or 5");
-        case 25:
-            return realRange(p, 33, 0.0001, 1.0);
-        case 35:
-            return window(p, 34);
-        case 36:
-            return window(p, 36);
-        case 26:
-            return integerRange(p, 39, 10.0, 2000000000.0);
-        case 27:
-            return integerRange(p, 40, 1000.0, 2000000000.0);
-        case 28:
-            return integerRange(p, 41, 1000.0, 2000000000.0);
-        case 29:
-            return realRange(p, 43, 0.0, 20000.0);
-        default:
-            return {};
+    for (const SettingRelation& relation : kSettingRelations) {
+        if (relation.fault == faultCode) {
+            return relation.kind == RelationKind::kAfter ? after(p, relation)
+                                                         : withinOne(p, relation);
+        }
     }
+    return rangeSentence(p, faultCode);
 }
 
 }  // namespace conesim

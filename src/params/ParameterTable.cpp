@@ -4,6 +4,8 @@
 #include <array>
 #include <locale>
 #include <sstream>
+#include <type_traits>
+#include <variant>
 
 namespace conesim {
 
@@ -13,13 +15,13 @@ namespace {
 constexpr std::array<ParameterInfo, 48> kPositional = {{
     {1, "preMaskSize", ParameterKind::kUnsignedInteger, "pixels",
      "edge of the square pre-sample mask image", "≤ 10000", 1, "100", "1000", false,
-     &SimulationParameters::preMaskSize},
+     &SimulationParameters::preMaskSize, 0.0, 10000.0, RangeRule::kAtMost},
     {2, "preMaskPosition", ParameterKind::kInteger, "length",
      "distance of the pre-sample mask from the source (integer)", "0 to 20000", 2, "50", "4000",
-     false, &SimulationParameters::preMaskPosition},
+     false, &SimulationParameters::preMaskPosition, 0.0, 20000.0, RangeRule::kBetween},
     {3, "preMaskScale", ParameterKind::kReal, "pixels/length",
      "pre-sample mask pixels per length unit (a pixel is 1/scale wide)", "> 0 and ≤ 1000", 3, "1",
-     "10", false, &SimulationParameters::preMaskScale},
+     "10", false, &SimulationParameters::preMaskScale, 0.0, 1000.0, RangeRule::kAboveZero},
     {4, "preMaskImageFile", ParameterKind::kText, "path",
      "pre-sample mask image (P2); a file that cannot be opened switches the mask off, with a "
      "warning",
@@ -27,67 +29,80 @@ constexpr std::array<ParameterInfo, 48> kPositional = {{
     {5, "apertureLrPif", ParameterKind::kReal, "pixel fraction",
      "coded-aperture window, LR: the fraction of a detector pixel, on the undeflected path, "
      "through which photons pass",
-     "0 to 1, and 5 + 6 ≤ 1", 33, "1", "1", false, &SimulationParameters::apertureLrPif},
+     "0 to 1, and 5 + 6 ≤ 1", 33, "1", "1", false, &SimulationParameters::apertureLrPif, 0.0, 1.0,
+     RangeRule::kBetween},
     {6, "apertureLrOffset", ParameterKind::kReal, "pixel fraction",
      "where in the pixel that window begins, LR", "0 to 1, and 5 + 6 ≤ 1", 33, "0", "0", false,
-     &SimulationParameters::apertureLrOffset},
+     &SimulationParameters::apertureLrOffset, 0.0, 1.0, RangeRule::kBetween},
     {7, "apertureUdPif", ParameterKind::kReal, "pixel fraction", "coded-aperture window, UD",
-     "0 to 1, and 7 + 8 ≤ 1", 34, "1", "1", false, &SimulationParameters::apertureUdPif},
+     "0 to 1, and 7 + 8 ≤ 1", 34, "1", "1", false, &SimulationParameters::apertureUdPif, 0.0, 1.0,
+     RangeRule::kBetween},
     {8, "apertureUdOffset", ParameterKind::kReal, "pixel fraction", "start of that window, UD",
-     "0 to 1, and 7 + 8 ≤ 1", 34, "0", "0", false, &SimulationParameters::apertureUdOffset},
+     "0 to 1, and 7 + 8 ≤ 1", 34, "0", "0", false, &SimulationParameters::apertureUdOffset, 0.0,
+     1.0, RangeRule::kBetween},
     {9, "sampleStart", ParameterKind::kReal, "length", "position of the sample's first slice",
-     "0 to 20000, and ≥ value 2", 4, "50", "5000", false, &SimulationParameters::sampleStart},
+     "0 to 20000, and ≥ value 2", 4, "50", "5000", false, &SimulationParameters::sampleStart, 0.0,
+     20000.0, RangeRule::kBetween},
     {10, "sampleDimX", ParameterKind::kUnsignedInteger, "voxels", "voxels along x", "≤ 3000", 5,
-     "100", "128", true, &SimulationParameters::sampleDimX},
+     "100", "128", true, &SimulationParameters::sampleDimX, 0.0, 3000.0, RangeRule::kAtMost},
     {11, "sampleDimY", ParameterKind::kUnsignedInteger, "voxels", "voxels along y", "≤ 3000", 5,
-     "100", "128", true, &SimulationParameters::sampleDimY},
+     "100", "128", true, &SimulationParameters::sampleDimY, 0.0, 3000.0, RangeRule::kAtMost},
     {12, "sampleDimZ", ParameterKind::kUnsignedInteger, "voxels", "voxels along z, the beam",
-     "≤ 3000", 5, "100", "64", true, &SimulationParameters::sampleDimZ},
+     "≤ 3000", 5, "100", "64", true, &SimulationParameters::sampleDimZ, 0.0, 3000.0,
+     RangeRule::kAtMost},
     {13, "sampleScaleX", ParameterKind::kReal, "length", "voxel size along x", "> 0 and ≤ 10", 6,
-     "100", "0.1", true, &SimulationParameters::sampleScaleX},
+     "100", "0.1", true, &SimulationParameters::sampleScaleX, 0.0, 10.0, RangeRule::kAboveZero},
     {14, "sampleScaleY", ParameterKind::kReal, "length", "voxel size along y", "> 0 and ≤ 10", 6,
-     "100", "0.1", true, &SimulationParameters::sampleScaleY},
+     "100", "0.1", true, &SimulationParameters::sampleScaleY, 0.0, 10.0, RangeRule::kAboveZero},
     {15, "sampleScaleZ", ParameterKind::kReal, "length", "voxel size along z", "> 0 and ≤ 10", 6,
-     "100", "0.1", true, &SimulationParameters::sampleScaleZ},
+     "100", "0.1", true, &SimulationParameters::sampleScaleZ, 0.0, 10.0, RangeRule::kAboveZero},
     {16, "sampleValueScale", ParameterKind::kReal, "",
      "factor turning voxel values into attenuation coefficients (1/cm) for the refractive index; "
      "0: 10 / sampleScaleX",
-     "0 to 2000", 7, "1000", "1000", true, &SimulationParameters::sampleValueScale},
+     "0 to 2000", 7, "1000", "1000", true, &SimulationParameters::sampleValueScale, 0.0, 2000.0,
+     RangeRule::kBetween},
     {17, "sampleFile", ParameterKind::kText, "path", "sample volume file", "", 0, "Sample.bin",
      "sample.bin", true, &SimulationParameters::sampleFile},
     {18, "edgeSearchAcross", ParameterKind::kInteger, "voxels",
      "neighbouring columns on each side searched for a boundary's tilt", "1 to 30", 9, "3", "3",
-     true, &SimulationParameters::edgeSearchAcross},
+     true, &SimulationParameters::edgeSearchAcross, 1.0, 30.0, RangeRule::kBetween},
     {19, "edgeSearchDepth", ParameterKind::kInteger, "slices",
      "slices before and after searched for a boundary's tilt", "1 to 100", 10, "20", "20", true,
-     &SimulationParameters::edgeSearchDepth},
+     &SimulationParameters::edgeSearchDepth, 1.0, 100.0, RangeRule::kBetween},
     {20, "smoothingThreshold", ParameterKind::kReal, "",
      "low-value smoothing threshold; listed in the run log, used by nothing else", "1e-20 to 1", 31,
-     "0.0001", "0.0001", true, &SimulationParameters::smoothingThreshold},
+     "0.0001", "0.0001", true, &SimulationParameters::smoothingThreshold, 1e-20, 1.0,
+     RangeRule::kBetween},
     {21, "postMaskSize", ParameterKind::kUnsignedInteger, "pixels",
      "edge of the square post-sample mask image", "≤ 10000", 11, "100", "1000", false,
-     &SimulationParameters::postMaskSize},
+     &SimulationParameters::postMaskSize, 0.0, 10000.0, RangeRule::kAtMost},
     {22, "postMaskPosition", ParameterKind::kInteger, "length",
      "distance of the post-sample mask from the source (integer)", "≤ 20000, and ≥ value 9", 12,
-     "150", "19000", false, &SimulationParameters::postMaskPosition},
+     "150", "19000", false, &SimulationParameters::postMaskPosition, 0.0, 20000.0,
+     RangeRule::kAtMost},
     {23, "postMaskScale", ParameterKind::kReal, "pixels/length",
      "post-sample mask pixels per length unit", "> 0 and ≤ 1000", 13, "1", "10", false,
-     &SimulationParameters::postMaskScale},
+     &SimulationParameters::postMaskScale, 0.0, 1000.0, RangeRule::kAboveZero},
     {24, "postMaskImageFile", ParameterKind::kText, "path",
      "post-sample mask image (P2); a file that cannot be opened switches the mask off, with a "
      "warning",
      "", 0, "2.pgm", "post-mask.pgm", false, &SimulationParameters::postMaskImageFile},
     {25, "detectorWidth", ParameterKind::kUnsignedInteger, "pixels", "detector pixels per row",
-     "≤ 50000", 17, "400", "400", false, &SimulationParameters::detectorWidth},
+     "≤ 50000", 17, "400", "400", false, &SimulationParameters::detectorWidth, 0.0, 50000.0,
+     RangeRule::kAtMost},
     {26, "detectorHeight", ParameterKind::kUnsignedInteger, "pixels", "detector rows", "≤ 50000",
-     18, "400", "400", false, &SimulationParameters::detectorHeight},
+     18, "400", "400", false, &SimulationParameters::detectorHeight, 0.0, 50000.0,
+     RangeRule::kAtMost},
     {27, "detectorPosition", ParameterKind::kTruncatedReal, "length",
      "source-to-detector distance (read as a real, truncated)", "≤ 20000, and ≥ value 22", 19,
-     "150", "20000", false, &SimulationParameters::detectorPosition},
+     "150", "20000", false, &SimulationParameters::detectorPosition, 0.0, 20000.0,
+     RangeRule::kAtMost},
     {28, "detectorPixelSizeX", ParameterKind::kReal, "length", "pixel size along x", "1e-6 to 10",
-     20, "1", "0.5", false, &SimulationParameters::detectorPixelSizeX},
+     20, "1", "0.5", false, &SimulationParameters::detectorPixelSizeX, 1e-6, 10.0,
+     RangeRule::kBetween},
     {29, "detectorPixelSizeY", ParameterKind::kReal, "length", "pixel size along y", "1e-6 to 10",
-     21, "1", "0.5", false, &SimulationParameters::detectorPixelSizeY},
+     21, "1", "0.5", false, &SimulationParameters::detectorPixelSizeY, 1e-6, 10.0,
+     RangeRule::kBetween},
     {30, "showAllPhotons", ParameterKind::kFlag, "flag",
      "1: photons crossing the sample where its attenuation is 0 are counted; 0: they are removed",
      "", 0, "1", "1", false, &SimulationParameters::showAllPhotons},
@@ -97,38 +112,40 @@ constexpr std::array<ParameterInfo, 48> kPositional = {{
     {32, "runMode", ParameterKind::kInteger, "",
      "3: compute the planes from the sample; 4: from the volume maps of an earlier run; 5: read "
      "the planes of an earlier run",
-     "3, 4 or 5", 24, "0", "3", true, &SimulationParameters::runMode},
+     "3, 4 or 5", 24, "0", "3", true, &SimulationParameters::runMode, 3.0, 5.0, RangeRule::kOneOf},
     {33, "quantumEfficiency", ParameterKind::kReal, "",
      "probability that a photon reaching the detector is counted", "0.0001 to 1", 25, "1", "1",
-     false, &SimulationParameters::quantumEfficiency},
+     false, &SimulationParameters::quantumEfficiency, 0.0001, 1.0, RangeRule::kBetween},
     {34, "detectorLrPif", ParameterKind::kReal, "pixel fraction",
      "sensitive fraction of each pixel, LR, on the deflected path", "0 to 1, and 34 + 35 ≤ 1", 35,
-     "1", "1", false, &SimulationParameters::detectorLrPif},
+     "1", "1", false, &SimulationParameters::detectorLrPif, 0.0, 1.0, RangeRule::kBetween},
     {35, "detectorLrOffset", ParameterKind::kReal, "pixel fraction",
      "start of the sensitive part, LR", "0 to 1, and 34 + 35 ≤ 1", 35, "0", "0", false,
-     &SimulationParameters::detectorLrOffset},
+     &SimulationParameters::detectorLrOffset, 0.0, 1.0, RangeRule::kBetween},
     {36, "detectorUdPif", ParameterKind::kReal, "pixel fraction", "sensitive fraction, UD",
-     "0 to 1, and 36 + 37 ≤ 1", 36, "1", "1", false, &SimulationParameters::detectorUdPif},
+     "0 to 1, and 36 + 37 ≤ 1", 36, "1", "1", false, &SimulationParameters::detectorUdPif, 0.0, 1.0,
+     RangeRule::kBetween},
     {37, "detectorUdOffset", ParameterKind::kReal, "pixel fraction",
      "start of the sensitive part, UD", "0 to 1, and 36 + 37 ≤ 1", 36, "0", "0", false,
-     &SimulationParameters::detectorUdOffset},
+     &SimulationParameters::detectorUdOffset, 0.0, 1.0, RangeRule::kBetween},
     {38, "spectrumFile", ParameterKind::kText, "path", "spectrum file", "", 0, "Spectrum",
      "spectrum.txt", true, &SimulationParameters::spectrumFile},
     {39, "photonsToRun", ParameterKind::kInteger, "photons", "photons to run (see value 42)",
-     "10 to 2000000000", 26, "500000", "1000000", false, &SimulationParameters::photonsToRun},
+     "10 to 2000000000", 26, "500000", "1000000", false, &SimulationParameters::photonsToRun, 10.0,
+     2e9, RangeRule::kBetween},
     {40, "reportEvery", ParameterKind::kInteger, "photons",
      "a progress line every this many photons", "1000 to 2000000000", 27, "100000", "100000", false,
-     &SimulationParameters::reportEvery},
+     &SimulationParameters::reportEvery, 1000.0, 2e9, RangeRule::kBetween},
     {41, "splashEvery", ParameterKind::kInteger, "photons",
      "a progress image every this many photons", "1000 to 2000000000", 28, "550000", "500000",
-     false, &SimulationParameters::splashEvery},
+     false, &SimulationParameters::splashEvery, 1000.0, 2e9, RangeRule::kBetween},
     {42, "countHitsOnly", ParameterKind::kFlag, "flag",
      "1: only photons that pass the detector's sensitive-area test count towards value 39; 0: "
      "every emitted photon counts",
      "", 0, "0", "0", false, &SimulationParameters::countHitsOnly},
     {43, "sampleEnergy", ParameterKind::kReal, "keV",
      "photon energy for the refractive indices; 0: the spectrum's mean energy", "0 to 20000", 29,
-     "100", "0", true, &SimulationParameters::sampleEnergy},
+     "100", "0", true, &SimulationParameters::sampleEnergy, 0.0, 20000.0, RangeRule::kBetween},
     {44, "outputFolder", ParameterKind::kText, "path",
      "folder for the run log, progress and final images; must exist", "", 0, "OUTS-DBG", "out",
      false, &SimulationParameters::outputFolder},
@@ -253,6 +270,39 @@ const ParameterInfo* findParameter(int number) {
         return nullptr;
     }
     return &kPositional[static_cast<std::size_t>(number - 1)];
+}
+
+double numericValue(const SimulationParameters& parameters, const ParameterInfo& info) {
+    return std::visit(
+        [&parameters](auto member) -> double {
+            using Member = decltype(member);
+            if constexpr (kExtensionField<Member>) {
+                return 0.0;
+            } else {
+                using Value = std::remove_cvref_t<decltype(parameters.*member)>;
+                if constexpr (std::is_arithmetic_v<Value>) {
+                    return static_cast<double>(parameters.*member);
+                } else {
+                    return 0.0;
+                }
+            }
+        },
+        info.field);
+}
+
+bool withinRange(const ParameterInfo& info, double value) {
+    switch (info.rule) {
+        case RangeRule::kNone:
+            return true;
+        case RangeRule::kBetween:
+        case RangeRule::kOneOf:
+            return value >= info.minimum && value <= info.maximum;
+        case RangeRule::kAboveZero:
+            return value > 0.0 && value <= info.maximum;
+        case RangeRule::kAtMost:
+            return value <= info.maximum;
+    }
+    return true;
 }
 
 std::span<const std::string_view> parameterWords(const ParameterInfo& info) {

@@ -47,20 +47,32 @@ template <typename Member>
 inline constexpr bool kExtensionField =
     std::is_same_v<typename FieldOwner<Member>::type, ExtensionSettings>;
 
+// The check a positional setting's own value must pass, between minimum and maximum; a value
+// that fails it makes the entry's fault code. Checks that relate several settings (the planes'
+// order along the beam, a window and its offset within one pixel) are the validation's.
+enum class RangeRule {
+    kNone,       //!< any value loads
+    kBetween,    //!< minimum <= value <= maximum
+    kAboveZero,  //!< 0 < value <= maximum
+    kAtMost,     //!< value <= maximum (a negative size, read as unsigned, lies above it)
+    kOneOf,      //!< a whole number from minimum to maximum, as the range text lists them
+};
+
 struct ParameterInfo {
-    int number;                    //!< position 1..48 in the file; 0 for an extension setting
-    std::string_view name;         //!< the field name, as the README writes it
-    ParameterKind kind;            //!< how the value text is read
-    std::string_view unit;         //!< "length", "pixels", "keV" ...; empty when none
-    std::string_view meaning;      //!< one line saying what the setting does
-    std::string_view range;        //!< accepted values as text; empty when any value loads
-    int fault;                     //!< fault code of the range check; 0 when there is none
-    std::string_view defaultText;  //!< the record's default, as a value text
-    std::string_view exampleText;  //!< a sensible value; all of them together validate
-    bool affectsSamplePlanes;      //!< changes the planes a run mode 3/4 computes
-    ParameterField field;          //!< the field the value fills
-    double minimum = 0.0;          //!< extension reals: lowest accepted value
-    double maximum = 0.0;          //!< extension reals: highest accepted value
+    int number;                         //!< position 1..48 in the file; 0 for an extension setting
+    std::string_view name;              //!< the field name, as the README writes it
+    ParameterKind kind;                 //!< how the value text is read
+    std::string_view unit;              //!< "length", "pixels", "keV" ...; empty when none
+    std::string_view meaning;           //!< one line saying what the setting does
+    std::string_view range;             //!< accepted values as text; empty when any value loads
+    int fault;                          //!< fault code of the range check; 0 when there is none
+    std::string_view defaultText;       //!< the record's default, as a value text
+    std::string_view exampleText;       //!< a sensible value; all of them together validate
+    bool affectsSamplePlanes;           //!< changes the planes a run mode 3/4 computes
+    ParameterField field;               //!< the field the value fills
+    double minimum = 0.0;               //!< lowest accepted value (reals and positional numbers)
+    double maximum = 0.0;               //!< highest accepted value
+    RangeRule rule = RangeRule::kNone;  //!< how a positional value is held to the bounds
 
     bool isExtension() const { return number == 0; }
 };
@@ -73,6 +85,12 @@ std::span<const ParameterInfo> extensionTable();
 const ParameterInfo* findParameter(std::string_view name);
 // A positional setting by its number 1..48; nullptr otherwise.
 const ParameterInfo* findParameter(int number);
+
+// A positional number's value in the record, widened exactly to double precision (flags 0
+// or 1); 0 for a text.
+double numericValue(const SimulationParameters& parameters, const ParameterInfo& info);
+// Whether a positional setting's own value passes its entry's range rule.
+bool withinRange(const ParameterInfo& info, double value);
 
 // The words a kWord setting accepts, in the order of its enumeration.
 std::span<const std::string_view> parameterWords(const ParameterInfo& info);
