@@ -3,7 +3,7 @@
 // interacts with (catches) a photon with probability 1 - exp(-mu(E) t).
 #pragma once
 
-#include "input/XrayMaterial.hpp"
+#include "util/XrayMaterial.hpp"
 #include "params/ExtensionSettings.hpp"
 
 namespace conesim {

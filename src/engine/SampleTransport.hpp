@@ -12,7 +12,7 @@
 #include "engine/EnergyFactors.hpp"
 #include "engine/PhotonPath.hpp"
 #include "input/PhotonSource.hpp"
-#include "input/XrayMaterial.hpp"
+#include "util/XrayMaterial.hpp"
 #include "util/NumericHelpers.hpp"
 #include "util/RandomGenerator.hpp"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "input/XrayMaterial.hpp"
+#include "util/XrayMaterial.hpp"
 
 namespace conesim {
 

@@ -3,7 +3,7 @@
 #include <variant>
 #include <vector>
 
-#include "input/XrayMaterial.hpp"
+#include "util/XrayMaterial.hpp"
 #include "params/ParameterFileScan.hpp"
 #include "params/ParameterTable.hpp"
 #include "params/SimulationParameters.hpp"

@@ -1,4 +1,4 @@
-#include "driver/MpiCluster.hpp"
+#include "driver/mpi/MpiCluster.hpp"
 
 #include <algorithm>
 #include <limits>

@@ -14,7 +14,7 @@
 
 #include "driver/ClusterSession.hpp"
 #include "driver/CommandLine.hpp"
-#include "driver/MpiCluster.hpp"
+#include "driver/mpi/MpiCluster.hpp"
 #include "engine/RunPackage.hpp"
 
 namespace conesim {

@@ -1,4 +1,4 @@
-#include "input/XrayMaterial.hpp"
+#include "util/XrayMaterial.hpp"
 
 #include <xraylib/xraylib.h>
 
