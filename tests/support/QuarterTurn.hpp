@@ -1,6 +1,5 @@
-// A volume turned about y by a quarter turn, by hand: what the sample rotation must make of
-// it. Every voxel centre moves from the offsets (dx, dz) from voxel (dimX / 2, dimZ / 2) to
-// (dx c - dz s, dx s + dz c); whatever lands outside the grid is lost.
+// A volume turned about y by quarter turns, by hand: each voxel moves from the offsets
+// (dx, dz) from voxel (dimX / 2, dimZ / 2) to (dx c - dz s, dx s + dz c), or is lost.
 #pragma once
 
 #include <cstdint>
