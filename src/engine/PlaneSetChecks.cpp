@@ -9,6 +9,7 @@
 #include "engine/ScatterSetup.hpp"
 #include "precalc/MapFileErrors.hpp"
 #include "precalc/MapNames.hpp"
+#include "precalc/SampleRotation.hpp"
 
 namespace conesim {
 namespace {
@@ -28,13 +29,16 @@ namespace {
 PlaneRecord recordWithoutScatter(const SimulationParameters& parameters, const SampleVolume& sample,
                                  const SampleMaterials* materials) {
     const DeflectionModel model = effectiveDeflectionModel(parameters.extensions);
+    const std::string rotation = rotationText(parameters.extensions.sampleRotation);
     if (materials == nullptr) {
-        return makePlaneRecord(model, parameters.sampleEnergy, sample.path);
+        return makePlaneRecord(model, parameters.sampleEnergy, sample.path, "none", "voxel values",
+                               rotation);
     }
     std::ostringstream unit;
     unit << "lengthUnitMm " << parameters.extensions.lengthUnitMm;
     return makePlaneRecord(model, parameters.sampleEnergy, sample.path,
-                           materials->path + ": " + materialsSignature(*materials), unit.str());
+                           materials->path + ": " + materialsSignature(*materials), unit.str(),
+                           rotation);
 }
 
 }  // namespace

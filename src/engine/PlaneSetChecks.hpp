@@ -15,9 +15,9 @@
 namespace conesim {
 
 // The record of the sets a run makes, or expects to read: its effective deflection model,
-// its sample energy (already the spectrum's mean when value 43 was 0), its sample file and,
-// for a sample given as materials, the materials and the length unit; for a run that
-// scatters, its scattering plane (key kScatterRecordKey).
+// its sample energy (already the spectrum's mean when value 43 was 0), its sample file, its
+// sampleRotation and, for a sample given as materials, the materials and the length unit;
+// for a run that scatters, its scattering plane (key kScatterRecordKey).
 PlaneRecord recordOf(const SimulationParameters& parameters, const SampleVolume& sample,
                      const SampleMaterials* materials = nullptr);
 

@@ -9,6 +9,7 @@
 
 #include "engine/MonteCarloRun.hpp"
 #include "engine/PlaneSetChecks.hpp"
+#include "engine/SampleRotationSetup.hpp"
 #include "engine/ScatterSetup.hpp"
 #include "input/SampleMaterials.hpp"
 #include "precalc/Collapse.hpp"
@@ -200,16 +201,24 @@ int precalculate(const SampleVolume& sample, const SimulationParameters& paramet
             return kMapWriteFailed;
         }
     }
-    if (parameters.runMode == 3) {
-        const int status = makeVolumeMaps(sample, parameters, context, files, names, voxels);
+    // A turned sample is read from its temporary copies; the records name the given files.
+    PrecalcInputs inputs{sample, parameters.extensions.sampleScatterFile};
+    if (sampleTurns(parameters)) {
+        const int status = turnSampleInputs(sample, parameters, context, files, inputs);
         if (status != kPrecalcOk) {
             return status;
         }
     }
-    int status = collapsePlanes(sample, parameters, context, names, files, planes, voxels);
+    if (parameters.runMode == 3) {
+        const int status = makeVolumeMaps(inputs.sample, parameters, context, files, names, voxels);
+        if (status != kPrecalcOk) {
+            return status;
+        }
+    }
+    int status = collapsePlanes(inputs.sample, parameters, context, names, files, planes, voxels);
     if (status == kPrecalcOk && scatters) {
-        status =
-            makeScatterPlane(sample, parameters, context, files, planes, voxels, sampleMaterials);
+        status = makeScatterPlane(inputs.sample, parameters, inputs.scatterFile, context, files,
+                                  planes, voxels, sampleMaterials);
     }
     if (status != kPrecalcOk) {
         return status;

@@ -55,10 +55,11 @@ std::string scatterRecordValue(const SimulationParameters& parameters,
 }
 
 int makeScatterPlane(const SampleVolume& sample, const SimulationParameters& parameters,
-                     RunContext& context, const PendingMapFiles& files, SamplePlanes& planes,
+                     const std::string& scatterFile, RunContext& context,
+                     const PendingMapFiles& files, SamplePlanes& planes,
                      const VoxelMaterials* voxels, const SampleMaterials* materials) {
     ScatterSource source;
-    source.volumePath = parameters.extensions.sampleScatterFile;
+    source.volumePath = scatterFile;
     if (source.volumePath.empty()) {
         source.materials = voxels;
         for (const SampleMaterial& entry : materials->materials) {

@@ -29,10 +29,13 @@ std::string scatterRecordValue(const SimulationParameters& parameters,
                                const SampleMaterials* materials);
 
 // Modes 3 and 4: collapses the scattering into planes.scatter and writes the plane and its
-// header where files places them. voxels: the materials of a sample given as labels (or
-// nullptr). kPrecalcOk or the status of the collapse step that failed.
+// header where files places them. scatterFile: the scattering volume read (sampleScatterFile
+// or its turned copy), empty for the materials' scattering; voxels: the materials of a
+// sample given as labels (or nullptr). kPrecalcOk or the status of the collapse step that
+// failed.
 int makeScatterPlane(const SampleVolume& sample, const SimulationParameters& parameters,
-                     RunContext& context, const PendingMapFiles& files, SamplePlanes& planes,
+                     const std::string& scatterFile, RunContext& context,
+                     const PendingMapFiles& files, SamplePlanes& planes,
                      const VoxelMaterials* voxels, const SampleMaterials* materials);
 
 }  // namespace conesim

@@ -24,6 +24,11 @@ inline constexpr const char* kThicknessPlaneName = "Z_thick-PRE.pca";
 // times the voxel depth, the variance of the scattering angle per axis (rad^2).
 inline constexpr const char* kScatterPlaneName = "Z_scatter-PRE.pca";
 
+// A turned sample and a turned scattering volume (sampleRotation), in the sample's layout:
+// made under temporary names for one precalculation and never published.
+inline constexpr const char* kRotatedSampleName = "Z_rotated-PRE.raw";
+inline constexpr const char* kRotatedScatterName = "Z_rotated-scatter-PRE.raw";
+
 // Appended to a map name: its plane, the plane's preview, and a raw file's MetaImage header.
 inline constexpr const char* kPlaneSuffix = ".pca";
 inline constexpr const char* kPreviewSuffix = ".pgm";

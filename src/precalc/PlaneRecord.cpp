@@ -19,6 +19,8 @@ std::string floatText(float value) {
     return std::string(buffer, result.ptr);
 }
 
+constexpr const char* kRotationKey = "rotation";
+
 std::string trimmed(const std::string& text) {
     const std::size_t begin = text.find_first_not_of(" \t\r");
     if (begin == std::string::npos) {
@@ -41,7 +43,7 @@ std::string PlaneRecord::valueOf(const std::string& key) const {
 
 PlaneRecord makePlaneRecord(DeflectionModel model, float sampleEnergy,
                             const std::string& samplePath, const std::string& materials,
-                            const std::string& units) {
+                            const std::string& units, const std::string& rotation) {
     // The path as the parameter file gives it ("./a/../b" read as "b"), so that a working
     // folder copied or moved with its maps and planes keeps them usable.
     const std::string normal = fs::path(samplePath).lexically_normal().string();
@@ -55,7 +57,7 @@ PlaneRecord makePlaneRecord(DeflectionModel model, float sampleEnergy,
         {"sampleFile", normal.empty() ? samplePath : normal},
         {"sampleFileBytes", error ? std::string("unknown") : std::to_string(bytes)},
         {"materials", materials},
-        {"rotation", "none"},
+        {kRotationKey, rotation},
         {"units", units},
     };
     return record;
@@ -101,7 +103,10 @@ RecordCheck checkPlaneRecord(const std::string& path, const PlaneRecord& wanted,
     }
     const PlaneRecord made = parsePlaneRecord(text);
     for (const auto& [key, value] : wanted.entries) {
-        const std::string recorded = made.valueOf(key);
+        std::string recorded = made.valueOf(key);
+        if (recorded.empty() && key == kRotationKey) {
+            recorded = "none";  // made before samples could be turned
+        }
         if (recorded != value) {
             difference = RecordDifference{key, recorded.empty() ? "(none)" : recorded, value};
             return RecordCheck::kDiffers;

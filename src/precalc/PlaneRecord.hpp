@@ -16,8 +16,8 @@
 namespace conesim {
 
 // The settings a set depends on, as texts, in the order the record file lists them. Every
-// entry is compared; later entries (materials, rotation, units) keep their present values
-// until samples can be given in other ways.
+// entry is compared. A record without a rotation entry (written before samples could be
+// turned) reads as rotation = none.
 struct PlaneRecord {
     std::vector<std::pair<std::string, std::string>> entries;
 
@@ -29,10 +29,12 @@ struct PlaneRecord {
 // used) from the sample file at samplePath: its path as given, lexically normalised, and
 // its size in bytes. materials: "none", or for a sample given as materials the materials
 // file with its labels, compounds and densities; units: "voxel values", or the length unit
-// in mm that the thickness planes depend on.
+// in mm that the thickness planes depend on; rotation: "none", or the sampleRotation in
+// degrees (rotationText).
 PlaneRecord makePlaneRecord(DeflectionModel model, float sampleEnergy,
                             const std::string& samplePath, const std::string& materials = "none",
-                            const std::string& units = "voxel values");
+                            const std::string& units = "voxel values",
+                            const std::string& rotation = "none");
 
 // The file text: a comment line, then "key = value" per entry.
 std::string planeRecordText(const PlaneRecord& record);

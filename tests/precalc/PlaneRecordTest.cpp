@@ -70,5 +70,20 @@ TEST(PlaneRecord, CheckFindsAbsentMatchingAndTheFirstDifference) {
     EXPECT_EQ(checkPlaneRecord("Z-PRE.pca.record", wanted, difference), RecordCheck::kUnreadable);
 }
 
+TEST(PlaneRecord, ARecordWithoutARotationLineReadsAsNone) {
+    ScratchDir dir;
+    WorkingDirectory cwd(dir.path());
+    const PlaneRecord unturned = makePlaneRecord(DeflectionModel::kInterface, 30.0F, "s.bin");
+    std::string older = planeRecordText(unturned);
+    older.erase(older.find("rotation = none\n"), 16);
+    testing::writeText("r", older);
+    RecordDifference difference;
+    EXPECT_EQ(checkPlaneRecord("r", unturned, difference), RecordCheck::kMatches);
+    const PlaneRecord turned =
+        makePlaneRecord(DeflectionModel::kInterface, 30.0F, "s.bin", "none", "voxel values", "90");
+    EXPECT_EQ(checkPlaneRecord("r", turned, difference), RecordCheck::kDiffers);
+    EXPECT_EQ(difference.recorded, "none");
+}
+
 }  // namespace
 }  // namespace conesim
