@@ -7,6 +7,7 @@
 #include "params/SimulationParameters.hpp"
 #include "precalc/MapNames.hpp"
 #include "precalc/PlaneRecord.hpp"
+#include "precalc/SampleRotation.hpp"
 
 namespace conesim::tools {
 
@@ -40,7 +41,8 @@ bool findTruthPlanes(const std::string& parametersPath, const std::string& overr
     folder = override.empty() ? p.extensions.planeFolder : override;
     const std::string recordPath = inPlaneFolder(folder, kPlaneRecordName);
     const PlaneRecord wanted =
-        makePlaneRecord(effectiveDeflectionModel(p.extensions), refractionEnergy(p), p.sampleFile);
+        makePlaneRecord(effectiveDeflectionModel(p.extensions), refractionEnergy(p), p.sampleFile,
+                        "none", "voxel values", rotationText(p.extensions.sampleRotation));
     RecordDifference difference;
     const RecordCheck check = checkPlaneRecord(recordPath, wanted, difference);
     if (recordAccepted(check)) {
