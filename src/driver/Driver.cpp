@@ -1,8 +1,11 @@
 #include "driver/Driver.hpp"
 
 #include <filesystem>
+#include <fstream>
 #include <new>
 #include <optional>
+#include <sstream>
+#include <string_view>
 #include <system_error>
 
 #include "driver/AnswerSource.hpp"
@@ -17,9 +20,12 @@
 #include "input/SampleLabels.hpp"
 #include "input/SampleMaterials.hpp"
 #include "input/SampleVolume.hpp"
+#include "output/RunRecordFile.hpp"
 #include "params/FaultExplanation.hpp"
+#include "params/ParameterTable.hpp"
 #include "params/SimulationParameters.hpp"
 #include "precalc/MapNames.hpp"
+#include "precalc/PlaneRecord.hpp"
 #include "precalc/SampleFileIdentity.hpp"
 #include "util/InputFile.hpp"
 #include "util/RandomGenerator.hpp"
@@ -59,6 +65,55 @@ bool sampleMaterialsAccepted(const SimulationParameters& p, const SampleVolume& 
         return false;
     }
     return true;
+}
+
+// The record of a run that got its name, as far as its photons went.
+RunRecord runRecordOf(const std::string& parameterFile, const SimulationParameters& p,
+                      const std::string& runName, std::uint64_t seed, const RunContext& context) {
+    RunRecord record;
+    record.version = CONESIM_VERSION;
+    record.runName = runName;
+    record.parameterFile = parameterFile;
+    record.seed = seed;
+    record.threads = context.parallel ? context.parallel->threads : 1;
+    record.processes = context.cluster != nullptr ? context.cluster->size() : 1;
+    record.photonsToRun = p.photonsToRun;
+    record.photonsRun = context.counts.photonsRun;
+    record.hits = context.counts.hits;
+    record.lostCounts = context.counts.lostCounts;
+    record.stop = context.counts.stop;
+    for (const ParameterInfo& info : parameterTable()) {
+        record.settings.emplace_back(std::string(info.name), fieldText(p, info));
+    }
+    if (p.extensions.given) {
+        for (const ParameterInfo& info : extensionTable()) {
+            record.settings.emplace_back(std::string(info.name), fieldText(p, info));
+        }
+    }
+    std::ifstream planeRecord(inPlaneFolder(p.extensions.planeFolder, kPlaneRecordName));
+    if (planeRecord) {
+        std::ostringstream text;
+        text << planeRecord.rdbuf();
+        record.planeRecord = parsePlaneRecord(text.str()).entries;
+    }
+    return record;
+}
+
+// Writes the run's record into its claimed name and gives up the claim (placeholders of
+// images that were not written go); a record that cannot be written makes the run
+// incomplete.
+int finishRecord(FinalImageClaim& claim, RunRecord& record, Console& console) {
+    record.files.insert(record.files.begin(), claim.recordPath());
+    std::string error;
+    int status = record.exitStatus;
+    if (writeRunRecord(claim.recordPath(), record, error)) {
+        claim.markWritten(claim.recordPath());
+    } else {
+        writeLine(console.out, error);
+        status = status == kExitOk ? kExitOutputIncomplete : status;
+    }
+    claim.release();
+    return status;
 }
 
 // Everything after the parameter checks; split out so that allocation failures of the
@@ -193,8 +248,10 @@ int runSimulation(const std::vector<std::string>& args, const CommandLine& line,
         context.progress = &*progress;
     }
     const int status = runMonteCarlo(sample, detectorImage, context, runName, p, preMask, postMask);
+    RunRecord record = runRecordOf(words[1], p, runName, seed, context);
     if (status != 0) {
-        return status;
+        record.exitStatus = status;
+        return finishRecord(claim, record, console);
     }
     writeLine(console.out, "Run complete.");
     bool complete = !context.outputIncomplete;
@@ -211,7 +268,18 @@ int runSimulation(const std::vector<std::string>& args, const CommandLine& line,
         writeLine(console.out, "ERROR: Cannot write run log " + logPath + ".");
         complete = false;
     }
-    return complete ? kExitOk : kExitOutputIncomplete;
+    for (const std::string& path : {claim.pgmPath(), claim.datPath()}) {
+        if (claim.written(path)) {
+            record.files.push_back(path);
+        }
+    }
+    if (claim.written(claim.datPath()) && std::filesystem::exists(claim.headerPath())) {
+        record.files.push_back(claim.headerPath());
+    }
+    record.files.push_back(logPath);
+    record.exitStatus = complete ? kExitOk : kExitOutputIncomplete;
+    record.finished = complete && std::string_view(context.counts.stop) == "none";
+    return finishRecord(claim, record, console);
 }
 
 }  // namespace

@@ -94,6 +94,8 @@ void FinalImageClaim::setNames(const std::string& base, const std::string& run) 
     names_[kPgm].path = base + "." + run + ".pgm";
     names_[kDat] = Name{};
     names_[kDat].path = base + "." + run + ".dat";
+    names_[kJson] = Name{};
+    names_[kJson].path = base + "." + run + ".json";
 }
 
 FinalImageClaim::Result FinalImageClaim::createPlaceholder(Name& name, bool exclusive,
@@ -183,8 +185,18 @@ void FinalImageClaim::markWritten(const std::string& path) {
     for (Name& name : names_) {
         if (name.path == path) {
             name.placeholder = false;
+            name.written = true;
         }
     }
+}
+
+bool FinalImageClaim::written(const std::string& path) const {
+    for (const Name& name : names_) {
+        if (name.path == path) {
+            return name.written;
+        }
+    }
+    return false;
 }
 
 void FinalImageClaim::release() {

@@ -40,11 +40,15 @@ class FinalImageClaim {
 
     const std::string& pgmPath() const { return names_[kPgm].path; }
     const std::string& datPath() const { return names_[kDat].path; }
+    // The run's record (base.run.json), claimed with the images.
+    const std::string& recordPath() const { return names_[kJson].path; }
     // The MetaImage header beside the .dat: checked with the images, never claimed.
     std::string headerPath() const;
 
     // The image now stands under that name: its placeholder is no longer the claim's to remove.
     void markWritten(const std::string& path);
+    // Whether markWritten was called for path.
+    bool written(const std::string& path) const;
     // Removes the placeholders that no image has replaced (a run that failed, an image that
     // could not be written): an empty file never stands for a result.
     void release();
@@ -52,10 +56,12 @@ class FinalImageClaim {
   private:
     static constexpr std::size_t kPgm = 0;
     static constexpr std::size_t kDat = 1;
+    static constexpr std::size_t kJson = 2;
     struct Name {
         std::string path;
         std::string placeholderPath;  //!< where the placeholder is: path or its link's end
         bool placeholder = false;     //!< created by this claim and not yet replaced
+        bool written = false;         //!< the file now stands under the name
         dev_t device = 0;
         ino_t inode = 0;
     };
@@ -63,7 +69,7 @@ class FinalImageClaim {
     Result createPlaceholder(Name& name, bool exclusive, std::string& error);
     void setNames(const std::string& base, const std::string& run);
 
-    std::array<Name, 2> names_{};
+    std::array<Name, 3> names_{};
 };
 
 // The outcome of naming a run.

@@ -48,7 +48,6 @@ bool writeFinalImages(FinalImageClaim& claim, const std::vector<std::uint32_t>& 
         report(console, log, message);
         complete = false;
     }
-    claim.release();
     return complete;
 }
 

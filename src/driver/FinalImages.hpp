@@ -15,7 +15,7 @@ namespace conesim {
 // Writes the three files, each under a temporary name renamed into place once complete; the
 // header follows the .dat it describes and is written only when the .dat was. A file that
 // fails is reported on the console and in the run log and the others are still written; its
-// placeholder is removed. True when all three were written.
+// placeholder goes when the claim is released. True when all three were written.
 bool writeFinalImages(FinalImageClaim& claim, const std::vector<std::uint32_t>& image,
                       const SimulationParameters& parameters, Console& console, std::ostream& log);
 

@@ -221,6 +221,10 @@ int runMonteCarlo(const SampleVolume& sample, std::vector<std::uint32_t>& detect
                    " successive photons; the run cannot count its photons and stops.");
         return kRunNoDetectorHits;
     }
+    context.counts = {result.photonsRun, result.hitCount, result.lostCounts,
+                      result.stop == LoopStop::kNone     ? "none"
+                      : result.stop == LoopStop::kSignal ? "signal"
+                                                         : "interrupt file"};
     reportEarlyStop(context, result, parameters.photonsToRun);
     report(context.console, context.log,
            "Detector scored " + std::to_string(result.hitCount) + " hits.");

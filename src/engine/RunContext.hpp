@@ -25,6 +25,14 @@ struct ParallelSettings {
     enum class Images { kAutomatic, kPerWorker, kShared } images = Images::kAutomatic;
 };
 
+// What the photon loop did, for the run's record.
+struct RunCounts {
+    std::int64_t photonsRun = 0;   //!< photons numbered (counted ones under countHitsOnly)
+    std::uint64_t hits = 0;        //!< photons scored on the detector
+    std::uint64_t lostCounts = 0;  //!< scores lost to pixels already at the largest count
+    const char* stop = "none";     //!< "none", "signal" or "interrupt file"
+};
+
 struct RunContext {
     Console& console;
     std::ostream& log;
@@ -41,6 +49,8 @@ struct RunContext {
     BatchCluster* cluster = nullptr;
     // Set by the run when an output file (a progress image) could not be written in full.
     bool outputIncomplete = false;
+    // Filled by the run once its photons have run.
+    RunCounts counts{};
 
     bool stopRequested() const { return stopSignal != nullptr && *stopSignal != 0; }
 };

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <numeric>
 #include <set>
 
 #include "RunSetup.hpp"
+#include "output/RunRecordFile.hpp"
 
 namespace conesim {
 namespace {
@@ -112,17 +114,59 @@ TEST(FinalImages, RawCountsHaveAMetaImageHeader) {
 }
 
 // A run that fails after it was named takes its placeholders away: no empty image stays, and
-// the images of an earlier run of the same fixed name are left as they were.
-TEST(FinalImages, FailedRunLeavesNoPlaceholder) {
+// the images of an earlier run of the same fixed name are left as they were. Its record says
+// how it ended.
+TEST(FinalImages, FailedRunLeavesNoPlaceholderButItsRecord) {
     RunSetup setup;
     fs::remove("Spectrum");
     EXPECT_EQ(setup.run().exitCode, 978);
-    EXPECT_EQ(namesIn("OUT"), std::set<std::string>{"Logger.txt"});
+    const std::string record = "Final." + RunSetup::runNameAt() + ".json";
+    EXPECT_EQ(namesIn("OUT"), (std::set<std::string>{"Logger.txt", record}));
+    RunRecord failed;
+    std::string error;
+    ASSERT_TRUE(readRunRecord("OUT/" + record, failed, error)) << error;
+    EXPECT_EQ(failed.exitStatus, 978);
+    EXPECT_FALSE(failed.finished);
+    EXPECT_EQ(failed.files, std::vector<std::string>{"OUT/" + record});
 
     testing::writeText("OUT/dbg.1.pgm", "earlier");
     EXPECT_EQ(setup.run({"conesim", "params.txt", "dbg"}).exitCode, 978);
-    EXPECT_EQ(namesIn("OUT"), (std::set<std::string>{"Logger.txt", "dbg.1.pgm"}));
+    EXPECT_EQ(namesIn("OUT"),
+              (std::set<std::string>{"Logger.txt", record, "dbg.1.json", "dbg.1.pgm"}));
     EXPECT_EQ(readText("OUT/dbg.1.pgm"), "earlier");
+}
+
+// A finished run's record: how it was run, what it counted, the files it wrote and its
+// settings as read.
+TEST(FinalImages, FinishedRunRecordsWhatItDidBesideItsImages) {
+    RunSetup setup;
+    setup.setParameters({{25, "40"}, {26, "30"}});
+    const RunResult result = setup.run({"conesim", "--threads", "2", "params.txt"});
+    ASSERT_EQ(result.exitCode, 0) << result.console;
+    const std::string base = "OUT/Final." + RunSetup::runNameAt();
+    RunRecord record;
+    std::string error;
+    ASSERT_TRUE(readRunRecord(base + ".json", record, error)) << error;
+    EXPECT_EQ(record.runName, RunSetup::runNameAt());
+    EXPECT_EQ(record.parameterFile, "params.txt");
+    EXPECT_EQ(record.seed, static_cast<std::uint64_t>(RunSetup::kClock) & 0xFFFFFFFFU);
+    EXPECT_EQ(record.threads, 2);
+    EXPECT_EQ(record.processes, 1);
+    EXPECT_EQ(record.exitStatus, 0);
+    EXPECT_EQ(record.stop, "none");
+    EXPECT_TRUE(record.finished);
+    EXPECT_EQ(record.photonsRun, record.photonsToRun);
+    const std::vector<std::uint32_t> image = testing::readValues<std::uint32_t>(base + ".dat");
+    EXPECT_EQ(record.hits, std::accumulate(image.begin(), image.end(), std::uint64_t{0}));
+    EXPECT_NE(result.console.find("Detector scored " + std::to_string(record.hits) + " hits."),
+              std::string::npos);
+    EXPECT_EQ(record.files, (std::vector<std::string>{base + ".json", base + ".pgm", base + ".dat",
+                                                      base + ".dat.mhd", "OUT/Logger.txt"}));
+    ASSERT_EQ(record.settings.size(), 48U);
+    EXPECT_EQ(record.settings[24], (std::pair<std::string, std::string>{"detectorWidth", "40"}));
+    EXPECT_EQ(record.settings[31], (std::pair<std::string, std::string>{"runMode", "5"}));
+    // Planes written by hand, without a record of how they were made.
+    EXPECT_TRUE(record.planeRecord.empty());
 }
 
 }  // namespace

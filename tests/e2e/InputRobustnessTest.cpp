@@ -124,7 +124,7 @@ TEST(InputRobustness, StopSignalEndsTheWaitForANamedPipe) {
                              "waiting; no photon was run.\n"))
             << which << "\n"
             << program.console();
-        EXPECT_FALSE(testing::leavesFilesOf(dir, "stopped")) << which;
+        EXPECT_FALSE(testing::leavesImagesOf(dir, "stopped")) << which;
     }
 }
 
@@ -204,7 +204,7 @@ TEST(InputRobustness, MessagesNameTheRealCauseAndItsRange) {
               "(.mhd.partial-");
     EXPECT_TRUE(contains(readText(named.file("OUT/Logger.txt")),
                          "bytes, and a file name may have at most 255.\n"));
-    EXPECT_FALSE(testing::leavesFilesOf(named, name));
+    EXPECT_FALSE(testing::leavesImagesOf(named, name));
 }
 
 }  // namespace

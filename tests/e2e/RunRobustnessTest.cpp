@@ -72,7 +72,7 @@ TEST(RunRobustness, ThreadsTheSystemRefusesEndNothingAbruptly) {
                           "threads asked for") ||
                     holds(run.console, "ERROR: Not enough memory for the run's buffers."))
             << run.console;
-        EXPECT_FALSE(testing::leavesFilesOf(dir, "threads"));
+        EXPECT_FALSE(testing::leavesImagesOf(dir, "threads"));
     }
 }
 

@@ -45,10 +45,12 @@ inline void expectWholeImage(const ScratchDir& dir, const std::string& console,
               std::string::npos);
 }
 
-// Whether the output folder holds a file of the run `name` (an image or a placeholder).
-inline bool leavesFilesOf(const ScratchDir& dir, const std::string& name) {
+// Whether the output folder holds an image of the run `name` (or a placeholder of one); its
+// record, NAME.1.json, is written whatever became of the run.
+inline bool leavesImagesOf(const ScratchDir& dir, const std::string& name) {
     for (const auto& entry : std::filesystem::directory_iterator(dir.file("OUT"))) {
-        if (entry.path().filename().string().rfind(name + ".", 0) == 0) {
+        const std::string file = entry.path().filename().string();
+        if (file.rfind(name + ".", 0) == 0 && file != name + ".1.json") {
             return true;
         }
     }

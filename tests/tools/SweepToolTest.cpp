@@ -174,9 +174,10 @@ TEST_F(SweepToolTest, ThreeValuesGiveAStackOfTheirImagesAndATableOfTheRuns) {
     EXPECT_EQ(testing::fileNames(dir.path() / "sweep"),
               (std::vector<std::string>{
                   "Logger.txt", "params.txt", "planes", "run-000.1.dat", "run-000.1.dat.mhd",
-                  "run-000.1.pgm", "run-000.log", "run-001.1.dat", "run-001.1.dat.mhd",
-                  "run-001.1.pgm", "run-001.log", "run-002.1.dat", "run-002.1.dat.mhd",
-                  "run-002.1.pgm", "run-002.log", "stack.raw", "stack.raw.mhd", "sweep.csv"}));
+                  "run-000.1.json", "run-000.1.pgm", "run-000.log", "run-001.1.dat",
+                  "run-001.1.dat.mhd", "run-001.1.json", "run-001.1.pgm", "run-001.log",
+                  "run-002.1.dat", "run-002.1.dat.mhd", "run-002.1.json", "run-002.1.pgm",
+                  "run-002.log", "stack.raw", "stack.raw.mhd", "sweep.csv"}));
     EXPECT_EQ(readText(dir.file("sweep/params.txt")), parameters);
     // No edited parameter file is left beside the original.
     for (const std::string& name : testing::fileNames(dir.path())) {
@@ -325,8 +326,9 @@ TEST_F(SweepToolTest, AnEarlierSweepIsKeptUnlessForced) {
     // The earlier runs' files are gone; files the sweep never writes stay.
     EXPECT_EQ(testing::fileNames(dir.path() / "sweep"),
               (std::vector<std::string>{"Logger.txt", "notes.txt", "params.txt", "planes",
-                                        "run-000.1.dat", "run-000.1.dat.mhd", "run-000.1.pgm",
-                                        "run-000.log", "stack.raw", "stack.raw.mhd", "sweep.csv"}));
+                                        "run-000.1.dat", "run-000.1.dat.mhd", "run-000.1.json",
+                                        "run-000.1.pgm", "run-000.log", "stack.raw",
+                                        "stack.raw.mhd", "sweep.csv"}));
     EXPECT_EQ(readText(dir.file("sweep/stack.raw.mhd")), stackHeader(1));
 }
 

@@ -40,7 +40,8 @@ DIR (created if missing) receives:
   params.txt             a copy of PARAMS
   planes/                the runs' maps and planes (PARAMS in run mode 3 without
                          planeFolder)
-  run-NNN.1.dat, .pgm    each run's final images; run-NNN.log its console output
+  run-NNN.1.dat, .pgm    each run's final images, run-NNN.1.json its record;
+                         run-NNN.log its console output
   Logger.txt             the runs' log (the name PARAMS gives)
   stack.raw              the final images of the finished runs, one after the other: a
                          W x H x RUNS volume of unsigned 32-bit little-endian counts

@@ -35,7 +35,7 @@ std::string listed(const std::vector<std::string>& names) {
 }  // namespace
 
 bool isSweepFileName(const std::string& name) {
-    static const std::regex runFile(R"(run-\d+(\.1\.dat|\.1\.dat\.mhd|\.1\.pgm|\.log))");
+    static const std::regex runFile(R"(run-\d+(\.1\.dat|\.1\.dat\.mhd|\.1\.pgm|\.1\.json|\.log))");
     return name == kSweepTableName || name == kSweepStackName ||
            name == std::string(kSweepStackName) + ".mhd" || name == kSweepParametersName ||
            std::regex_match(name, runFile);
