@@ -295,6 +295,12 @@ TEST(RetrieveToolTest, AnAngleAxisGivesSinogramsWithTheGapsFilledAlongTheRows) {
         EXPECT_NEAR(r[i], expectedR[i], 1e-5) << i;
     }
 
+    // Without its 4-D header (a scan stopped part-way) the angles are not mixed into one curve.
+    fs::remove(dir.path() / "sample/stack.raw.mhd");
+    EXPECT_EQ(retrieve(dir, {"flat", "sample", "-o", "out"}).err,
+              "conesim-retrieve: sample: detectorLrOffset repeats its values over those of "
+              "sampleRotation: a sweep over an outer axis that stopped part of the way through "
+              "one of its values (its stack header is not 4-D); sweep it again to the end\n");
     // The flat field is one sweep over the positions, never one over angles.
     writeAngleSweep(dir.path() / "flat", kPositions, {"0"}, {flatPixels()});
     const ToolResult refused = retrieve(dir, {"flat", "sample", "-o", "out"});

@@ -78,6 +78,20 @@ bool loadSweepStack(SweepFolder& folder, const std::string& setting, double dire
     if (!finishedPositions(folder, setting, positions, error)) {
         return false;
     }
+    // Settings swept together never repeat one value while another changes; the positions of
+    // a sweep over an outer axis do, and when it stopped part of the way through an outer
+    // value its header is three-dimensional. Its angles must not be mixed into one curve.
+    std::vector<double> sorted = positions;
+    std::sort(sorted.begin(), sorted.end());
+    const auto& settings = folder.table.settings;
+    if (settings.size() >= 2 && settings.back() != setting &&
+        std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end()) {
+        error = folder.path + ": " + setting + " repeats its values over those of " +
+                settings.back() +
+                ": a sweep over an outer axis that stopped part of the way through one of its "
+                "values (its stack header is not 4-D); sweep it again to the end";
+        return false;
+    }
     stack.width = folder.geometry.detectorWidth;
     stack.height = folder.geometry.detectorHeight;
     stack.positions.clear();
