@@ -97,6 +97,41 @@ TEST(MetaImageToolTest, PngShowsOneSliceOfAPhantomVolume) {
     }
 }
 
+// A sweep's 4-D stack, 2 x 1 images for 3 inner by 2 outer values: slice K alone counts the
+// runs (inner index fastest), with --outer J it is inner index K of outer value J.
+TEST(MetaImageToolTest, PngShowsOneRunOfAFourDimensionalStack) {
+    ScratchDir dir;
+    std::vector<std::uint32_t> runs;
+    for (std::uint32_t run = 0; run < 6; ++run) {
+        runs.insert(runs.end(), {run, 10 * run + 10});
+    }
+    testing::writeValues(dir.file("s.raw"), runs);
+    testing::writeText(dir.file("s.mhd"), header("MET_UINT", "2 1 3 2", "s.raw"));
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {"--slice", "5"}, {"--outer", "1", "--slice", "2"}}) {
+        std::vector<std::string> command = {"s.mhd"};
+        command.insert(command.end(), args.begin(), args.end());
+        const ToolResult result = runTool(CONESIM_PNG_TOOL, command, dir.path());
+        ASSERT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(result.out,
+                  "Range: 5 to 60\nWrote s.png: 2 x 1, grey 0 to 255 for 5 to 60 (linear).\n");
+    }
+    const std::vector<std::pair<std::vector<std::string>, std::string>> refusals = {
+        {{"s.mhd"},
+         "s.mhd: a volume of 6 slices; choose one with --slice K (0 to 5, or --outer J and --slice "
+         "K)"},
+        {{"s.mhd", "--outer", "2", "--slice", "0"},
+         "s.mhd: --outer 2 is beyond its 2 outer values (0 to 1)"},
+        {{"s.mhd", "--outer", "0", "--slice", "3"},
+         "s.mhd: --slice 3 is beyond its 3 slices per outer value (0 to 2)"},
+    };
+    for (const auto& [args, message] : refusals) {
+        const ToolResult result = runTool(CONESIM_PNG_TOOL, args, dir.path());
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.err, "conesim-png: " + message + "\n");
+    }
+}
+
 TEST(MetaImageToolTest, PngReadsEachElementTypeFromTheHeadersFolder) {
     ScratchDir dir;
     fs::create_directory(dir.path() / "sub");
@@ -155,7 +190,7 @@ TEST(MetaImageToolTest, PngRefusesHeadersItCannotRead) {
          "data inside the header (ElementDataFile = LOCAL) is not supported"},
         {header("MET_UINT", "2 2", "LIST 2D"),
          "a list of data files (ElementDataFile = LIST) is not supported"},
-        {header("MET_UINT", "2 2 1 1", "d.raw"), "NDims '4' is not 2 or 3"},
+        {header("MET_UINT", "2 2 1 1 1", "d.raw"), "NDims '5' is not 2, 3 or 4"},
         {"NDims = 2\nDimSize = 2 x\nElementType = MET_UINT\n" + msb + "ElementDataFile = d.raw\n",
          "DimSize '2 x' is not 2 whole numbers from 1 to 2147483647"},
         {"NDims = 2\nDimSize = 2 0\nElementType = MET_UINT\n" + msb + "ElementDataFile = d.raw\n",

@@ -45,6 +45,17 @@ struct Curve {
     double variance;
 };
 
+// The counts of Gaussian curves at one position, appended to a stack.
+void appendCounts(std::vector<std::uint32_t>& stack, double position,
+                  const std::vector<Curve>& pixels) {
+    for (const Curve& c : pixels) {
+        const double d = position - c.centre;
+        stack.push_back(static_cast<std::uint32_t>(
+            std::lround(c.integral / std::sqrt(2.0 * std::numbers::pi * c.variance) *
+                        std::exp(-d * d / (2.0 * c.variance)))));
+    }
+}
+
 // A sweep folder as conesim-sweep leaves it: a 4 x 3 detector of 0.5 x 0.25 pixels at 150,
 // sample mid-plane at 62 (lever arm 88), one Gaussian curve per pixel over the positions.
 // Large integrals keep the rounding of the counts far below single precision.
@@ -66,15 +77,36 @@ void writeSweep(const fs::path& folder, const std::string& setting,
         if (status != 0) {
             break;  // a failed run ends the sweep
         }
-        for (const Curve& c : pixels) {
-            const double d = positions[k] - c.centre;
-            stack.push_back(static_cast<std::uint32_t>(
-                std::lround(c.integral / std::sqrt(2.0 * std::numbers::pi * c.variance) *
-                            std::exp(-d * d / (2.0 * c.variance)))));
+        appendCounts(stack, positions[k], pixels);
+    }
+    testing::writeText((folder / "sweep.csv").string(), tools::sweepTableText(table));
+    testing::writeValues((folder / "stack.raw").string(), stack);
+}
+
+// A sample sweep over an outer axis of rotation angles: the positions at each angle, one
+// set of pixel curves per angle, and its 4-D stack header.
+void writeAngleSweep(const fs::path& folder, const std::vector<double>& positions,
+                     const std::vector<std::string>& angles,
+                     const std::vector<std::vector<Curve>>& pixels) {
+    writeSweep(folder, "detectorLrOffset", {}, {});
+    tools::SweepTable table;
+    table.settings = {"detectorLrOffset", "sampleRotation"};
+    std::vector<std::uint32_t> stack;
+    for (std::size_t j = 0; j < angles.size(); ++j) {
+        for (const double position : positions) {
+            char value[32];
+            std::snprintf(value, sizeof value, "%.12g", position);
+            table.rows.push_back({{value, angles[j]}, "run", 0, 1, 0.5});
+            appendCounts(stack, position, pixels[j]);
         }
     }
     testing::writeText((folder / "sweep.csv").string(), tools::sweepTableText(table));
     testing::writeValues((folder / "stack.raw").string(), stack);
+    testing::writeText((folder / "stack.raw.mhd").string(),
+                       "NDims = 4\nDimSize = 4 3 " + std::to_string(positions.size()) + " " +
+                           std::to_string(angles.size()) +
+                           "\nElementType = MET_UINT\nBinaryDataByteOrderMSB = False\n"
+                           "ElementDataFile = stack.raw\n");
 }
 
 const std::vector<double> kPositions = {0.0, 0.0625, 0.125, 0.1875, 0.25, 0.3125, 0.375};
@@ -194,6 +226,84 @@ TEST(RetrieveToolTest, TwoSamplePositionsGiveNoDarkField) {
     expectNear(readFloats(dir, "out/transmission.raw")[0], 0.75, 1e-6, "t");
     expectNear(readFloats(dir, "out/refraction.raw")[0], -0.0175, 1e-5, "r");
     EXPECT_TRUE(std::isnan(readFloats(dir, "out/transmission.raw")[3]));
+}
+
+// Two angles against one flat field give 4 x 3 x 2 sinograms. Pixels not retrieved are filled
+// along their row: between retrieved neighbours linearly, beyond the last one with it, and a
+// row with none as no sample.
+TEST(RetrieveToolTest, AnAngleAxisGivesSinogramsWithTheGapsFilledAlongTheRows) {
+    ScratchDir dir;
+    writeSweep(dir.path() / "flat", "detectorLrOffset", kPositions, flatPixels());
+    const Curve lost{0.0, 0.1875, 0.004};
+    // Angle 0: pixel 2 lost every photon (3 is unlit in the flat field), pixel 5 between
+    // pixels 4 and 6 too.
+    std::vector<Curve> first = samplePixels();
+    first[4] = {0.5 * kBig, 0.2075, 0.004};
+    first[5] = lost;
+    first[6] = {0.8 * kBig, 0.1475, 0.004};
+    // Angle 90: pixel 0 and the whole last row lost.
+    std::vector<Curve> second(12, kFlat);
+    second[0] = lost;
+    second[1] = {0.6 * kBig, 0.1875, 0.004};
+    second[2] = {0.9 * kBig, 0.1975, 0.004};
+    std::fill(second.begin() + 8, second.end(), lost);
+    writeAngleSweep(dir.path() / "sample", kPositions, {"0", "90"}, {first, second});
+    const ToolResult result = retrieve(dir, {"flat", "sample", "-o", "out", "--model", "gaussian"});
+    ASSERT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    EXPECT_EQ(result.out,
+              "Flat field flat: 7 images, detectorLrOffset from 0 to 0.375.\n"
+              "Sample sample: 2 values of sampleRotation (0 to 90) of 7 images each, "
+              "detectorLrOffset from 0 to 0.375.\n"
+              "Positions in detector pixels along the columns (the analyser moves); refraction "
+              "angle = shift x 0.5 / 88.\n"
+              "Retrieved 15 of 24 pixels (2 angles); 9 NaN (flat field: 2 too few counts, 0 flat "
+              "curve, 0 no convergence, 0 centre outside; sample: 7 too few counts, 0 flat curve, "
+              "0 no convergence, 0 centre outside).\n"
+              "Filled 9 pixels that could not be retrieved from their neighbours along the row.\n"
+              "Wrote out/transmission, out/refraction, out/refraction-angle, out/darkfield (4 x 3 "
+              "x 2 sinograms: .raw and .raw.mhd, and .png of row 1 over the angles) and "
+              "out/angles.txt.\n");
+    EXPECT_EQ(readText(dir.file("out/angles.txt")), "0\n90\n");
+    for (const char* name : {"transmission", "refraction", "refraction-angle", "darkfield"}) {
+        const std::string raw = std::string(name) + ".raw";
+        EXPECT_EQ(readText(dir.file("out/" + raw + ".mhd")),
+                  "ObjectType = Image\nNDims = 3\nBinaryData = True\nBinaryDataByteOrderMSB = "
+                  "False\nCompressedData = False\nElementSpacing = 0.5 0.25 1\nDimSize = 4 3 "
+                  "2\nElementType = MET_FLOAT\nElementDataFile = " +
+                      raw + "\n");
+    }
+    // The PNG: row 1 over the angles, 0.5, 0.65, 0.8, 1 at angle 0 and all 1 at angle 90.
+    tools::GreyImage png;
+    std::string error;
+    ASSERT_TRUE(tools::readGreyPng(dir.file("out/transmission.png"), png, error));
+    png.pixels[1] = 0;
+    EXPECT_EQ(png.pixels, (std::vector<std::uint8_t>{0, 0, 153, 255, 255, 255, 255, 255}));
+    const Floats t = readFloats(dir, "out/transmission.raw");
+    const Floats r = readFloats(dir, "out/refraction.raw");
+    ASSERT_EQ(t.size() + r.size(), 48U);
+    const double expectedT[24] = {0.8, 0.5, 0.5, 0.5, 0.5, 0.65, 0.8, 1, 1, 1, 1, 1,
+                                  0.6, 0.6, 0.9, 0.9, 1,   1,    1,   1, 1, 1, 1, 1};
+    const double expectedR[24] = {0.02, -0.03, -0.03, -0.03, 0.02, -0.01, -0.04, 0, 0, 0, 0, 0,
+                                  0,    0,     0.01,  0.01,  0,    0,     0,     0, 0, 0, 0, 0};
+    for (std::size_t i = 0; i < 24; ++i) {
+        expectNear(t[i], expectedT[i], 1e-5, "t" + std::to_string(i));
+        EXPECT_NEAR(r[i], expectedR[i], 1e-5) << i;
+    }
+
+    // Without its 4-D header (a scan stopped part-way) the angles are not mixed into one curve.
+    fs::remove(dir.path() / "sample/stack.raw.mhd");
+    EXPECT_EQ(retrieve(dir, {"flat", "sample", "-o", "out"}).err,
+              "conesim-retrieve: sample: detectorLrOffset repeats its values over those of "
+              "sampleRotation: a sweep over an outer axis that stopped part of the way through "
+              "one of its values (its stack header is not 4-D); sweep it again to the end\n");
+    // The flat field is one sweep over the positions, never one over angles.
+    writeAngleSweep(dir.path() / "flat", kPositions, {"0"}, {flatPixels()});
+    const ToolResult refused = retrieve(dir, {"flat", "sample", "-o", "out"});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err,
+              "conesim-retrieve: flat is swept over an outer axis (sampleRotation); the flat field "
+              "is one sweep over the positions alone\n");
 }
 
 TEST(RetrieveToolTest, FailedRunsAreLeftOutAndUnusableFoldersRefused) {

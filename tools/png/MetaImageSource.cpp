@@ -93,8 +93,8 @@ bool interpret(const std::string& headerPath, const std::map<std::string, std::s
         return refuse("no NDims");
     }
     std::int64_t count = 0;
-    if (!parseInRange(*dims, IntRange{2, 3}, count)) {
-        return refuse("NDims " + shortQuote(*dims) + " is not 2 or 3");
+    if (!parseInRange(*dims, IntRange{2, 4}, count)) {
+        return refuse("NDims " + shortQuote(*dims) + " is not 2, 3 or 4");
     }
     const std::string* sizes = value("DimSize");
     if (sizes == nullptr) {
@@ -225,23 +225,60 @@ bool readMetaImageHeader(const std::string& headerPath, MetaImageInfo& info, std
 }
 
 bool readMetaImageSlice(const MetaImageInfo& info, const std::string& headerPath,
-                        std::optional<std::int64_t> slice, SourceImage& image, std::string& error) {
+                        std::optional<std::int64_t> slice, SourceImage& image, std::string& error,
+                        std::optional<std::int64_t> outer) {
     image = SourceImage{};
-    const std::int64_t depth = info.dimensions.size() == 3 ? info.dimensions[2] : 1;
-    if (info.dimensions.size() == 2 && slice) {
-        error = headerPath + ": --slice is for 3-D volumes; this image is 2-D";
+    const std::size_t axes = info.dimensions.size();
+    // The slices beyond the image's two axes, one after the other: a 4-D stack's (W x H x
+    // INNER x OUTER) inner index runs fastest, so slice K is run K of a sweep.
+    std::int64_t depth = 1;
+    for (std::size_t axis = 2; axis < axes; ++axis) {
+        depth *= info.dimensions[axis];
+    }
+    if (axes == 2 && slice) {
+        error = headerPath + ": --slice is for 3-D and 4-D volumes; this image is 2-D";
         return false;
     }
-    if (info.dimensions.size() == 3 && !slice && depth > 1) {
-        error = headerPath + ": a volume of " + std::to_string(depth) +
-                " slices; choose one with --slice K (0 to " + std::to_string(depth - 1) + ")";
+    if (axes != 4 && outer) {
+        error = headerPath + ": --outer is for 4-D stacks; this image is " + std::to_string(axes) +
+                "-D";
         return false;
     }
-    const std::int64_t z = slice.value_or(0);
-    if (z >= depth) {
-        error = headerPath + ": --slice " + std::to_string(z) + " is beyond its " +
-                std::to_string(depth) + " slices (0 to " + std::to_string(depth - 1) + ")";
-        return false;
+    std::int64_t z = slice.value_or(0);
+    if (axes == 4 && outer) {
+        const std::int64_t inner = info.dimensions[2];
+        const std::int64_t outerCount = info.dimensions[3];
+        if (*outer >= outerCount) {
+            error = headerPath + ": --outer " + std::to_string(*outer) + " is beyond its " +
+                    std::to_string(outerCount) + " outer values (0 to " +
+                    std::to_string(outerCount - 1) + ")";
+            return false;
+        }
+        if (!slice && inner > 1) {
+            error = headerPath + ": " + std::to_string(inner) +
+                    " slices per outer value; choose one with --slice K (0 to " +
+                    std::to_string(inner - 1) + ")";
+            return false;
+        }
+        if (z >= inner) {
+            error = headerPath + ": --slice " + std::to_string(z) + " is beyond its " +
+                    std::to_string(inner) + " slices per outer value (0 to " +
+                    std::to_string(inner - 1) + ")";
+            return false;
+        }
+        z += *outer * inner;
+    } else {
+        if (axes > 2 && !slice && depth > 1) {
+            error = headerPath + ": a volume of " + std::to_string(depth) +
+                    " slices; choose one with --slice K (0 to " + std::to_string(depth - 1) +
+                    (axes == 4 ? ", or --outer J and --slice K" : "") + ")";
+            return false;
+        }
+        if (z >= depth) {
+            error = headerPath + ": --slice " + std::to_string(z) + " is beyond its " +
+                    std::to_string(depth) + " slices (0 to " + std::to_string(depth - 1) + ")";
+            return false;
+        }
     }
     const std::size_t bytesPerValue = metaElementSize(info.type);
     // The volume's byte count is compared with the file's size without overflowing: a count

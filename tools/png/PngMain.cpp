@@ -27,7 +27,7 @@ bool loadSource(const PngOptions& options, const MetaImageInfo& meta, SourceImag
         return readPgmSource(options.input, image, error);
     }
     if (options.kind == SourceKind::MetaImage) {
-        return readMetaImageSlice(meta, options.input, options.slice, image, error);
+        return readMetaImageSlice(meta, options.input, options.slice, image, error, options.outer);
     }
     std::int64_t width = options.width;
     if (width == 0) {

@@ -6,7 +6,8 @@ namespace conesim::tools {
 
 const char* const kPngUsage =
     R"(Usage: conesim-png INPUT [-o OUT.png] [--width W | --params FILE] [--type T]
-                   [--slice K] [--linear | --log] [--colormap] [--min V] [--max V]
+                   [--slice K [--outer J]] [--linear | --log] [--colormap] [--min V]
+                   [--max V]
                    [--log-offset D]
 
 Writes INPUT as an 8-bit greyscale PNG (row 0 at the top), or with --colormap as an RGB
@@ -19,7 +20,7 @@ PNG. INPUT is one of:
   .pca  a collapsed plane: little-endian doubles, row by row; the row length is W, or
         the parameter file's sampleDimX (value 10)
   .mhd  a MetaImage header (as the tools write beside their raw files): NDims 2, or 3
-        with --slice; ElementType MET_UINT, MET_FLOAT or MET_DOUBLE;
+        or 4 (a sweep's W x H x INNER x OUTER stack) with --slice; ElementType MET_UINT, MET_FLOAT or MET_DOUBLE;
         BinaryDataByteOrderMSB = False; ElementDataFile taken from the header's folder,
         whose size must be what the header describes; --width and --params are not used
 
@@ -28,7 +29,11 @@ Options:
   --width W           row length of a .dat or .pca input, a whole number from 1 to 1000000
   --params FILE       take the row length from this conesim parameter file
   --type T            read INPUT as dat, pgm, pca or mhd whatever its ending
-  --slice K           the z slice of a 3-D .mhd volume, from 0 to its slices - 1
+  --slice K           the z slice of a 3-D .mhd volume, from 0 to its slices - 1; of a
+                      4-D stack the slices counted one after the other, inner index
+                      fastest (run K of a sweep), or with --outer the inner index
+  --outer J           the outer index of a 4-D stack (0 to OUTER - 1); --slice K then
+                      picks inner index K (0 to INNER - 1)
   --linear            grey = 255 * (v - MIN) / (MAX - MIN) (the default)
   --log               grey = 255 * ln(1 + (v - MIN) / D) / ln(1 + (MAX - MIN) / D)
   --colormap          a diverging map for signed images (deflection and refraction
@@ -81,6 +86,10 @@ int checkCombination(PngOptions& options, std::string& error) {
         error = "--slice is for 3-D .mhd volumes";
         return kExitUsage;
     }
+    if (options.outer && options.kind != SourceKind::MetaImage) {
+        error = "--outer is for 4-D .mhd stacks";
+        return kExitUsage;
+    }
     const GreyScale& scale = options.scale;
     if (scale.low && scale.high && *scale.low > *scale.high) {
         error = "--min is above --max";
@@ -127,7 +136,8 @@ int parsePngOptions(int argc, char** argv, PngOptions& options, std::string& err
         if (word.size() > 1 && word[0] == '-') {
             const bool takesValue = word == "-o" || word == "--output" || word == "--width" ||
                                     word == "--params" || word == "--type" || word == "--min" ||
-                                    word == "--max" || word == "--log-offset" || word == "--slice";
+                                    word == "--max" || word == "--log-offset" ||
+                                    word == "--slice" || word == "--outer";
             if (!takesValue) {
                 error = "unknown argument " + shortQuote(word);
                 return kExitUsage;
@@ -153,13 +163,13 @@ int parsePngOptions(int argc, char** argv, PngOptions& options, std::string& err
                     error = "--type " + shortQuote(value) + " is not dat, pgm, pca or mhd";
                 }
                 options.haveType = true;
-            } else if (word == "--slice") {
+            } else if (word == "--slice" || word == "--outer") {
                 std::int64_t slice = 0;
                 good = parseInRange(value, kSliceRange, slice);
                 if (!good) {
                     error = notWholeNumber(word, value, kSliceRange);
                 }
-                options.slice = slice;
+                (word == "--slice" ? options.slice : options.outer) = slice;
             } else if (word == "--log-offset") {
                 good = boundOption(word, value, kLogOffsetRange, options.scale.offset, error);
             } else {

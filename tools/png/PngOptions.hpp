@@ -28,6 +28,7 @@ struct PngOptions {
     bool haveType = false;
     SourceKind kind = SourceKind::Raw;
     std::optional<std::int64_t> slice;  //!< --slice of a 3-D .mhd volume
+    std::optional<std::int64_t> outer;  //!< --outer of a 4-D .mhd stack
     bool diverging = false;             //!< --colormap
     GreyScale scale;
 };

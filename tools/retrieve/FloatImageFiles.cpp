@@ -84,13 +84,12 @@ bool ImageFileSet::addPng(const std::string& path, const GreyImage& grey, std::s
     return true;
 }
 
-bool ImageFileSet::addFloatImage(const std::string& folder, const std::string& name,
-                                 const FloatImage& image, GreyMapping mapping, std::string& error) {
-    const std::filesystem::path base = std::filesystem::path(folder) / name;
-    const std::string rawPath = base.string() + ".raw";
+bool ImageFileSet::addRaw(const std::string& rawPath, const FloatImage& image,
+                          const std::vector<std::int64_t>& dimensions, std::string& error) {
     MetaImageLayout layout;
-    layout.dimensions = {image.width, image.height};
-    layout.spacing = {image.spacingX, image.spacingY};
+    layout.dimensions = dimensions;
+    layout.spacing = {image.spacingX, image.spacingY, 1.0};
+    layout.spacing.resize(dimensions.size());
     layout.type = MetaElementType::kFloat32;
     const std::vector<std::uint8_t> bytes = rawBytes(image.values);
     const std::string header = metaImageHeaderText(rawPath, layout);
@@ -100,8 +99,28 @@ bool ImageFileSet::addFloatImage(const std::string& folder, const std::string& n
     }
     PendingFile& headerFile =
         *files_.emplace_back(std::make_unique<PendingFile>(metaImageHeaderPath(rawPath)));
-    return stageFile(headerFile, header.data(), header.size(), error) &&
+    return stageFile(headerFile, header.data(), header.size(), error);
+}
+
+bool ImageFileSet::addFloatImage(const std::string& folder, const std::string& name,
+                                 const FloatImage& image, GreyMapping mapping, std::string& error) {
+    const std::filesystem::path base = std::filesystem::path(folder) / name;
+    return addRaw(base.string() + ".raw", image, {image.width, image.height}, error) &&
            addPng(base.string() + ".png", greyOf(image, mapping), error);
+}
+
+bool ImageFileSet::addFloatVolume(const std::string& folder, const std::string& name,
+                                  const FloatImage& volume, std::uint32_t depth,
+                                  const FloatImage& preview, GreyMapping mapping,
+                                  std::string& error) {
+    const std::filesystem::path base = std::filesystem::path(folder) / name;
+    return addRaw(base.string() + ".raw", volume, {volume.width, volume.height, depth}, error) &&
+           addPng(base.string() + ".png", greyOf(preview, mapping), error);
+}
+
+bool ImageFileSet::addText(const std::string& path, const std::string& text, std::string& error) {
+    PendingFile& file = *files_.emplace_back(std::make_unique<PendingFile>(path));
+    return stageFile(file, text.data(), text.size(), error);
 }
 
 bool ImageFileSet::addSideBySidePng(const std::string& path, const FloatImage& left,

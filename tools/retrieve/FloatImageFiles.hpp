@@ -39,6 +39,14 @@ class ImageFileSet {
     // in the PNG. False with error set on failure.
     bool addFloatImage(const std::string& folder, const std::string& name, const FloatImage& image,
                        GreyMapping mapping, std::string& error);
+    // Writes folder/name.raw and .raw.mhd of a volume of depth images of image's size, one
+    // after the other (values holds them all; NDims 3, spacing 1 along the third axis), and
+    // folder/name.png of preview.
+    bool addFloatVolume(const std::string& folder, const std::string& name,
+                        const FloatImage& volume, std::uint32_t depth, const FloatImage& preview,
+                        GreyMapping mapping, std::string& error);
+    // Writes a text file.
+    bool addText(const std::string& path, const std::string& text, std::string& error);
     // Writes two images of one size side by side into one greyscale PNG (left, a 2-pixel
     // white gap, right), both on the grey scale that mapping gives the right-hand image.
     bool addSideBySidePng(const std::string& path, const FloatImage& left, const FloatImage& right,
@@ -48,6 +56,8 @@ class ImageFileSet {
     bool publish(std::string& error);
 
   private:
+    bool addRaw(const std::string& rawPath, const FloatImage& image,
+                const std::vector<std::int64_t>& dimensions, std::string& error);
     bool addPng(const std::string& path, const GreyImage& grey, std::string& error);
     std::vector<std::unique_ptr<PendingFile>> files_;
 };

@@ -13,6 +13,7 @@
 #include "precalc/MapNames.hpp"
 #include "retrieve/FloatImageFiles.hpp"
 #include "retrieve/PixelRetrieval.hpp"
+#include "retrieve/SinogramFill.hpp"
 #include "retrieve/SweepFolder.hpp"
 #include "retrieve/SweptSetting.hpp"
 #include "retrieve/TruthComparison.hpp"
@@ -78,6 +79,20 @@ bool loadSweepStack(SweepFolder& folder, const std::string& setting, double dire
     if (!finishedPositions(folder, setting, positions, error)) {
         return false;
     }
+    // Settings swept together never repeat one value while another changes; the positions of
+    // a sweep over an outer axis do, and when it stopped part of the way through an outer
+    // value its header is three-dimensional. Its angles must not be mixed into one curve.
+    std::vector<double> sorted = positions;
+    std::sort(sorted.begin(), sorted.end());
+    const auto& settings = folder.table.settings;
+    if (settings.size() >= 2 && settings.back() != setting &&
+        std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end()) {
+        error = folder.path + ": " + setting + " repeats its values over those of " +
+                settings.back() +
+                ": a sweep over an outer axis that stopped part of the way through one of its "
+                "values (its stack header is not 4-D); sweep it again to the end";
+        return false;
+    }
     stack.width = folder.geometry.detectorWidth;
     stack.height = folder.geometry.detectorHeight;
     stack.positions.clear();
@@ -138,6 +153,147 @@ std::vector<std::string> removeEarlierDarkfield(const std::string& folder) {
     return removed;
 }
 
+// "Positions in detector pixels along the columns (the analyser moves); refraction angle =
+// shift x 0.5 / 88.\n"
+std::string positionsLine(const SweptSetting& axis, double pixelsPerUnit, double pixelSize,
+                          double leverArm) {
+    return std::string("Positions in detector pixels along the ") +
+           (axis.alongRows ? "rows" : "columns") +
+           (axis.throughPreMask
+                ? " (the pre-sample mask moves: x " + number(-pixelsPerUnit) + ", reversed)"
+            : axis.direction > 0 ? std::string(" (the analyser moves)")
+                                 : std::string(" (the beamlets move: reversed)")) +
+           "; refraction angle = shift x " + number(pixelSize) + " / " + number(leverArm) + ".\n";
+}
+
+void addCounts(RetrievalCounts& total, const RetrievalCounts& counts) {
+    total.retrieved += counts.retrieved;
+    for (int k = 0; k < kFitOutcomeCount; ++k) {
+        total.flat[k] += counts.flat[k];
+        total.sample[k] += counts.sample[k];
+    }
+}
+
+// The retrieval of a sample swept over an outer axis (the angles), each outer value's images
+// against the one flat field: W x H x A sinograms, NaN filled along the rows, and
+// angles.txt with the outer values as sweep.csv gives them.
+int retrieveOverAngles(const RetrievalOptions& options, const SweepFolder& flat,
+                       const CurveStack& flatStack, const SweepFolder& sample,
+                       const std::string& setting, double pixelsPerUnit, double radiansPerPixel,
+                       const RetrievalSettings& settings, const std::string& positionsText) {
+    std::string error;
+    if (setting == sample.outerSetting) {
+        return failure(kTool, sample.path + " sweeps " + setting +
+                                  " as its outer axis; the positions must be its inner one");
+    }
+    std::vector<double> positions;
+    if (!finishedPositions(sample, setting, positions, error)) {
+        return failure(kTool, error);
+    }
+    const SetupGeometry& geometry = sample.geometry;
+    const std::int64_t width = geometry.detectorWidth;
+    const std::int64_t height = geometry.detectorHeight;
+    std::vector<float> transmission;
+    std::vector<float> refraction;
+    std::vector<float> darkfield;
+    RetrievalCounts counts;
+    bool hasDarkfield = false;
+    std::string anglesText;
+    std::vector<std::string> outerValues;
+    CurveStack sampleStack;
+    sampleStack.width = width;
+    sampleStack.height = height;
+    for (std::int64_t j = 0; j < sample.outer; ++j) {
+        const auto first = static_cast<std::size_t>(j * sample.inner);
+        const std::string& value = sample.table.rows[sample.finishedRows[first]].values.back();
+        sampleStack.positions.clear();
+        for (std::size_t k = first; k < first + static_cast<std::size_t>(sample.inner); ++k) {
+            if (sample.table.rows[sample.finishedRows[k]].values.back() != value) {
+                return failure(kTool,
+                               sample.path + ": " + sample.outerSetting +
+                                   " changes within "
+                                   "outer value " +
+                                   std::to_string(j) + " of its stack (" + value + ", then " +
+                                   sample.table.rows[sample.finishedRows[k]].values.back() + ")");
+            }
+            sampleStack.positions.push_back(pixelsPerUnit * positions[k]);
+        }
+        outerValues.push_back(value);
+        anglesText += value + "\n";
+        RetrievalImages images;
+        if (!readOuterImages(sample, j, sampleStack.counts, error) ||
+            !retrieveImages(flatStack, sampleStack, settings, images, error)) {
+            return failure(kTool, sample.outerSetting + " = " + value + ": " + error);
+        }
+        addCounts(counts, images.counts);
+        hasDarkfield = images.hasDarkfield;
+        transmission.insert(transmission.end(), images.transmission.begin(),
+                            images.transmission.end());
+        refraction.insert(refraction.end(), images.refraction.begin(), images.refraction.end());
+        darkfield.insert(darkfield.end(), images.darkfield.begin(), images.darkfield.end());
+    }
+    // A row that retrieved nothing is left as no sample: transmission 1, no refraction or
+    // dark field.
+    const std::int64_t filled = fillAlongRows(transmission, width, 1.0F);
+    fillAlongRows(refraction, width, 0.0F);
+    fillAlongRows(darkfield, width, 0.0F);
+    std::vector<float> angles(refraction.size());
+    std::transform(refraction.begin(), refraction.end(), angles.begin(),
+                   [&](float shift) { return static_cast<float>(shift * radiansPerPixel); });
+    if (!makeFolder(options.output, error)) {
+        return failure(kTool, error);
+    }
+    const auto angleCount = static_cast<std::uint32_t>(sample.outer);
+    const std::int64_t middle = height / 2;
+    ImageFileSet files;
+    const auto add = [&](const char* name, std::vector<float> values, GreyMapping mapping) {
+        FloatImage preview = imageOf(geometry, rowThroughVolume(values, width, height, middle));
+        preview.height = angleCount;
+        return files.addFloatVolume(options.output, name, imageOf(geometry, std::move(values)),
+                                    angleCount, preview, mapping, error);
+    };
+    std::vector<std::string> written = {"transmission", "refraction", "refraction-angle"};
+    bool good = add("transmission", std::move(transmission), GreyMapping::kFullRange) &&
+                add("refraction", std::move(refraction), GreyMapping::kSymmetric) &&
+                add("refraction-angle", std::move(angles), GreyMapping::kSymmetric);
+    if (good && hasDarkfield) {
+        written.emplace_back("darkfield");
+        good = add("darkfield", std::move(darkfield), GreyMapping::kSymmetric);
+    }
+    const std::string anglesPath = (std::filesystem::path(options.output) / "angles.txt").string();
+    if (!good || !files.addText(anglesPath, anglesText, error) || !files.publish(error)) {
+        return failure(kTool, error);
+    }
+    const std::vector<std::string> removed =
+        hasDarkfield ? std::vector<std::string>{} : removeEarlierDarkfield(options.output);
+    const std::int64_t pixels = width * height * sample.outer;
+    std::cout << "Flat field " << flat.path << ": " << flatStack.positions.size() << " images, "
+              << setting << " from " << positionRange(flatStack.positions) << ".\n"
+              << "Sample " << sample.path << ": " << sample.outer << " values of "
+              << sample.outerSetting << " (" << outerValues.front() << " to " << outerValues.back()
+              << ") of " << sample.inner << " images each, " << setting << " from "
+              << positionRange(positions) << ".\n"
+              << positionsText;
+    if (!hasDarkfield) {
+        std::cout << "Two sample positions: two-image retrieval, no dark field.\n";
+    }
+    std::cout << "Retrieved " << counts.retrieved << " of " << pixels << " pixels (" << sample.outer
+              << " angles); " << pixels - counts.retrieved
+              << " NaN (flat field: " << outcomeCounts(counts.flat)
+              << "; sample: " << outcomeCounts(counts.sample) << ").\n"
+              << "Filled " << filled
+              << " pixels that could not be retrieved from their neighbours along the row.\n"
+              << "Wrote " << joinedNames(options.output, written) << " (" << width << " x "
+              << height << " x " << sample.outer
+              << " sinograms: .raw and .raw.mhd, and .png of row " << middle
+              << " over the angles) and " << anglesPath << "." << std::endl;
+    if (!removed.empty()) {
+        std::cout << "Removed " << joinedNames(options.output, removed)
+                  << " of an earlier retrieval: this one writes no dark field." << std::endl;
+    }
+    return kExitOk;
+}
+
 }  // namespace
 
 int runRetrieval(const RetrievalOptions& options) {
@@ -150,6 +306,10 @@ int runRetrieval(const RetrievalOptions& options) {
     }
     warnAboutFailedRuns(flat);
     warnAboutFailedRuns(sample);
+    if (flat.outer > 0) {
+        return failure(kTool, flat.path + " is swept over an outer axis (" + flat.outerSetting +
+                                  "); the flat field is one sweep over the positions alone");
+    }
     const std::string setting =
         options.position.empty() ? flat.table.settings.front() : options.position;
     SweptSetting axis;
@@ -176,16 +336,27 @@ int runRetrieval(const RetrievalOptions& options) {
         return failure(kTool, "the pre-sample mask does not lie beyond the source, so " + setting +
                                   " gives no positions on the detector");
     }
-    CurveStack flatStack;
-    CurveStack sampleStack;
-    if (!loadSweepStack(flat, setting, pixelsPerUnit(flat.geometry), flatStack, error) ||
-        !loadSweepStack(sample, setting, pixelsPerUnit(sample.geometry), sampleStack, error)) {
-        return failure(kTool, error);
-    }
     RetrievalSettings settings;
     settings.minimumCounts = options.minimumCounts;
     settings.flatVariance = options.flatVariance;
     settings.model = options.model;
+    CurveStack flatStack;
+    if (!loadSweepStack(flat, setting, pixelsPerUnit(flat.geometry), flatStack, error)) {
+        return failure(kTool, error);
+    }
+    const double pixelSize =
+        axis.alongRows ? sample.geometry.pixelSizeY : sample.geometry.pixelSizeX;
+    const std::string positionsText =
+        positionsLine(axis, pixelsPerUnit(sample.geometry), pixelSize, sample.geometry.leverArm());
+    if (sample.outer > 0) {
+        return retrieveOverAngles(options, flat, flatStack, sample, setting,
+                                  pixelsPerUnit(sample.geometry),
+                                  pixelSize / sample.geometry.leverArm(), settings, positionsText);
+    }
+    CurveStack sampleStack;
+    if (!loadSweepStack(sample, setting, pixelsPerUnit(sample.geometry), sampleStack, error)) {
+        return failure(kTool, error);
+    }
     RetrievalImages images;
     if (!retrieveImages(flatStack, sampleStack, settings, images, error)) {
         return failure(kTool, error);
@@ -195,7 +366,6 @@ int runRetrieval(const RetrievalOptions& options) {
     }
     // The geometry of the sample's sweep gives the lever arm of its refraction.
     const SetupGeometry& geometry = sample.geometry;
-    const double pixelSize = axis.alongRows ? geometry.pixelSizeY : geometry.pixelSizeX;
     const double radiansPerPixel = pixelSize / geometry.leverArm();
     std::vector<float> angles(images.refraction.size());
     std::transform(images.refraction.begin(), images.refraction.end(), angles.begin(),
@@ -226,13 +396,7 @@ int runRetrieval(const RetrievalOptions& options) {
               << setting << " from " << positionRange(flatStack.positions) << ".\n"
               << "Sample " << sample.path << ": " << sampleStack.positions.size() << " images, "
               << setting << " from " << positionRange(sampleStack.positions) << ".\n"
-              << "Positions in detector pixels along the " << (axis.alongRows ? "rows" : "columns")
-              << (axis.throughPreMask ? " (the pre-sample mask moves: x " +
-                                            number(-pixelsPerUnit(geometry)) + ", reversed)"
-                  : axis.direction > 0 ? std::string(" (the analyser moves)")
-                                       : std::string(" (the beamlets move: reversed)"))
-              << "; refraction angle = shift x " << number(pixelSize) << " / "
-              << number(geometry.leverArm()) << ".\n";
+              << positionsText;
     if (!images.hasDarkfield) {
         std::cout << "Two sample positions: two-image retrieval, no dark field.\n";
     }

@@ -49,6 +49,17 @@ sample positions the two-image retrieval is used: the Gaussian of the flat field
 through the two sample points gives transmission and refraction, no dark field. A flat
 field of only two positions needs its curve's variance (--flat-variance, pixels^2).
 
+A SAMPLE_DIR swept over an outer axis as well (conesim-sweep --over or --over-open, for
+example sampleRotation; its stack header NDims 4) is retrieved angle by angle against the
+one FLAT_DIR (a plain sweep over the same positions), and OUT receives sinograms instead:
+transmission, refraction, refraction-angle and darkfield as W x H x A volumes (.raw and
+.raw.mhd, NDims 3, one image per outer value, in sweep order), each .png the middle row
+(H / 2) of every angle, one angle per PNG row, and angles.txt: the outer setting's values,
+one per line, as sweep.csv gives them. Pixels not retrieved (NaN) are counted and filled
+along their row: linearly between the nearest retrieved pixels left and right, with the
+nearest one beyond the row's first or last retrieved pixel, and in a row with none with
+transmission 1 and 0 for the others; the count is printed.
+
 The positions are the values of a swept pixel-fraction setting, already detector pixels:
 detectorLrOffset or detectorUdOffset (the analyser moves) or apertureLrOffset or
 apertureUdOffset (the beamlets move, so the positions count backwards).

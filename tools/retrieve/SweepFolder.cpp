@@ -2,11 +2,48 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 
 #include "common/ArgParse.hpp"
 #include "common/BinaryFile.hpp"
+#include "png/MetaImageSource.hpp"
 
 namespace conesim::tools {
+
+namespace {
+
+// The runs per outer value and the outer values of a stack whose header is four-dimensional;
+// a missing, unreadable or lower-dimensional header leaves both 0 (a plain sweep).
+bool readOuterShape(const std::string& stackPath, SweepFolder& folder, std::string& error) {
+    MetaImageInfo info;
+    std::string ignored;
+    if (!readMetaImageHeader(metaImageHeaderPath(stackPath), info, ignored) ||
+        info.dimensions.size() != 4) {
+        return true;
+    }
+    if (info.dimensions[0] != folder.geometry.detectorWidth ||
+        info.dimensions[1] != folder.geometry.detectorHeight ||
+        info.type != MetaElementType::kUint32 || folder.table.settings.size() < 2) {
+        error = metaImageHeaderPath(stackPath) +
+                " is not the 4-D stack of a sweep over an outer axis of its " +
+                std::to_string(folder.geometry.detectorWidth) + " x " +
+                std::to_string(folder.geometry.detectorHeight) + " detector";
+        return false;
+    }
+    folder.inner = info.dimensions[2];
+    folder.outer = info.dimensions[3];
+    folder.outerSetting = folder.table.settings.back();
+    const auto runs = static_cast<std::int64_t>(folder.finishedRows.size());
+    if (runs != folder.inner * folder.outer) {
+        error = metaImageHeaderPath(stackPath) + " describes " + std::to_string(folder.outer) +
+                " outer values of " + std::to_string(folder.inner) + " runs, but " + folder.path +
+                " lists " + std::to_string(runs) + " finished runs";
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
 
 bool readSweepFolder(const std::string& path, SweepFolder& folder, std::string& error) {
     const std::filesystem::path dir(path);
@@ -24,6 +61,9 @@ bool readSweepFolder(const std::string& path, SweepFolder& folder, std::string& 
     const std::string stackPath = (dir / kSweepStackName).string();
     const auto pixels =
         static_cast<std::uint64_t>(result.geometry.detectorWidth) * result.geometry.detectorHeight;
+    if (!readOuterShape(stackPath, result, error)) {
+        return false;
+    }
     const std::uint64_t expected = pixels * result.finishedRows.size();
     // The size is checked before the stack is read, so that a wrong one is not read first.
     std::uint64_t bytes = 0;
@@ -38,10 +78,36 @@ bool readSweepFolder(const std::string& path, SweepFolder& folder, std::string& 
                 std::to_string(expected);
         return false;
     }
-    if (!readUint32File(stackPath, result.stack, error)) {
+    if (result.outer == 0 && !readUint32File(stackPath, result.stack, error)) {
         return false;
     }
     folder = std::move(result);
+    return true;
+}
+
+bool readOuterImages(const SweepFolder& folder, std::int64_t index,
+                     std::vector<std::uint32_t>& counts, std::string& error) {
+    const std::string stackPath = (std::filesystem::path(folder.path) / kSweepStackName).string();
+    const std::uint64_t values = std::uint64_t{folder.geometry.detectorWidth} *
+                                 folder.geometry.detectorHeight *
+                                 static_cast<std::uint64_t>(folder.inner);
+    std::ifstream file;
+    std::uint64_t size = 0;
+    if (!openInput(stackPath, file, size, error)) {
+        return false;
+    }
+    std::vector<std::uint8_t> bytes(values * 4U);
+    file.seekg(static_cast<std::streamoff>(bytes.size() * static_cast<std::uint64_t>(index)));
+    file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!file || static_cast<std::uint64_t>(file.gcount()) != bytes.size()) {
+        error = "cannot read " + stackPath;
+        return false;
+    }
+    counts.resize(values);
+    for (std::size_t i = 0; i < counts.size(); ++i) {
+        counts[i] = std::uint32_t{bytes[4 * i]} | std::uint32_t{bytes[4 * i + 1]} << 8U |
+                    std::uint32_t{bytes[4 * i + 2]} << 16U | std::uint32_t{bytes[4 * i + 3]} << 24U;
+    }
     return true;
 }
 

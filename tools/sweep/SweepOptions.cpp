@@ -15,6 +15,7 @@ namespace conesim::tools {
 
 const char* const kSweepUsage =
     R"(Usage: conesim-sweep PARAMS --set NAME=START:STOP:COUNT [--set ...] -o DIR
+                     [--over NAME=START:STOP:COUNT | --over-open NAME=START:STOP:COUNT]
                      [--seed S] [--threads N] [--program PATH] [--force]
 
 Runs conesim once per value of the swept settings: COUNT values (1 to 100000) evenly from
@@ -25,12 +26,17 @@ precision number conesim stores.
 NAME is a setting's field name as the README's parameter table lists it (for example
 detectorLrOffset, the analyser's offset); text settings, runMode, outputFolder and the
 detector's size cannot be swept.
+--over adds an outer axis: for each of its COUNT values (the same rules) the whole --set
+sweep runs. --over-open leaves STOP out, for angles: START + k (STOP - START) / COUNT,
+k = 0 to COUNT - 1 (--over-open sampleRotation=0:180:90 gives 0, 2, ..., 178).
 
 Each run works in PARAMS's folder (where its inputs are) on an edited copy of PARAMS,
 written there under a temporary name and removed after the run, with the swept values,
-the output folder set to DIR and the output name run-000, run-001, ... . When no swept
-setting changes the sample planes, the first run makes them (PARAMS's run mode 3 or 4)
-and the others read them (run mode 5); otherwise every run uses PARAMS's run mode, which
+the output folder set to DIR and the output name run-000, run-001, ... in run order
+(outer value by outer value). When no swept setting changes the sample planes, the first
+run makes them (PARAMS's run mode 3 or 4) and the others read them (run mode 5); when only
+the outer setting does (sampleRotation), the first run of each outer value makes them and
+the other runs of that value read them; otherwise every run uses PARAMS's run mode, which
 must then be 3 or 4. PARAMS's run log may not be named like one of the files below.
 When PARAMS is in run mode 3 and gives no planeFolder, the runs make and read their maps
 and planes in DIR/planes, so that two sweeps started in one folder never share planes;
@@ -44,10 +50,15 @@ DIR (created if missing) receives:
                          run-NNN.log its console output
   Logger.txt             the runs' log (the name PARAMS gives)
   stack.raw              the final images of the finished runs, one after the other: a
-                         W x H x RUNS volume of unsigned 32-bit little-endian counts
-  stack.raw.mhd          its MetaImage header (spacing: the detector's pixel sizes, 1)
-  sweep.csv              a header line, then per run: the swept values, the run name, its
-                         exit status, the detector hits and the seconds it took
+                         W x H x RUNS volume of unsigned 32-bit little-endian counts;
+                         with an outer axis W x H x INNER x OUTER (the --set index
+                         fastest after the image)
+  stack.raw.mhd          its MetaImage header (spacing: the detector's pixel sizes, 1);
+                         with an outer axis NDims 4 while the finished runs fill whole
+                         outer values, otherwise NDims 3 (W x H x RUNS)
+  sweep.csv              a header line, then per run: the swept values (the outer
+                         setting's last), the run name, its exit status, the detector
+                         hits and the seconds it took
 The stack, its header and the table are brought up to date together after every run, and
 always describe the same runs, also when a write fails (a full disk).
 
@@ -58,6 +69,9 @@ and listed in sweep.csv with status 128 + signal; the sweep exits with that stat
 
 Options:
   --set NAME=START:STOP:COUNT   a setting to sweep (at least one)
+  --over NAME=START:STOP:COUNT  the outer axis (at most one, not a --set setting;
+                        COUNT times the --set COUNT at most 100000 runs)
+  --over-open NAME=START:STOP:COUNT   the same without STOP itself
   -o, --output DIR      the sweep's folder (required); it must not hold files of the names
                         above (an earlier sweep's or any other, links included) unless
                         --force is given
@@ -175,29 +189,29 @@ std::string unsweepable(const ParameterInfo& info) {
     return "";
 }
 
-int parseRange(const std::string& text, SweptRange& range) {
+int parseRange(const std::string& option, const std::string& text, SweptRange& range) {
     const std::size_t equals = text.find('=');
     if (equals == std::string::npos) {
-        return usageError(kTool, "--set '" + text + "' is not NAME=START:STOP:COUNT");
+        return usageError(kTool, option + " '" + text + "' is not NAME=START:STOP:COUNT");
     }
     range.name = text.substr(0, equals);
     const ParameterInfo* info = findParameter(range.name);
     if (info == nullptr) {
-        return usageError(kTool, "--set: there is no setting named '" + range.name + "'");
+        return usageError(kTool, option + ": there is no setting named '" + range.name + "'");
     }
     if (const std::string why = unsweepable(*info); !why.empty()) {
-        return usageError(kTool, "--set: " + range.name + " cannot be swept: " + why);
+        return usageError(kTool, option + ": " + range.name + " cannot be swept: " + why);
     }
     const std::vector<std::string> fields = splitList(text.substr(equals + 1), ':');
     if (fields.size() != 3 || !parseDouble(fields[0], range.start) ||
         !parseDouble(fields[1], range.stop) || !parseInt64(fields[2], range.count) ||
         range.count < 1) {
-        return usageError(kTool, "--set '" + text +
+        return usageError(kTool, option + " '" + text +
                                      "' is not NAME=START:STOP:COUNT (two numbers and a "
                                      "positive whole count)");
     }
     if (range.count > kMostSweepRuns) {
-        return usageError(kTool, "--set '" + text + "': COUNT is a whole number from 1 to " +
+        return usageError(kTool, option + " '" + text + "': COUNT is a whole number from 1 to " +
                                      std::to_string(kMostSweepRuns) +
                                      " (the most runs a sweep may have)");
     }
@@ -215,8 +229,8 @@ bool sweepValueTexts(const SweptRange& range, std::vector<std::string>& texts, s
     double previousValue = 0.0;
     for (std::int64_t k = 0; k < range.count; ++k) {
         double value = range.start;
-        if (range.count > 1) {
-            const auto steps = static_cast<double>(range.count - 1);
+        if (range.count > 1 || range.open) {
+            const auto steps = static_cast<double>(range.open ? range.count : range.count - 1);
             value = (range.start * (steps - static_cast<double>(k)) +
                      range.stop * static_cast<double>(k)) /
                     steps;
@@ -264,7 +278,9 @@ int parseSweepOptions(int argc, char** argv, SweepOptions& options) {
         }
         if (word.size() > 1 && word[0] == '-') {
             const bool takesValue = word == "--set" || word == "-o" || word == "--output" ||
-                                    word == "--seed" || word == "--threads" || word == "--program";
+                                    word == "--seed" || word == "--threads" ||
+                                    word == "--program" || word == "--over" ||
+                                    word == "--over-open";
             if (!takesValue) {
                 return usageError(kTool, "unknown argument '" + word + "'");
             }
@@ -272,9 +288,20 @@ int parseSweepOptions(int argc, char** argv, SweepOptions& options) {
             if (!args.takeValue(value)) {
                 return usageError(kTool, word + " needs a value");
             }
-            if (word == "--set") {
+            if (word == "--over" || word == "--over-open") {
+                if (options.outer) {
+                    return usageError(kTool, "one outer axis at most: --over " +
+                                                 options.outer->name + " is already given");
+                }
                 SweptRange range;
-                if (const int status = parseRange(value, range); status != kExitOk) {
+                range.open = word == "--over-open";
+                if (const int status = parseRange(word, value, range); status != kExitOk) {
+                    return status;
+                }
+                options.outer = range;
+            } else if (word == "--set") {
+                SweptRange range;
+                if (const int status = parseRange(word, value, range); status != kExitOk) {
                     return status;
                 }
                 for (const SweptRange& earlier : options.settings) {
@@ -319,6 +346,27 @@ int parseSweepOptions(int argc, char** argv, SweepOptions& options) {
     }
     if (options.output.empty()) {
         return usageError(kTool, "-o DIR is missing");
+    }
+    if (options.outer) {
+        const SweptRange& outer = *options.outer;
+        for (const SweptRange& range : options.settings) {
+            if (range.name == outer.name) {
+                return usageError(kTool,
+                                  outer.name + " is given both with --set and as the outer axis");
+            }
+        }
+        if (outer.count * options.settings.front().count > kMostSweepRuns) {
+            return usageError(
+                kTool, "the outer axis's " + std::to_string(outer.count) + " values times the " +
+                           std::to_string(options.settings.front().count) +
+                           " of --set make more than " + std::to_string(kMostSweepRuns) +
+                           " runs (the most a sweep may have)");
+        }
+        std::vector<std::string> texts;
+        std::string error;
+        if (!sweepValueTexts(outer, texts, error)) {
+            return usageError(kTool, error);
+        }
     }
     for (const SweptRange& range : options.settings) {
         if (range.count != options.settings.front().count) {

@@ -8,18 +8,21 @@
 
 namespace conesim::tools {
 
-// --set NAME=START:STOP:COUNT
+// --set NAME=START:STOP:COUNT (and --over, --over-open)
 struct SweptRange {
     std::string name;
     double start = 0.0;
     double stop = 0.0;
     std::int64_t count = 0;
+    bool open =
+        false;  //!< STOP itself is left out: COUNT values a step (STOP - START) / COUNT apart
 };
 
 struct SweepOptions {
     bool help = false;
     std::string parameters;            //!< PARAMS
     std::vector<SweptRange> settings;  //!< in --set order
+    std::optional<SweptRange> outer;   //!< --over or --over-open: the whole sweep per value
     std::optional<std::uint64_t> seed;
     std::optional<std::int64_t> threads;
     std::string output;   //!< -o DIR
@@ -29,7 +32,7 @@ struct SweepOptions {
 
 extern const char* const kSweepUsage;
 
-// The most runs one sweep may have (COUNT of --set).
+// The most runs one sweep may have (COUNT of --set, times COUNT of --over).
 inline constexpr std::int64_t kMostSweepRuns = 100000;
 
 // Returns kExitOk with options filled (or help set), or kExitUsage after reporting the bad
@@ -37,7 +40,8 @@ inline constexpr std::int64_t kMostSweepRuns = 100000;
 // settings of different COUNT, a value an integer setting cannot hold.
 int parseSweepOptions(int argc, char** argv, SweepOptions& options);
 
-// The COUNT values of a range, evenly from START to STOP inclusive, as the texts written
+// The COUNT values of a range, evenly from START to STOP inclusive (STOP left out for an open
+// range: START + k (STOP - START) / COUNT), as the texts written
 // into the parameter file and sweep.csv: whole numbers for settings the program stores as
 // integers, the shortest text of the single-precision number the program stores for a
 // positional real, otherwise at most 12 significant digits (0.1 + 2 x 0.1 is written 0.3).

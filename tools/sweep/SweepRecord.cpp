@@ -40,6 +40,13 @@ std::string SweepRecord::headerText(std::int64_t slices) const {
     MetaImageLayout layout;
     layout.dimensions = {shape_.width, shape_.height, slices};
     layout.spacing = {shape_.pixelSizeX, shape_.pixelSizeY, 1.0};
+    // With an outer axis the header is four-dimensional while the runs fill whole outer
+    // values; the runs of an outer value begun but not finished (a failure, a stop, a sweep
+    // in progress) can only be described as the plain run after run volume.
+    if (shape_.inner > 0 && slices % shape_.inner == 0) {
+        layout.dimensions = {shape_.width, shape_.height, shape_.inner, slices / shape_.inner};
+        layout.spacing.push_back(1.0);
+    }
     layout.type = MetaElementType::kUint32;
     return metaImageHeaderText(stackPath().string(), layout);
 }

@@ -16,6 +16,7 @@ struct StackShape {
     std::uint32_t height = 0;  //!< detector rows
     double pixelSizeX = 1.0;   //!< header spacing along x
     double pixelSizeY = 1.0;   //!< header spacing along y
+    std::int64_t inner = 0;    //!< runs per outer value; 0 without an outer axis
 };
 
 class SweepRecord {

@@ -41,7 +41,9 @@ struct SweepPlan {
     fs::path output;       //!< DIR, absolute
     fs::path planeFolder;  //!< the sweep's own plane folder inside DIR; empty: the file's
     std::string program;   //!< absolute path of conesim
-    std::vector<std::vector<std::string>> values;  //!< per setting, per run
+    std::vector<std::vector<std::string>> values;  //!< per setting, per inner index
+    std::vector<std::string> outerValues;          //!< per outer value; one empty without
+    std::int64_t inner = 0;                        //!< runs per outer value
     std::vector<int> modes;                        //!< per run
     std::vector<std::string> runNames;             //!< per run
     std::uint32_t width = 0;
@@ -154,11 +156,15 @@ std::string lastLines(const std::string& text, int count) {
 }
 
 // The parameter file run k reads: the swept values, its run mode and the sweep's folder.
+// Run k is inner index k mod INNER of outer value k div INNER.
 bool editedRunText(const SweepOptions& options, const SweepPlan& plan, std::int64_t k,
                    std::string& edited, std::string& error) {
     std::vector<std::pair<std::string, std::string>> assignments;
     for (std::size_t s = 0; s < options.settings.size(); ++s) {
-        assignments.emplace_back(options.settings[s].name, plan.values[s][k]);
+        assignments.emplace_back(options.settings[s].name, plan.values[s][k % plan.inner]);
+    }
+    if (options.outer) {
+        assignments.emplace_back(options.outer->name, plan.outerValues[k / plan.inner]);
     }
     assignments.emplace_back("runMode", std::to_string(plan.modes[k]));
     assignments.emplace_back("outputFolder", plan.output.string());
@@ -200,6 +206,23 @@ int planSweep(const SweepOptions& options, SweepEnvironment& environment, SweepP
                                      ": not an executable file (give conesim with --program)");
     }
     bool planesChange = false;
+    bool outerChangesPlanes = false;
+    if (options.outer) {
+        outerChangesPlanes = findParameter(options.outer->name)->affectsSamplePlanes;
+        if (outerChangesPlanes && parameters.runMode == 5) {
+            return fail(environment, options.parameters +
+                                         " has run mode 5, which reads the planes an earlier "
+                                         "run left, but the outer setting " +
+                                         options.outer->name +
+                                         " changes the sample planes; set run mode 3 (or 4) in "
+                                         "the file");
+        }
+        if (!sweepValueTexts(*options.outer, plan.outerValues, error)) {
+            return fail(environment, error);
+        }
+    } else {
+        plan.outerValues.emplace_back();
+    }
     for (const SweptRange& range : options.settings) {
         const bool changesPlanes = findParameter(range.name)->affectsSamplePlanes;
         if (changesPlanes && parameters.runMode == 5) {
@@ -227,9 +250,15 @@ int planSweep(const SweepOptions& options, SweepEnvironment& environment, SweepP
     if (parameters.runMode == 3 && !givesExtension(plan.parametersText, "planeFolder")) {
         plan.planeFolder = plan.output / kSweepPlaneFolderName;
     }
-    const std::int64_t runs = options.settings.front().count;
+    plan.inner = options.settings.front().count;
+    plan.shape.inner = options.outer ? plan.inner : 0;
+    const auto runs = plan.inner * static_cast<std::int64_t>(plan.outerValues.size());
     for (std::int64_t k = 0; k < runs; ++k) {
-        plan.modes.push_back(planesChange || k == 0 ? parameters.runMode : 5);
+        // Planes are made by the first run, or by the first of each outer value when only
+        // the outer setting changes them, and read by the others.
+        const bool makesPlanes =
+            planesChange || k == 0 || (outerChangesPlanes && k % plan.inner == 0);
+        plan.modes.push_back(makesPlanes ? parameters.runMode : 5);
         plan.runNames.push_back(runName(k, runs));
         // Every run's file is checked now; each is made again just before its run, so that
         // a long sweep does not hold all of them.
@@ -320,14 +349,23 @@ int runSweep(const SweepOptions& options, SweepEnvironment& environment) {
     for (const SweptRange& range : options.settings) {
         table.settings.push_back(range.name);
     }
+    if (options.outer) {
+        table.settings.push_back(options.outer->name);
+    }
     SweepRecord record(plan.output, plan.shape);
     std::time_t previousStart = 0;
     for (std::int64_t k = 0; k < runs; ++k) {
         std::string label;
         SweepRow row;
         for (std::size_t s = 0; s < options.settings.size(); ++s) {
-            label += (s == 0 ? "" : ", ") + options.settings[s].name + "=" + plan.values[s][k];
-            row.values.push_back(plan.values[s][k]);
+            const std::string& value = plan.values[s][k % plan.inner];
+            label += (s == 0 ? "" : ", ") + options.settings[s].name + "=" + value;
+            row.values.push_back(value);
+        }
+        if (options.outer) {
+            const std::string& value = plan.outerValues[k / plan.inner];
+            label += ", " + options.outer->name + "=" + value;
+            row.values.push_back(value);
         }
         row.runName = plan.runNames[k];
         progress.runStarted(k, label);
@@ -424,8 +462,11 @@ int runSweep(const SweepOptions& options, SweepEnvironment& environment) {
     progress.finish();
     environment.out << "Sweep complete: " << runs << " runs; "
                     << (plan.output / kSweepStackName).string() << " (" << plan.width << " x "
-                    << plan.height << " x " << runs << ") and "
-                    << (plan.output / kSweepTableName).string() << "." << std::endl;
+                    << plan.height << " x "
+                    << (options.outer ? std::to_string(plan.inner) + " x " +
+                                            std::to_string(plan.outerValues.size())
+                                      : std::to_string(runs))
+                    << ") and " << (plan.output / kSweepTableName).string() << "." << std::endl;
     return kExitOk;
 }
 
