@@ -7,13 +7,13 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <system_error>
 #include <thread>
 
 #include "common/BinaryFile.hpp"
 #include "common/ToolExit.hpp"
+#include "output/RunRecordFile.hpp"
 #include "params/ParameterFileEditing.hpp"
 #include "params/ParameterFileScan.hpp"
 #include "params/ParameterTable.hpp"
@@ -128,15 +128,15 @@ std::string readWhole(const fs::path& path) {
     return text.str();
 }
 
-std::optional<std::uint64_t> scoredHits(const std::string& console) {
-    static const std::regex hits(R"((^|\n)Detector scored (\d+) hits\.)");
-    std::smatch match;
-    std::optional<std::uint64_t> result;
-    for (auto it = console.cbegin(); std::regex_search(it, console.cend(), match, hits);
-         it = match.suffix().first) {
-        result = std::stoull(match[2].str());
+// The photons a run scored on the detector, from its record; nothing when the run wrote no
+// record or ran no photon (it failed before its photon loop).
+std::optional<std::uint64_t> scoredHits(const fs::path& recordPath) {
+    RunRecord record;
+    std::string error;
+    if (!readRunRecord(recordPath.string(), record, error) || record.photonsRun == 0) {
+        return std::nullopt;
     }
-    return result;
+    return record.hits;
 }
 
 std::string lastLines(const std::string& text, int count) {
@@ -410,9 +410,8 @@ int runSweep(const SweepOptions& options, SweepEnvironment& environment) {
             progress.finish();
             return fail(environment, outcome.error);
         }
-        const std::string console = readWhole(logPath);
         row.status = outcome.status;
-        row.hits = scoredHits(console);
+        row.hits = scoredHits(plan.output / (row.runName + ".1.json"));
         if (environment.stop != nullptr && *environment.stop != 0) {
             // The stopped run's files stay, listed with the sweep's status so that no reader
             // takes its shortened exposure for a finished run.
@@ -443,7 +442,7 @@ int runSweep(const SweepOptions& options, SweepEnvironment& environment) {
                             << "; the sweep stops with its " << record.slices()
                             << " finished runs. The end of its output (" << logPath.string()
                             << "):\n"
-                            << lastLines(console, 6) << std::endl;
+                            << lastLines(readWhole(logPath), 6) << std::endl;
             return row.status;
         }
         const fs::path image = plan.output / (row.runName + ".1.dat");
