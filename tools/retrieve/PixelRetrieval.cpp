@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <system_error>
+#include <thread>
 
 namespace conesim::tools {
 
@@ -155,26 +157,54 @@ bool retrieveImages(const CurveStack& flat, const CurveStack& sample,
     images.darkfield.assign(pixels, kNaN);
     images.hasDarkfield = sample.positions.size() >= 3;
     images.counts = RetrievalCounts{};
-    std::vector<double> flatCounts(flat.positions.size());
-    std::vector<double> sampleCounts(sample.positions.size());
-    for (std::size_t i = 0; i < pixels; ++i) {
-        for (std::size_t k = 0; k < flatCounts.size(); ++k) {
-            flatCounts[k] = flat.counts[k * pixels + i];
+    // The pixels are independent: they are shared out in contiguous ranges over the cores,
+    // each range with its own curves and counts, so the images do not depend on the number
+    // of threads.
+    const std::size_t workers = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1,
+                                                        std::max<std::size_t>(pixels / 64, 1));
+    std::vector<RetrievalCounts> counts(workers);
+    auto retrieveRange = [&](std::size_t worker) {
+        std::vector<double> flatCounts(flat.positions.size());
+        std::vector<double> sampleCounts(sample.positions.size());
+        RetrievalCounts& tally = counts[worker];
+        for (std::size_t i = worker * pixels / workers; i < (worker + 1) * pixels / workers; ++i) {
+            for (std::size_t k = 0; k < flatCounts.size(); ++k) {
+                flatCounts[k] = flat.counts[k * pixels + i];
+            }
+            for (std::size_t k = 0; k < sampleCounts.size(); ++k) {
+                sampleCounts[k] = sample.counts[k * pixels + i];
+            }
+            const PixelResult pixel =
+                retrievePixel(flat.positions, flatCounts, sample.positions, sampleCounts, settings);
+            images.transmission[i] = pixel.transmission;
+            images.refraction[i] = pixel.shift;
+            images.darkfield[i] = pixel.growth;
+            if (pixel.flat != FitOutcome::kFitted) {
+                ++tally.flat[static_cast<int>(pixel.flat)];
+            } else if (pixel.sample != FitOutcome::kFitted) {
+                ++tally.sample[static_cast<int>(pixel.sample)];
+            } else {
+                ++tally.retrieved;
+            }
         }
-        for (std::size_t k = 0; k < sampleCounts.size(); ++k) {
-            sampleCounts[k] = sample.counts[k * pixels + i];
+    };
+    std::vector<std::thread> threads;
+    for (std::size_t worker = 1; worker < workers; ++worker) {
+        try {
+            threads.emplace_back(retrieveRange, worker);
+        } catch (const std::system_error&) {
+            retrieveRange(worker);  // no thread to spare: this one does the range itself
         }
-        const PixelResult pixel =
-            retrievePixel(flat.positions, flatCounts, sample.positions, sampleCounts, settings);
-        images.transmission[i] = pixel.transmission;
-        images.refraction[i] = pixel.shift;
-        images.darkfield[i] = pixel.growth;
-        if (pixel.flat != FitOutcome::kFitted) {
-            ++images.counts.flat[static_cast<int>(pixel.flat)];
-        } else if (pixel.sample != FitOutcome::kFitted) {
-            ++images.counts.sample[static_cast<int>(pixel.sample)];
-        } else {
-            ++images.counts.retrieved;
+    }
+    retrieveRange(0);
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    for (const RetrievalCounts& tally : counts) {
+        images.counts.retrieved += tally.retrieved;
+        for (int k = 0; k < kFitOutcomeCount; ++k) {
+            images.counts.flat[k] += tally.flat[k];
+            images.counts.sample[k] += tally.sample[k];
         }
     }
     return true;
