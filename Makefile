@@ -7,7 +7,7 @@ MPI_DIR ?= build-mpi
 FUZZ_SECONDS ?= 30
 JOBS ?= 2
 
-.PHONY: all build test demo retrieval-demo bench test-sanitize fuzz mpi test-mpi clean
+.PHONY: all build test demo retrieval-demo ct-demo bench test-sanitize fuzz mpi test-mpi clean
 
 all: build
 
@@ -34,6 +34,14 @@ retrieval-demo:
 	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target $(RETRIEVAL_TARGETS)
 	bash examples/ei-retrieval/run-retrieval.sh $(BUILD_DIR)
+
+# Likewise only what the CT demo runs.
+CT_TARGETS = conesim conesim-phantom conesim-mask conesim-sweep conesim-retrieve conesim-recon
+
+ct-demo:
+	cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target $(CT_TARGETS)
+	bash examples/ct/run-ct.sh $(BUILD_DIR)
 
 bench:
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DCONESIM_BENCH=ON -DCONESIM_TESTS=OFF
