@@ -4,6 +4,7 @@
 
 #include "common/ParameterLookup.hpp"
 #include "input/PhotonSource.hpp"
+#include "input/SampleMaterials.hpp"
 #include "params/SimulationParameters.hpp"
 #include "precalc/MapNames.hpp"
 #include "precalc/PlaneRecord.hpp"
@@ -40,9 +41,23 @@ bool findTruthPlanes(const std::string& parametersPath, const std::string& overr
     }
     folder = override.empty() ? p.extensions.planeFolder : override;
     const std::string recordPath = inPlaneFolder(folder, kPlaneRecordName);
+    // The record the run of these parameters writes: for a sample of materials the materials
+    // file's signature and the length unit too.
+    std::string materialsEntry = "none";
+    std::string unitsEntry = "voxel values";
+    if (!p.extensions.sampleMaterials.empty()) {
+        SampleMaterials materials;
+        if (!readSampleMaterials(p.extensions.sampleMaterials, materials, error)) {
+            return false;
+        }
+        materialsEntry = materials.path + ": " + materialsSignature(materials);
+        std::ostringstream unit;
+        unit << "lengthUnitMm " << p.extensions.lengthUnitMm;
+        unitsEntry = unit.str();
+    }
     const PlaneRecord wanted =
         makePlaneRecord(effectiveDeflectionModel(p.extensions), refractionEnergy(p), p.sampleFile,
-                        "none", "voxel values", rotationText(p.extensions.sampleRotation));
+                        materialsEntry, unitsEntry, rotationText(p.extensions.sampleRotation));
     RecordDifference difference;
     const RecordCheck check = checkPlaneRecord(recordPath, wanted, difference);
     if (recordAccepted(check)) {
