@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "ParameterFileText.hpp"
+#include "ProgramRun.hpp"
 #include "TestSupport.hpp"
 
 namespace conesim {
@@ -44,9 +45,9 @@ const std::set<int> kKnownStatuses = {0,         11,        12,        13,      
 
 // How one run of the program ended.
 struct RunResult {
-    bool launched = false;  //!< the shell ran and reported an exit status
-    int status = -1;        //!< the shell's exit status (the program's, modulo 256)
-    bool hung = false;      //!< the timeout ended the program
+    bool launched = false;  //!< the program was started
+    int status = -1;        //!< its exit status as a shell reports it (modulo 256)
+    bool hung = false;      //!< the time limit ended the program
     int crashSignal = 0;    //!< the signal that ended the program, 0 when none did
     std::string console;    //!< standard output and error
     std::string log;        //!< OUT/Logger.txt, empty when absent
@@ -54,35 +55,18 @@ struct RunResult {
 };
 
 RunResult runProgram(const ScratchDir& dir, const std::string& arguments) {
-    const std::string command = "cd '" + dir.path().string() + "' && ulimit -c 0 && timeout -k 5 " +
-                                std::to_string(kRunTimeoutSeconds) + " '" CONESIM_BINARY "' " +
-                                arguments + " > console.txt 2>&1 < /dev/null";
-    const int raw = std::system(command.c_str());
+    testing::ProgramCall call{CONESIM_BINARY, testing::words(arguments), dir.path()};
+    call.timeoutSeconds = kRunTimeoutSeconds;
+    call.mergeErrorIntoOutput = true;
+    const testing::ProgramResult run = testing::runProgram(call);
     RunResult result;
     result.scratch = dir.path().string();
-    if (raw == -1) {
-        return result;
-    }
-    if (WIFSIGNALED(raw)) {
-        result.launched = true;
-        result.crashSignal = WTERMSIG(raw);
-    } else if (WIFEXITED(raw)) {
-        result.launched = true;
-        result.status = WEXITSTATUS(raw);
-        // timeout reports 124 when it stopped the program (137 when it had to kill it); a
-        // program ended by a signal shows as 128 + the signal. None of these is a status the
-        // program chooses (its own statuses above 128 are 203 and up).
-        if (result.status == 124 || result.status == 137) {
-            result.hung = true;
-        } else if (result.status > 128 && result.status <= 128 + 64 &&
-                   kKnownStatuses.count(result.status) == 0) {
-            result.crashSignal = result.status - 128;
-        }
-    }
+    result.launched = run.started;
+    result.status = run.shellStatus() % 256;
+    result.hung = run.timedOut;
+    result.crashSignal = run.timedOut ? 0 : run.signal;
+    result.console = run.out;
     std::error_code error;
-    if (fs::exists(dir.file("console.txt"), error)) {
-        result.console = readText(dir.file("console.txt"));
-    }
     if (fs::is_regular_file(dir.file("OUT/Logger.txt"), error)) {
         result.log = readText(dir.file("OUT/Logger.txt"));
     }

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "ProgramRun.hpp"
 #include "TestSupport.hpp"
 
 namespace conesim {
@@ -46,14 +47,14 @@ struct DemoRun {
 };
 
 DemoRun runDemo(const fs::path& workDir, const fs::path& consoleFile) {
-    const std::string command =
-        "bash '" CONESIM_SOURCE_DIR "/examples/run-demo.sh' '" CONESIM_BUILD_DIR "' '" +
-        workDir.string() + "' > '" + consoleFile.string() + "' 2>&1 < /dev/null";
-    const int raw = std::system(command.c_str());
-    DemoRun run;
-    run.shellStatus = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.console = readText(consoleFile.string());
-    return run;
+    testing::ProgramCall call{
+        "/bin/bash",
+        {CONESIM_SOURCE_DIR "/examples/run-demo.sh", CONESIM_BUILD_DIR, workDir.string()},
+        workDir.parent_path()};
+    call.mergeErrorIntoOutput = true;
+    const testing::ProgramResult run = testing::runProgram(call);
+    testing::writeText(consoleFile.string(), run.out);
+    return DemoRun{run.shellStatus(), run.out};
 }
 
 // The run number a conesim console output names ("Run number N" on a line of its own).

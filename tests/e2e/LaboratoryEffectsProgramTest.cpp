@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "ParameterFileText.hpp"
+#include "PrecalcRunSupport.hpp"
 #include "TestSupport.hpp"
 
 namespace conesim {
@@ -21,10 +22,7 @@ using testing::readText;
 using testing::ScratchDir;
 
 int runProgram(const ScratchDir& dir, const std::string& arguments) {
-    const std::string command = "cd '" + dir.path().string() + "' && '" CONESIM_BINARY "' " +
-                                arguments + " > console.txt 2>&1 < /dev/null";
-    const int raw = std::system(command.c_str());
-    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    return testing::runInFolder(dir, arguments).status;
 }
 
 // A 100 x 100 mask of vertical lines, `opaque` of every `period` columns opaque.

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "ParameterFileText.hpp"
+#include "ProgramRun.hpp"
 #include "TestSupport.hpp"
 
 extern char** environ;
@@ -97,23 +98,25 @@ inline pid_t spawnInFolder(const std::filesystem::path& folder, std::vector<std:
 }
 
 struct ShellRun {
-    int status = -1;  //!< the exit status as the shell sees it; -1 when ended by a signal
+    int status = -1;  //!< the exit status as a shell reports it (ProgramResult::shellStatus)
     std::string console;
 };
 
-// Runs the built program in dir with arguments (shell words) under a timeout, console to
-// console.txt, standard input from /dev/null; prefix (shell text) comes before the timeout
-// command, for limits ("ulimit -v N && ") or variables ("NAME=VALUE ").
+// Runs the built program in dir with arguments (words separated by blanks) under a time
+// limit, console (output and error) also to console.txt, standard input from /dev/null,
+// with an address-space limit when addressSpaceKiB is above 0 and the environment's
+// NAME=VALUE added.
 inline ShellRun runInFolder(const ScratchDir& dir, const std::string& arguments,
-                            const std::string& prefix = "") {
-    const std::string command = "cd '" + dir.path().string() + "' && ulimit -c 0 && " + prefix +
-                                "timeout -k 5 60 '" CONESIM_BINARY "' " + arguments +
-                                " > console.txt 2>&1 < /dev/null";
-    const int raw = std::system(command.c_str());
-    ShellRun run;
-    run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.console = readText(dir.file("console.txt"));
-    return run;
+                            std::int64_t addressSpaceKiB = 0,
+                            const std::vector<std::string>& environment = {}) {
+    ProgramCall call{CONESIM_BINARY, words(arguments), dir.path()};
+    call.addressSpaceKiB = addressSpaceKiB;
+    call.environment = environment;
+    call.timeoutSeconds = 60;
+    call.mergeErrorIntoOutput = true;
+    const ProgramResult result = runProgram(call);
+    writeText(dir.file("console.txt"), result.out);
+    return ShellRun{result.shellStatus(), result.out};
 }
 
 // Every entry of the folder itself with its bytes ("link -> target" for a link, "folder"

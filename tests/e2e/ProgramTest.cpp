@@ -9,6 +9,7 @@
 #include <regex>
 
 #include "ParameterFileText.hpp"
+#include "PrecalcRunSupport.hpp"
 #include "TestSupport.hpp"
 
 namespace conesim {
@@ -26,13 +27,8 @@ struct ProgramRun {
 };
 
 ProgramRun runProgramIn(const ScratchDir& dir, const std::string& arguments) {
-    const std::string command = "cd '" + dir.path().string() + "' && '" CONESIM_BINARY "' " +
-                                arguments + " > console.txt 2>&1 < /dev/null";
-    const int raw = std::system(command.c_str());
-    ProgramRun run;
-    run.shellStatus = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.console = readText(dir.file("console.txt"));
-    return run;
+    const testing::ShellRun run = testing::runInFolder(dir, arguments);
+    return ProgramRun{run.status, run.console};
 }
 
 // A 24 x 24 x 12 phantom of unit voxels: a sphere of value 1 and a slab of value 0.5

@@ -55,7 +55,7 @@ TEST(RunRobustness, ThreadsTheSystemRefusesEndNothingAbruptly) {
     ScratchDir dir;
     testing::prepareZeroPlaneRun(dir, "100000");
     const testing::ShellRun run =
-        testing::runInFolder(dir, "--threads 1024 params.txt threads", "ulimit -v 700000 && ");
+        testing::runInFolder(dir, "--threads 1024 params.txt threads", 700000);
     ASSERT_NE(run.status, -1) << run.console;
     if (run.status == 0) {
         EXPECT_TRUE(std::regex_search(run.console,
@@ -82,7 +82,7 @@ TEST(RunRobustness, PlainBuildRefusesToRunAsOneOfSeveralMpiProcesses) {
                                         "PMI_SIZE=2 PMI_RANK=0 ", "PMIX_RANK=2 "}) {
         ScratchDir dir;
         testing::prepareZeroPlaneRun(dir, "10000");
-        const testing::ShellRun run = testing::runInFolder(dir, "params.txt launched", variables);
+        const testing::ShellRun run = testing::runInFolder(dir, "params.txt launched", 0, testing::words(variables));
         EXPECT_EQ(run.status, 12) << variables << run.console;
         EXPECT_TRUE(std::regex_search(
             run.console, std::regex("^ERROR: conesim was started by an MPI launcher as one of "
@@ -95,7 +95,7 @@ TEST(RunRobustness, PlainBuildRefusesToRunAsOneOfSeveralMpiProcesses) {
     ScratchDir single;
     testing::prepareZeroPlaneRun(single, "10000");
     const testing::ShellRun run =
-        testing::runInFolder(single, "params.txt alone", "OMPI_COMM_WORLD_SIZE=1 ");
+        testing::runInFolder(single, "params.txt alone", 0, {"OMPI_COMM_WORLD_SIZE=1"});
     EXPECT_EQ(run.status, 0) << run.console;
 }
 

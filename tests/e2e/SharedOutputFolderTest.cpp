@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "ParameterFileText.hpp"
+#include "ProgramRun.hpp"
 #include "RunningProgram.hpp"
 
 namespace conesim {
@@ -171,12 +172,12 @@ TEST(SharedOutputFolder, OutputNameThatCannotTakeTheImagesEndsTheRunAtOnce) {
 // An output folder that takes no new file (but holds a writable run log) ends the run when it
 // is named. Root may write into any folder, so as root the program runs as user nobody.
 TEST(SharedOutputFolder, FolderThatTakesNoNewFileEndsTheRunAtOnce) {
-    std::string asUser;
+    std::vector<std::string> asUser;
     if (::geteuid() == 0) {
-        if (std::system("setpriv --version > /dev/null 2>&1") != 0) {
+        if (testing::runProgram({"setpriv", {"--version"}, "/"}).status != 0) {
             GTEST_SKIP() << "running as root without setpriv";
         }
-        asUser = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+        asUser = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
     }
     ScratchDir dir;
     prepareRun(dir, "OUT");
@@ -187,13 +188,18 @@ TEST(SharedOutputFolder, FolderThatTakesNoNewFileEndsTheRunAtOnce) {
     fs::permissions(dir.path(), fs::perms::all);
     for (const std::string& arguments :
          {std::string("params.txt"), std::string("params.txt dbg")}) {
-        const std::string command = "cd '" + dir.path().string() + "' && timeout -k 5 60 " +
-                                    asUser + "'" CONESIM_BINARY "' " + arguments +
-                                    " > console.txt 2>&1 < /dev/null";
-        const int status = std::system(command.c_str());
-        ASSERT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(WEXITSTATUS(status), 14);
-        const std::string console = readText(dir.file("console.txt"));
+        std::vector<std::string> command = asUser;
+        command.push_back(CONESIM_BINARY);
+        for (const std::string& word : testing::words(arguments)) {
+            command.push_back(word);
+        }
+        testing::ProgramCall call{
+            command.front(), {command.begin() + 1, command.end()}, dir.path()};
+        call.timeoutSeconds = 60;
+        call.mergeErrorIntoOutput = true;
+        const testing::ProgramResult run = testing::runProgram(call);
+        EXPECT_EQ(run.shellStatus(), 14);
+        const std::string console = run.out;
         EXPECT_TRUE(std::regex_search(
             console, std::regex("\nERROR: Cannot create final image OUT/(Final\\.[0-9]+|dbg\\.1)"
                                 "\\.pgm: Permission denied\\.\n$")))

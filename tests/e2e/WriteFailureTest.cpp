@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "ParameterFileText.hpp"
+#include "ProgramRun.hpp"
 #include "TestSupport.hpp"
 
 namespace conesim {
@@ -29,21 +30,23 @@ constexpr int kMapWriteFailed = 875 % 256;
 constexpr const char* kFullDevice = "/dev/full";
 
 struct ProgramRun {
-    int shellStatus = -1;  //!< -1 when the shell itself was ended by a signal
+    int shellStatus = -1;  //!< as a shell reports it
     std::string console;
     std::string log;
 };
 
-// Runs the program in the folder under a timeout (124 from it means the run hung), with no
-// core file; statuses 129..192 are deaths by a signal.
-ProgramRun runProgramIn(const ScratchDir& dir, const std::string& arguments) {
-    const std::string command = "cd '" + dir.path().string() +
-                                "' && ulimit -c 0 && timeout -k 5 60 '" CONESIM_BINARY "' " +
-                                arguments + " > console.txt 2>&1 < /dev/null";
-    const int raw = std::system(command.c_str());
+// Runs the program in the folder under a time limit (124 means the run hung), with no core
+// file; statuses 129..192 are deaths by a signal. environment: NAME=VALUE added.
+ProgramRun runProgramIn(const ScratchDir& dir, const std::string& arguments,
+                        const std::vector<std::string>& environment = {}) {
+    testing::ProgramCall call{CONESIM_BINARY, testing::words(arguments), dir.path()};
+    call.environment = environment;
+    call.timeoutSeconds = 60;
+    call.mergeErrorIntoOutput = true;
+    const testing::ProgramResult result = testing::runProgram(call);
     ProgramRun run;
-    run.shellStatus = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.console = readText(dir.file("console.txt"));
+    run.shellStatus = result.shellStatus();
+    run.console = result.out;
     std::error_code error;
     if (fs::is_regular_file(dir.file("OUT/Logger.txt"), error)) {
         run.log = readText(dir.file("OUT/Logger.txt"));
@@ -114,17 +117,9 @@ ProgramRun runWithTemporaryOnFullDevice(const ScratchDir& dir,
     for (const std::string& name : names) {
         list += (list.empty() ? "" : ":") + name;
     }
-    const std::string command =
-        "cd '" + dir.path().string() +
-        "' && ulimit -c 0 && LD_PRELOAD='" CONESIM_FULL_DISK "' CONESIM_FULL_FILES='" + list +
-        "' ASAN_OPTIONS=verify_asan_link_order=0 timeout -k 5 60 '" CONESIM_BINARY "' " +
-        arguments + " > console.txt 2>&1 < /dev/null";
-    const int raw = std::system(command.c_str());
-    ProgramRun run;
-    run.shellStatus = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    run.console = readText(dir.file("console.txt"));
-    run.log = readText(dir.file("OUT/Logger.txt"));
-    return run;
+    return runProgramIn(dir, arguments,
+                        {std::string("LD_PRELOAD=") + CONESIM_FULL_DISK,
+                         "CONESIM_FULL_FILES=" + list, "ASAN_OPTIONS=verify_asan_link_order=0"});
 }
 
 ProgramRun runWithTemporaryOnFullDevice(const ScratchDir& dir, const std::string& name,

@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "ParameterFileText.hpp"
+#include "ProgramRun.hpp"
 #include "TestSupport.hpp"
 
 namespace conesim {
@@ -31,18 +32,19 @@ struct ProgramRun {
 // The MPI program in dir: directly (processes 0) or under mpirun with that many processes,
 // with a timeout so that a hang fails the test instead of blocking it.
 ProgramRun runProgram(const ScratchDir& dir, int processes, const std::string& arguments) {
-    const std::string launcher = processes == 0 ? std::string()
-                                                : std::string(CONESIM_MPIEXEC) +
-                                                      " --oversubscribe --allow-run-as-root -n " +
-                                                      std::to_string(processes) + " ";
-    const std::string command = "cd '" + dir.path().string() + "' && timeout -k 5 120 " + launcher +
-                                "'" CONESIM_BINARY "' " + arguments +
-                                " > console.txt 2>&1 < /dev/null";
-    const int raw = std::system(command.c_str());
-    ProgramRun result;
-    result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-    result.console = testing::readText(dir.file("console.txt"));
-    return result;
+    testing::ProgramCall call{CONESIM_BINARY, testing::words(arguments), dir.path()};
+    if (processes > 0) {
+        std::vector<std::string> launched{"--oversubscribe", "--allow-run-as-root", "-n",
+                                          std::to_string(processes), CONESIM_BINARY};
+        launched.insert(launched.end(), call.arguments.begin(), call.arguments.end());
+        call.program = CONESIM_MPIEXEC;
+        call.arguments = launched;
+    }
+    call.timeoutSeconds = 120;
+    call.mergeErrorIntoOutput = true;
+    const testing::ProgramResult run = testing::runProgram(call);
+    testing::writeText(dir.file("console.txt"), run.out);
+    return ProgramRun{run.shellStatus(), run.out};
 }
 
 // A mode-5 set-up whose photons fill three batches of 1048576: a deflecting, absorbing disc

@@ -10,6 +10,7 @@
 #include <regex>
 #include <string>
 
+#include "ProgramRun.hpp"
 #include "TestSupport.hpp"
 
 namespace conesim {
@@ -31,14 +32,14 @@ double figure(const std::string& text, const std::string& pattern) {
 TEST(RetrievalDemoTest, SimulatedSweepsGiveBackTheSamplesRefractionAndTransmission) {
     ScratchDir dir;
     const fs::path work = dir.path() / "work";
-    const std::string console = dir.file("console.txt");
-    const std::string command = "bash '" CONESIM_SOURCE_DIR
-                                "/examples/ei-retrieval/run-retrieval.sh' '" CONESIM_BUILD_DIR
-                                "' '" +
-                                work.string() + "' --small > '" + console + "' 2>&1 < /dev/null";
-    const int raw = std::system(command.c_str());
-    const std::string output = readText(console);
-    ASSERT_TRUE(WIFEXITED(raw) && WEXITSTATUS(raw) == 0) << output;
+    testing::ProgramCall call{"/bin/bash",
+                              {CONESIM_SOURCE_DIR "/examples/ei-retrieval/run-retrieval.sh",
+                               CONESIM_BUILD_DIR, work.string(), "--small"},
+                              dir.path()};
+    call.mergeErrorIntoOutput = true;
+    const testing::ProgramResult run = testing::runProgram(call);
+    const std::string output = run.out;
+    ASSERT_EQ(run.status, 0) << output;
 
     const double correlation =
         figure(output, "Refraction: Pearson correlation ([0-9.]+) between retrieved and true");

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -171,13 +172,14 @@ TEST_F(SweepToolTest, ThreeValuesGiveAStackOfTheirImagesAndATableOfTheRuns) {
               0U)
         << result.out;
 
-    EXPECT_EQ(testing::fileNames(dir.path() / "sweep"),
-              (std::vector<std::string>{
-                  "Logger.txt", "params.txt", "planes", "run-000.1.dat", "run-000.1.dat.mhd",
-                  "run-000.1.json", "run-000.1.pgm", "run-000.log", "run-001.1.dat",
-                  "run-001.1.dat.mhd", "run-001.1.json", "run-001.1.pgm", "run-001.log",
-                  "run-002.1.dat", "run-002.1.dat.mhd", "run-002.1.json", "run-002.1.pgm",
-                  "run-002.log", "stack.raw", "stack.raw.mhd", "sweep.csv"}));
+    EXPECT_EQ(
+        testing::fileNames(dir.path() / "sweep"),
+        (std::vector<std::string>{
+            "Logger.txt",     "params.txt",    "planes",      "run-000.1.dat", "run-000.1.dat.mhd",
+            "run-000.1.json", "run-000.1.pgm", "run-000.log", "run-001.1.dat", "run-001.1.dat.mhd",
+            "run-001.1.json", "run-001.1.pgm", "run-001.log", "run-002.1.dat", "run-002.1.dat.mhd",
+            "run-002.1.json", "run-002.1.pgm", "run-002.log", "stack.raw",     "stack.raw.mhd",
+            "sweep.csv"}));
     EXPECT_EQ(readText(dir.file("sweep/params.txt")), parameters);
     // No edited parameter file is left beside the original.
     for (const std::string& name : testing::fileNames(dir.path())) {
@@ -251,16 +253,19 @@ TEST_F(SweepToolTest, TwoSweepsStartedTogetherInOneFolderEachReadTheirOwnPlanes)
         testing::parameterFileText({{17, "Phantom.bin"}, {32, "3"}, {34, "0.5"}, {39, "2000"}}));
     testing::writeText(dir.file("flat.txt"),
                        testing::parameterFileText({{32, "3"}, {34, "0.5"}, {39, "2000"}}));
-    const auto sweepCommand = [](const std::string& name) {
-        return "('" CONESIM_SWEEP_TOOL "' " + name + ".txt --set detectorLrOffset=0:0.5:3 -o " +
-               name + " > " + name + ".out 2>&1; echo $? > " + name + ".status)";
-    };
-    const std::string command = "cd '" + dir.path().string() + "' && { " + sweepCommand("flat") +
-                                " & " + sweepCommand("sample") + " & wait; }";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    for (const char* name : {"flat", "sample"}) {
-        EXPECT_EQ(readText(dir.file(std::string(name) + ".status")), "0\n")
-            << readText(dir.file(std::string(name) + ".out"));
+    std::map<std::string, ToolResult> results;
+    std::vector<std::thread> sweeps;
+    for (const std::string name : {"flat", "sample"}) {
+        results[name];
+        sweeps.emplace_back([&, name] {
+            results[name] = sweep({name + ".txt", "--set", "detectorLrOffset=0:0.5:3", "-o", name});
+        });
+    }
+    for (std::thread& thread : sweeps) {
+        thread.join();
+    }
+    for (const auto& [name, result] : results) {
+        EXPECT_EQ(result.status, 0) << name << "\n" << result.out << result.err;
     }
     // No map or plane file in the working folder: each sweep's are in its own.
     for (const std::string& name : testing::fileNames(dir.path())) {
