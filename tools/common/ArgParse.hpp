@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,20 +48,42 @@ std::string shortQuote(std::string_view text);
 std::string notWholeNumber(std::string_view what, std::string_view text, const IntRange& range);
 std::string notNumber(std::string_view what, std::string_view text, const NumberRange& range);
 
-// Walks argv[1 ..]; an option that takes a value reads it with takeValue.
+// Walks argv[1 ..]; an option that takes a value reads it with takeValue, from the next
+// argument ("--size 8") or from the option's own word ("--size=8"). A value given with "="
+// to an option that takes none comes back whole from the following next() ("--force=1"),
+// so that the tool names it as an argument it does not know.
 class ArgCursor {
   public:
     ArgCursor(int argc, char** argv) : argc_(argc), argv_(argv) {}
 
-    bool done() const { return index_ >= argc_; }
+    bool done() const { return index_ >= argc_ && !inlineValue_; }
     // The next argument; the cursor moves past it.
-    std::string next() { return argv_[index_++]; }
+    std::string next() {
+        if (inlineValue_) {
+            inlineValue_.reset();
+            return inlineWord_;
+        }
+        std::string word = argv_[index_++];
+        const std::size_t equals = word.find('=');
+        if (word.rfind("--", 0) == 0 && word.size() > 2 && equals != std::string::npos &&
+            equals > 2) {
+            inlineWord_ = word;
+            inlineValue_ = word.substr(equals + 1);
+            word.resize(equals);
+        }
+        return word;
+    }
     // The value of the option just read: false when the arguments end there.
     bool takeValue(std::string& value) {
-        if (done()) {
+        if (inlineValue_) {
+            value = *inlineValue_;
+            inlineValue_.reset();
+            return true;
+        }
+        if (index_ >= argc_) {
             return false;
         }
-        value = next();
+        value = argv_[index_++];
         return true;
     }
 
@@ -68,6 +91,8 @@ class ArgCursor {
     int argc_;
     char** argv_;
     int index_ = 1;
+    std::optional<std::string> inlineValue_;  //!< "--name=VALUE": VALUE, not yet taken
+    std::string inlineWord_;                  //!< that option's whole word
 };
 
 }  // namespace conesim::tools

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/ArgParse.hpp"
 #include "common/BinaryFile.hpp"
 #include "common/ToolExit.hpp"
 #include "input/MaskImage.hpp"
@@ -265,17 +266,17 @@ int runParams(int argc, char** argv) {
     std::vector<std::string> words;
     std::string out;
     bool outGiven = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string word = argv[i];
+    ArgCursor args(argc, argv);
+    while (!args.done()) {
+        const std::string word = args.next();
         if (word == "-h" || word == "--help") {
             std::cout << kUsage;
             return kExitOk;
         }
         if (word == "-o" || word == "--output") {
-            if (i + 1 == argc) {
+            if (!args.takeValue(out)) {
                 return usageError(kTool, word + " needs a value");
             }
-            out = argv[++i];
             outGiven = true;
             if (out.empty()) {
                 return usageError(kTool, word + " needs a file name");
