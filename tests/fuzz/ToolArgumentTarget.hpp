@@ -20,7 +20,7 @@
 #include "phantom/PhantomOptions.hpp"
 #include "phantom/PhantomWriter.hpp"
 #include "png/ColourMap.hpp"
-#include "png/GreyScaling.hpp"
+#include "common/GreyScaling.hpp"
 #include "png/PngOptions.hpp"
 #include "sum/SumOptions.hpp"
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "output/MetaImageHeader.hpp"
-#include "png/ImageSource.hpp"
+#include "common/ImageSource.hpp"
 
 namespace conesim::tools {
 
