@@ -7,6 +7,7 @@
 #include <numbers>
 #include <vector>
 
+#include "precalc/PhaseDeflection.hpp"
 #include "recon/BackProjection.hpp"
 #include "recon/TruthVolumes.hpp"
 
@@ -105,6 +106,30 @@ TEST(ReconstructionTest, TheRefractionOfADiscReconstructsToItsDecrement) {
         reconstructVolumes(g, {{&sinogram, FilterKind::kHilbert, 1.0}}, FilterWindow::kRamLak, 1);
     EXPECT_NEAR(meanOver(g, r.volumes[0], disc, 9.0), 3e-7, 3e-7 * 0.02);
     EXPECT_NEAR(meanOver(g, r.volumes[0], disc, -15.0), 0.0, 3e-7 * 0.02);
+}
+
+TEST(ReconstructionTest, TheProgramsOwnPhaseDeflectionReconstructsToAPositiveDecrement) {
+    // The deflection the phase model derives from a projected decrement, one detector row
+    // per projection on a grid of the columns' spacing, back-projects to +delta.
+    const Disc disc{4.0, 3.0, 12.0, 5e-7};
+    const ParallelGeometry g = smallGeometry(90, 180.0);
+    std::vector<float> sinogram;
+    for (const double degrees : g.anglesDegrees) {
+        const double t = degrees * std::numbers::pi / 180.0;
+        const double centre = disc.x * std::cos(t) - disc.z * std::sin(t);
+        std::vector<double> projected;
+        for (std::uint32_t c = 0; c < g.columns; ++c) {
+            projected.push_back(chord(disc, g.columnOrigin + c * g.columnSpacing - centre));
+        }
+        const std::vector<double> deflection = deflectionFromProjection(
+            projected, static_cast<int>(g.columns), 1, false, g.columnSpacing);
+        for (std::uint32_t row = 0; row < g.rows; ++row) {
+            sinogram.insert(sinogram.end(), deflection.begin(), deflection.end());
+        }
+    }
+    const BackProjectionResult r =
+        reconstructVolumes(g, {{&sinogram, FilterKind::kHilbert, 1.0}}, FilterWindow::kRamLak, 1);
+    EXPECT_NEAR(meanOver(g, r.volumes[0], disc, 9.0), 5e-7, 5e-7 * 0.02);
 }
 
 TEST(ReconstructionTest, AQuarterTurnMovesXIntoZInReconstructionAndTruthAlike) {
