@@ -193,6 +193,10 @@ int runReconstruction(const ReconOptions& options) {
     }
     BackProjectionResult result =
         reconstructVolumes(geometry, inputs, options.window, options.threads);
+    // The sinograms are done with: their memory goes before the volumes are written.
+    attenuation = std::vector<float>();
+    refraction = std::vector<float>();
+    darkfield = std::vector<float>();
     if (!makeFolder(options.output, error)) {
         return failure(kTool, error);
     }
