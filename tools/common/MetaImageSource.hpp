@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "output/MetaImageHeader.hpp"
 #include "common/ImageSource.hpp"
+#include "output/MetaImageHeader.hpp"
 
 namespace conesim::tools {
 
