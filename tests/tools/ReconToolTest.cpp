@@ -45,8 +45,9 @@ std::string header(const std::string& raw, int angles) {
 }
 
 // A disc of radius 12 (length units) centred 5 along x from the axis: mu 2 /cm (0.02 per
-// length unit), delta 1e-7, EPS 3e-4 rad^2/mm, over 90 angles of 180 degrees.
-void writeScan(const ScratchDir& dir, int angles = 90) {
+// length unit) times 1 + rowGain x row, delta 1e-7, EPS 3e-4 rad^2/mm, over 90 angles of 180
+// degrees.
+void writeScan(const ScratchDir& dir, int angles = 90, double rowGain = 0.0) {
     std::filesystem::create_directories(dir.file("sino"));
     std::vector<float> transmission;
     std::vector<float> refraction;
@@ -62,7 +63,8 @@ void writeScan(const ScratchDir& dir, int angles = 90) {
         for (int row = 0; row < 4; ++row) {
             for (int c = 0; c < 64; ++c) {
                 const double s = (c - 32) * kSpacing - centre;
-                transmission.push_back(static_cast<float>(std::exp(-0.02 * chord(s))));
+                transmission.push_back(
+                    static_cast<float>(std::exp(-0.02 * (1.0 + rowGain * row) * chord(s))));
                 refraction.push_back(static_cast<float>(
                     -1e-7 * (chord(s + kSpacing / 2) - chord(s - kSpacing / 2)) / kSpacing));
                 darkfield.push_back(static_cast<float>(3e-4 * chord(s) * 0.1 /
@@ -85,13 +87,13 @@ ToolResult recon(const ScratchDir& dir, const std::vector<std::string>& args) {
     return runTool(CONESIM_RECON_TOOL, args, dir.path());
 }
 
-double discMean(const tools::FloatVolume& v) {
+double discMean(const tools::FloatVolume& v, std::int64_t y = 2) {
     double sum = 0.0;
     int count = 0;
     for (std::int64_t k = 0; k < v.dimZ; ++k) {
         for (std::int64_t i = 0; i < v.dimX; ++i) {
             if (std::hypot(i - 24.0 - 5.0, k - 24.0) < 9.0) {
-                sum += v.values[static_cast<std::size_t>((k * v.dimY + 2) * v.dimX + i)];
+                sum += v.values[static_cast<std::size_t>((k * v.dimY + y) * v.dimX + i)];
                 ++count;
             }
         }
@@ -115,7 +117,9 @@ TEST(ReconToolTest, AnalyticScanReconstructsInTheUnitsOfTheRun) {
             << error;
         EXPECT_EQ(v.dimX, 48);
         EXPECT_EQ(v.dimZ, 48);
-        EXPECT_DOUBLE_EQ(v.spacing[0], 1.0);
+        EXPECT_NE(testing::readText(dir.file("out/" + std::string(name) + ".raw.mhd"))
+                      .find("ElementSpacing = 0.1 0.1 0.1\n"),
+                  std::string::npos);
         EXPECT_NEAR(discMean(v), value, value * 0.015) << name;
         EXPECT_TRUE(std::filesystem::exists(dir.file("out/" + std::string(name) + "-xz.png")));
     }
@@ -127,6 +131,70 @@ TEST(ReconToolTest, AnalyticScanReconstructsInTheUnitsOfTheRun) {
     EXPECT_NEAR(json["angles_radians"][1].get<double>(), std::numbers::pi / 90.0, 1e-12);
     EXPECT_EQ(json["volume"]["size"], nlohmann::json({48, 4, 48}));
     EXPECT_DOUBLE_EQ(json["angular_coverage_degrees"].get<double>(), 180.0);
+}
+
+TEST(ReconToolTest, SlicesTakeTheirRowsThroughTheMagnification) {
+    // Rows 1.4 units apart at the mid-plane: slice y (at y - 2) lies on row (y - 2) / 1.4 + 2,
+    // where the attenuation, linear in the row, is known exactly. Without darkfield.raw no
+    // scatter volume is written.
+    ScratchDir dir;
+    writeScan(dir, 90, 0.25);
+    std::filesystem::remove(dir.file("sino/darkfield.raw.mhd"));
+    const ToolResult r = recon(dir, {"sino", "p.txt", "-o", "out", "--filter", "hann"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("no darkfield.raw, so no scatter volume"), std::string::npos) << r.out;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out/scatter.raw")));
+    tools::FloatVolume mu;
+    std::string error;
+    ASSERT_TRUE(tools::readFloatVolume(dir.file("out/mu.raw.mhd"), mu, error)) << error;
+    for (std::int64_t y = 0; y < 4; ++y) {
+        const double row = (static_cast<double>(y) - 2.0) / 1.4 + 2.0;
+        EXPECT_NEAR(discMean(mu, y), 2.0 * (1.0 + 0.25 * row), 0.02) << y;
+    }
+    const auto json = nlohmann::json::parse(testing::readText(dir.file("out/geometry.json")));
+    EXPECT_NEAR(json["detector"]["row_spacing"].get<double>(), 0.14, 1e-12);
+    EXPECT_NEAR(json["detector"]["first_row_position"].get<double>(), -2.0 * 0.14, 1e-12);
+}
+
+TEST(ReconToolTest, TruthOfAVolumeOfValuesAndRegionsOfItsDistinctValues) {
+    // Values are attenuation per voxel: 0.002 in a unit voxel of 0.1 mm is 0.2 /cm.
+    ScratchDir dir;
+    std::vector<float> values(48 * 4 * 48, 0.0F);
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        values[i] = (i % 48) < 24 ? 0.002F : 0.004F;
+    }
+    testing::writeValues(dir.file("Sample.bin"), values);
+    testing::writeText(dir.file("p.txt"), parameters());
+    ToolResult r = recon(dir, {"--truth", "p.txt", "-o", "truth"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string error;
+    tools::FloatVolume mu;
+    tools::FloatVolume delta;
+    ASSERT_TRUE(tools::readFloatVolume(dir.file("truth/mu.raw.mhd"), mu, error));
+    ASSERT_TRUE(tools::readFloatVolume(dir.file("truth/delta.raw.mhd"), delta, error));
+    EXPECT_NEAR(mu.values[0], 0.2, 1e-6);
+    EXPECT_NEAR(mu.values[47], 0.4, 1e-6);
+    // The refractive index model at 100 keV with sampleValueScale 1000: delta grows with
+    // the value.
+    EXPECT_GT(delta.values[47], delta.values[0]);
+    EXPECT_GT(delta.values[0], 0.0F);
+    EXPECT_NE(
+        testing::readText(dir.file("truth/mu.raw.mhd")).find("ElementSpacing = 0.1 0.1 0.1\n"),
+        std::string::npos);
+    // A copy of the truth with one half 10 % high: the two regions of distinct values.
+    std::filesystem::copy(dir.file("truth"), dir.file("high"));
+    for (std::size_t i = 0; i < mu.values.size(); ++i) {
+        mu.values[i] *= (i % 48) < 24 ? 1.1F : 1.0F;
+    }
+    testing::writeValues(dir.file("high/mu.raw"), mu.values);
+    r = recon(dir, {"--compare", "high", "truth", "--margin", "1", "--max-error", "0.05"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("Regions (the truth's distinct values)"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("region 0 (2024 voxels): mu 0.22 (true 0.2, 10.00 %)"), std::string::npos)
+        << r.out;
+    EXPECT_EQ(
+        r.err,
+        "conesim-recon: the largest relative error of a region's mean 10.00 % is above 5 %\n");
 }
 
 TEST(ReconToolTest, TruthAndComparisonOfAMaterialsPhantom) {

@@ -60,8 +60,9 @@ run neither attenuates materials nor scatters, and their truth is 0.
 Pearson correlation, least-squares slope and RMS difference of reconstructed against true
 on the central x-z slice, and the mean of each region against its true value over the
 region's interior: the voxels whose neighbours within M voxels along x and z, and 1 along
-y, carry the same label. Regions are the labels of a materials run (--labels PARAMS, turned
-by --rotation DEG), else the distinct values of the truth.
+y, carry the same label (voxels on the grid's faces are no interior). Regions are the
+labels of a materials run (--labels PARAMS, turned by --rotation DEG), else the distinct
+values of the truth.
   --margin M            the interior's margin in voxels (default 2)
   --min-correlation R   fail (status 1) when a correlation is below R
   --max-error E         fail (status 1) when a region's mean is further than E (a fraction)
