@@ -237,6 +237,30 @@ TEST(ReconToolTest, TruthAndComparisonOfAMaterialsPhantom) {
     EXPECT_NE(r.err.find("conesim-recon: the lowest correlation"), std::string::npos) << r.err;
 }
 
+TEST(ReconToolTest, WarningsForPartialCoverageValuesThatAreNoNumbersAndShortData) {
+    ScratchDir dir;
+    writeScan(dir, 45);  // 0 to 88 degrees
+    std::vector<float> transmission(64 * 4 * 45, 1.0F);
+    transmission[3] = std::nanf("");
+    transmission[4] = 0.0F;
+    testing::writeValues(dir.file("sino/transmission.raw"), transmission);
+    ToolResult r = recon(dir, {"sino", "p.txt", "-o", "out"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err,
+              "conesim-recon: warning: the angles cover 90 degrees, neither 180 nor 360; the "
+              "reconstruction is approximate\n"
+              "conesim-recon: warning: 1 sinogram values were not numbers (taken as 0) and 1 "
+              "transmissions below 1e-6 (taken as 1e-6)\n");
+    transmission.pop_back();
+    testing::writeValues(dir.file("sino/transmission.raw"), transmission);
+    r = recon(dir, {"sino", "p.txt", "-o", "out2"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err,
+              "conesim-recon: sino/transmission.raw holds 11519 floats; "
+              "sino/transmission.raw.mhd describes 11520\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.file("out2")));
+}
+
 TEST(ReconToolTest, RefusalsNameTheFileAndEndWithTheirStatus) {
     ScratchDir dir;
     writeScan(dir, 90);
