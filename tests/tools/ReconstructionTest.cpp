@@ -3,6 +3,7 @@
 // derivative of a disc's chord for the refraction, and the rotation convention.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <vector>
@@ -163,6 +164,75 @@ TEST(ReconstructionTest, AQuarterTurnMovesXIntoZInReconstructionAndTruthAlike) {
     EXPECT_EQ(turned.values[10 * 11 + 5], 1.0F);
     rotateVolume(v, -90.0, 1.0, 1.0);
     EXPECT_EQ(v.values[0 * 11 + 5], 1.0F);
+}
+
+TEST(ReconstructionTest, AGaussianBlobReconstructsPointwiseFromUnevenlySpacedAngles) {
+    // f = exp(-r^2 / 2 sigma^2) projects to sqrt(2 pi) sigma exp(-s^2 / 2 sigma^2); the
+    // angles step unevenly (1 to 2 degrees), which the angular weights must absorb.
+    constexpr double kSigma = 4.0;
+    ParallelGeometry g = smallGeometry(0, 180.0);
+    for (double degrees = 0.0; degrees < 180.0; degrees += (g.anglesDegrees.size() % 2) + 1.0) {
+        g.anglesDegrees.push_back(degrees);
+    }
+    const double x0 = 3.0;
+    const double z0 = -6.0;
+    std::vector<float> sinogram;
+    for (const double degrees : g.anglesDegrees) {
+        const double t = degrees * std::numbers::pi / 180.0;
+        const double centre = x0 * std::cos(t) - z0 * std::sin(t);
+        for (std::uint32_t row = 0; row < g.rows; ++row) {
+            for (std::uint32_t c = 0; c < g.columns; ++c) {
+                const double s = g.columnOrigin + c * g.columnSpacing - centre;
+                sinogram.push_back(static_cast<float>(std::sqrt(2.0 * std::numbers::pi) * kSigma *
+                                                      std::exp(-s * s / (2.0 * kSigma * kSigma))));
+            }
+        }
+    }
+    const BackProjectionResult r =
+        reconstructVolumes(g, {{&sinogram, FilterKind::kRamp, 1.0}}, FilterWindow::kRamLak, 2);
+    double worst = 0.0;
+    for (std::int64_t k = 0; k < g.dimZ; ++k) {
+        for (std::int64_t i = 0; i < g.dimX; ++i) {
+            const double dx = static_cast<double>(i - g.centreX()) - x0;
+            const double dz = static_cast<double>(k - g.centreZ()) - z0;
+            if (dx * dx + dz * dz < 100.0) {
+                const double want = std::exp(-(dx * dx + dz * dz) / (2.0 * kSigma * kSigma));
+                worst = std::max(worst, std::fabs(r.volumes[0][(k * 2 + 1) * 64 + i] - want));
+            }
+        }
+    }
+    EXPECT_LT(worst, 0.01);
+}
+
+TEST(ReconstructionTest, RampOfAGaussianAndHilbertOfItsDerivativeAgree) {
+    // The ramp of a Gaussian against its closed form, and for g = -P' the two filters must
+    // agree: i sgn(w) / 2 pi times -2 pi i w is |w|.
+    constexpr std::size_t kLength = 80;
+    constexpr double kSpacing = 0.5;
+    std::vector<float> projected;
+    std::vector<float> derivative;
+    for (std::size_t n = 0; n < kLength; ++n) {
+        const double s = (static_cast<double>(n) - 37.0) * kSpacing;
+        const double p = std::exp(-s * s / 8.0);
+        projected.push_back(static_cast<float>(p));
+        derivative.push_back(static_cast<float>(s / 4.0 * p));
+    }
+    ProjectionFilter ramp(FilterKind::kRamp, FilterWindow::kRamLak, kLength, kSpacing);
+    ProjectionFilter hilbert(FilterKind::kHilbert, FilterWindow::kRamLak, kLength, kSpacing);
+    EXPECT_EQ(ramp.paddedLength(), 256U);
+    std::vector<float> a(kLength);
+    std::vector<float> b(kLength);
+    ramp.apply(projected.data(), a.data());
+    hilbert.apply(derivative.data(), b.data());
+    // The ramp of exp(-s^2 / 2 sigma^2) at s = 0 is sqrt(2 pi) / (2 pi^2 sigma), sigma 2.
+    const float peak = *std::max_element(a.begin(), a.end());
+    EXPECT_EQ(a[37], peak);
+    EXPECT_NEAR(peak,
+                std::sqrt(2.0 * std::numbers::pi) / (4.0 * std::numbers::pi * std::numbers::pi),
+                0.01 * peak);
+    for (std::size_t n = 0; n < kLength; ++n) {
+        EXPECT_NEAR(b[n], a[n], 0.01 * peak) << n;
+    }
 }
 
 TEST(ReconstructionTest, ProjectionWeightsShareOutHalfATurn) {
