@@ -279,6 +279,15 @@ TEST(ReconToolTest, RefusalsNameTheFileAndEndWithTheirStatus) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err.rfind("conesim-recon: cannot read the angles sino/angles.txt", 0), 0U) << r.err;
     EXPECT_FALSE(std::filesystem::exists(dir.file("out")));
+    // A truth that would overwrite its own sample.
+    std::filesystem::create_directories(dir.file("t"));
+    testing::writeValues(dir.file("t/mu.raw"), std::vector<float>(48 * 4 * 48, 0.0F));
+    testing::writeText(
+        dir.file("q.txt"),
+        testing::parameterFileText({{10, "48"}, {11, "4"}, {12, "48"}, {17, "t/mu.raw"}}));
+    r = recon(dir, {"--truth", "q.txt", "-o", "t"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "conesim-recon: refusing to write t/mu.raw: it is also an input\n");
     testing::expectUsageErrors(CONESIM_RECON_TOOL, "conesim-recon",
                                {{"sino", "p.txt"},
                                 {"sino", "-o", "out"},

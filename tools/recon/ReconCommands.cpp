@@ -20,6 +20,7 @@
 #include "recon/TruthVolumes.hpp"
 #include "recon/VolumeFiles.hpp"
 #include "util/BoundedRead.hpp"
+#include "util/OutputTarget.hpp"
 
 namespace conesim::tools {
 
@@ -119,6 +120,21 @@ FloatVolume volumeOf(const ParallelGeometry& g, std::vector<float> values) {
     return volume;
 }
 
+// The files addVolume writes for each of names in folder, and geometry.json when asked for.
+std::vector<std::string> outputNames(const std::string& folder,
+                                     const std::vector<std::string>& names, bool geometry) {
+    std::vector<std::string> paths;
+    for (const std::string& name : names) {
+        for (const char* suffix : {".raw", ".raw.mhd", "-xz.png", "-xy.png"}) {
+            paths.push_back(inFolder(folder, name + suffix));
+        }
+    }
+    if (geometry) {
+        paths.push_back(inFolder(folder, "geometry.json"));
+    }
+    return paths;
+}
+
 std::string unitsLine(double lengthUnitMm) {
     return lengthUnitMm > 0.0
                ? "Units: mu in 1/cm, delta dimensionless, scatter (EPS) in rad^2/mm; spacing in "
@@ -156,6 +172,17 @@ int runReconstruction(const ReconOptions& options) {
         std::filesystem::exists(inFolder(options.sinogramFolder, "darkfield.raw.mhd"), code);
     if (withDarkfield && !readSinogram(options.sinogramFolder, "darkfield", setup, angles.size(),
                                        darkfield, error)) {
+        return failure(kTool, error);
+    }
+    // The outputs must not be inputs: refused before the work.
+    std::vector<std::string> names(kVolumeNames, kVolumeNames + (withDarkfield ? 3 : 2));
+    std::vector<std::string> inputFiles = {options.parameters,
+                                           inFolder(options.sinogramFolder, "angles.txt")};
+    for (const char* name : {"transmission", "refraction-angle", "darkfield"}) {
+        inputFiles.push_back(inFolder(options.sinogramFolder, std::string(name) + ".raw"));
+        inputFiles.push_back(inFolder(options.sinogramFolder, std::string(name) + ".raw.mhd"));
+    }
+    if (!checkOutputs(outputNames(options.output, names, true), inputFiles, error)) {
         return failure(kTool, error);
     }
     // -ln T; values that are no numbers count as 0, transmissions at or below 0 as 1e-6.
@@ -253,7 +280,11 @@ int runReconTruth(const ReconTruthOptions& options) {
         !loadParameterFile(options.parameters, p, error)) {
         return failure(kTool, error);
     }
-    if (!makeFolder(options.output, error)) {
+    if (!makeFolder(options.output, error) ||
+        !checkOutputs(outputNames(options.output, {"mu", "delta", "scatter"}, false),
+                      {options.parameters, p.sampleFile, p.extensions.sampleMaterials,
+                       p.extensions.sampleScatterFile},
+                      error)) {
         return failure(kTool, error);
     }
     VolumeFileSet files;
