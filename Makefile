@@ -46,7 +46,8 @@ ct-demo:
 bench:
 	cmake -S . -B $(BENCH_DIR) -DCMAKE_BUILD_TYPE=Release -DCONESIM_BENCH=ON -DCONESIM_TESTS=OFF
 	cmake --build $(BENCH_DIR) -j $(JOBS)
-	@for b in $(BENCH_DIR)/bench/bench_photon_loop $(BENCH_DIR)/bench/bench_precalc; do \
+	@for b in $(BENCH_DIR)/bench/bench_photon_loop $(BENCH_DIR)/bench/bench_precalc \
+			$(BENCH_DIR)/bench/bench_recon; do \
 		echo "== $$b"; $$b || exit 1; done
 	@if [ -x $(MPI_DIR)/conesim ]; then echo "== MPI (make mpi)"; \
 		bash bench/mpi-bench.sh $(BENCH_DIR) $(MPI_DIR); fi

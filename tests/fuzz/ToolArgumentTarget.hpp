@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "FuzzTargets.hpp"
+#include "common/GreyScaling.hpp"
 #include "common/ToolExit.hpp"
 #include "mask/MaskOptions.hpp"
 #include "mask/MaskPattern.hpp"
@@ -20,7 +21,6 @@
 #include "phantom/PhantomOptions.hpp"
 #include "phantom/PhantomWriter.hpp"
 #include "png/ColourMap.hpp"
-#include "png/GreyScaling.hpp"
 #include "png/PngOptions.hpp"
 #include "sum/SumOptions.hpp"
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "png/GreyScaling.hpp"
+#include "common/GreyScaling.hpp"
 
 namespace conesim::tools {
 

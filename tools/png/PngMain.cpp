@@ -4,13 +4,13 @@
 #include <string>
 #include <vector>
 
+#include "common/GreyScaling.hpp"
+#include "common/ImageSource.hpp"
+#include "common/MetaImageSource.hpp"
 #include "common/ParameterLookup.hpp"
 #include "common/PngIo.hpp"
 #include "common/ToolExit.hpp"
 #include "png/ColourMap.hpp"
-#include "png/GreyScaling.hpp"
-#include "png/ImageSource.hpp"
-#include "png/MetaImageSource.hpp"
 #include "png/PngOptions.hpp"
 #include "util/OutputTarget.hpp"
 #include "util/PendingFile.hpp"

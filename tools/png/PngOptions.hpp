@@ -6,8 +6,8 @@
 #include <string>
 
 #include "common/ArgParse.hpp"
-#include "png/GreyScaling.hpp"
-#include "png/ImageSource.hpp"
+#include "common/GreyScaling.hpp"
+#include "common/ImageSource.hpp"
 
 namespace conesim::tools {
 

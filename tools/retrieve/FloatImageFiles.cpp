@@ -8,10 +8,10 @@
 #include <fstream>
 
 #include "common/BinaryFile.hpp"
+#include "common/GreyScaling.hpp"
+#include "common/MetaImageSource.hpp"
 #include "common/PngIo.hpp"
 #include "output/MetaImageHeader.hpp"
-#include "png/GreyScaling.hpp"
-#include "png/MetaImageSource.hpp"
 #include "util/BoundedRead.hpp"
 #include "util/PendingFile.hpp"
 

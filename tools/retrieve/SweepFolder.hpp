@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "retrieve/SetupGeometry.hpp"
+#include "common/SetupGeometry.hpp"
 #include "sweep/SweepFiles.hpp"
 
 namespace conesim::tools {

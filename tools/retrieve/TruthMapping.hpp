@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "retrieve/SetupGeometry.hpp"
+#include "common/SetupGeometry.hpp"
 
 namespace conesim::tools {
 

@@ -1,4 +1,4 @@
-#include "retrieve/SetupGeometry.hpp"
+#include "common/SetupGeometry.hpp"
 
 #include "common/ParameterLookup.hpp"
 

@@ -1,4 +1,4 @@
-#include "png/MetaImageSource.hpp"
+#include "common/MetaImageSource.hpp"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "png/GreyScaling.hpp"
+#include "common/GreyScaling.hpp"
 
 #include <algorithm>
 #include <cmath>

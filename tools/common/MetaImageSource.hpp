@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "common/ImageSource.hpp"
 #include "output/MetaImageHeader.hpp"
-#include "png/ImageSource.hpp"
 
 namespace conesim::tools {
 

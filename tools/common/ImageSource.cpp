@@ -1,4 +1,4 @@
-#include "png/ImageSource.hpp"
+#include "common/ImageSource.hpp"
 
 #include <algorithm>
 #include <cctype>

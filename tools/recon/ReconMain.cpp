@@ -1,0 +1,223 @@
+// conesim-recon: filtered back-projection of an edge-illumination scan's sinograms into
+// attenuation, refractive-index decrement and dark-field volumes, the truth of a run on the
+// same grid, and the comparison of the two.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "common/ArgParse.hpp"
+#include "common/ToolExit.hpp"
+#include "recon/ReconCommands.hpp"
+
+namespace {
+
+using namespace conesim::tools;
+
+constexpr const char* kTool = "conesim-recon";
+
+constexpr const char* kUsage =
+    R"(Usage: conesim-recon SINO_DIR PARAMS -o OUT [--filter ramlak|hann] [--at FX,FY]
+                     [--threads N]
+       conesim-recon --truth PARAMS -o OUT [--rotation DEG]
+       conesim-recon --compare RECON_DIR TRUTH_DIR [--labels PARAMS] [--rotation DEG]
+                     [--margin M] [--min-correlation R] [--max-error E]
+
+Slice-by-slice parallel-beam filtered back-projection, the exact inverse of the program's
+single-plane model: each projection is the turned sample summed along z and looked up where
+the ray to each pixel crosses the sample's mid-plane, so detector column c stands for
+mid-plane position s = (c + FX - W div 2) x pixel size x zMid / L, and each sample slice y
+takes its row by linear interpolation between the two detector rows that see it. The
+rotation axis is y through voxel (dimX div 2, dimZ div 2); the sample turned by t moves an
+offset (x, z) to (x cos t - z sin t, x sin t + z cos t).
+
+SINO_DIR holds angles.txt (the sampleRotation of each projection in degrees, one a line)
+and W x H x A float MetaImage sinograms: transmission.raw, refraction-angle.raw (radians,
+positive towards increasing column) and, optionally, darkfield.raw (pixels^2). PARAMS gives
+the detector, the distances and the sample's grid. Writes into OUT (created if missing):
+  mu.raw        from -ln T, ramp-filtered: 1/cm with lengthUnitMm, else per length unit
+  delta.raw     from the refraction angle, Hilbert-filtered: the refractive-index decrement
+  scatter.raw   from the dark field as an angle variance (x (pixel size / (L - zMid))^2),
+                ramp-filtered: EPS in rad^2/mm (per length unit without lengthUnitMm)
+each as 32-bit floats on the sample's grid with a MetaImage header (spacing in mm with
+lengthUnitMm), NAME-xz.png (the x-z slice at the central y) and NAME-xy.png (the x-y slice
+at the central z), and geometry.json, the parallel-equivalent geometry. Angles covering
+180 or 360 degrees; each projection is weighted by its angular interval.
+  -o, --output OUT      the folder for the volumes (required)
+  --filter F            ramlak (default) or hann (Ram-Lak times a Hann window)
+  --at FX,FY            rays end this fraction of a pixel from its centre (default 0,0), as
+                        conesim-retrieve --truth --at
+  --threads N           threads (default: every core)
+
+--truth PARAMS: writes into OUT mu.raw, delta.raw and scatter.raw of the run's sample at E0
+(sampleEnergy, or the spectrum's mean): from materials, each label's mu and delta from
+xraylib and its scatter=; from a volume of values, mu = value / sampleScaleZ, delta from the
+program's refractive index model and EPS from sampleScatterFile. Without lengthUnitMm a
+run neither attenuates materials nor scatters, and their truth is 0.
+  --rotation DEG        turn the truth like the sample at DEG degrees (default 0: as at
+                        angle 0 of the scan, unturned), nearest neighbour
+
+--compare RECON_DIR TRUTH_DIR: prints for mu, delta and scatter (when reconstructed) the
+Pearson correlation, least-squares slope and RMS difference of reconstructed against true
+on the central x-z slice, and the mean of each region against its true value over the
+region's interior: the voxels whose neighbours within M voxels along x and z, and 1 along
+y, carry the same label (voxels on the grid's faces are no interior). Regions are the
+labels of a materials run (--labels PARAMS, turned by --rotation DEG), else the distinct
+values of the truth.
+  --margin M            the interior's margin in voxels (default 2)
+  --min-correlation R   fail (status 1) when a correlation is below R
+  --max-error E         fail (status 1) when a region's mean is further than E (a fraction)
+                        from its non-zero true value
+
+  -h, --help            this text
+
+Exit status: 0 done, 1 a file could not be read or written, was refused (a sinogram whose
+size differs from the detector and angles.txt), or a figure missed its bound, 2 wrong
+command line.
+)";
+
+enum class Mode { kReconstruct, kTruth, kCompare };
+
+int runRecon(int argc, char** argv) {
+    ArgCursor args(argc, argv);
+    Mode mode = Mode::kReconstruct;
+    bool modeGiven = false;
+    std::vector<std::string> operands;
+    ReconOptions recon;
+    ReconTruthOptions truth;
+    ReconCompareOptions compare;
+    std::string output;
+    bool reconOnly = false;
+    bool compareOnly = false;
+    bool rotationGiven = false;
+    double rotation = 0.0;
+    while (!args.done()) {
+        const std::string word = args.next();
+        if (word == "-h" || word == "--help") {
+            std::cout << kUsage;
+            return kExitOk;
+        }
+        if (word == "--truth" || word == "--compare") {
+            if (modeGiven) {
+                return usageError(kTool, "--truth and --compare exclude each other");
+            }
+            modeGiven = true;
+            mode = word == "--truth" ? Mode::kTruth : Mode::kCompare;
+            continue;
+        }
+        if (word.size() > 1 && word[0] == '-') {
+            const bool takesValue = word == "-o" || word == "--output" || word == "--filter" ||
+                                    word == "--at" || word == "--threads" || word == "--rotation" ||
+                                    word == "--labels" || word == "--margin" ||
+                                    word == "--min-correlation" || word == "--max-error";
+            if (!takesValue) {
+                return usageError(kTool, "unknown argument " + shortQuote(word));
+            }
+            std::string value;
+            if (!args.takeValue(value)) {
+                return usageError(kTool, word + " needs a value");
+            }
+            double number = 0.0;
+            std::int64_t whole = 0;
+            if (word == "-o" || word == "--output") {
+                output = value;
+            } else if (word == "--filter") {
+                if (value != "ramlak" && value != "hann") {
+                    return usageError(
+                        kTool, "--filter " + shortQuote(value) + " is neither ramlak nor hann");
+                }
+                recon.window = value == "hann" ? FilterWindow::kHann : FilterWindow::kRamLak;
+                reconOnly = true;
+            } else if (word == "--at") {
+                std::vector<double> fractions;
+                if (!parseNumberList(value, fractions) || fractions.size() != 2) {
+                    return usageError(kTool,
+                                      "--at " + shortQuote(value) + " is not two numbers FX,FY");
+                }
+                recon.fractionX = fractions[0];
+                recon.fractionY = fractions[1];
+                reconOnly = true;
+            } else if (word == "--threads") {
+                if (!parseInRange(value, IntRange{1, 256}, whole)) {
+                    return usageError(kTool, notWholeNumber(word, value, IntRange{1, 256}));
+                }
+                recon.threads = static_cast<unsigned>(whole);
+                reconOnly = true;
+            } else if (word == "--rotation") {
+                if (!parseDouble(value, number)) {
+                    return usageError(kTool,
+                                      "--rotation " + shortQuote(value) + " is not a number");
+                }
+                rotation = number;
+                rotationGiven = true;
+            } else if (word == "--labels") {
+                compare.labelParameters = value;
+                compareOnly = true;
+            } else if (word == "--margin") {
+                if (!parseInRange(value, IntRange{0, 100}, whole)) {
+                    return usageError(kTool, notWholeNumber(word, value, IntRange{0, 100}));
+                }
+                compare.margin = static_cast<int>(whole);
+                compareOnly = true;
+            } else {
+                if (!parseDouble(value, number) || (word == "--max-error" && number < 0.0)) {
+                    return usageError(kTool, word + " " + shortQuote(value) + " is not a number" +
+                                                 (word == "--max-error" ? " of at least 0" : ""));
+                }
+                (word == "--max-error" ? compare.maximumError : compare.minimumCorrelation) =
+                    number;
+                compareOnly = true;
+            }
+            continue;
+        }
+        operands.push_back(word);
+    }
+    if ((reconOnly && mode != Mode::kReconstruct) || (compareOnly && mode != Mode::kCompare) ||
+        (rotationGiven && mode == Mode::kReconstruct)) {
+        return usageError(kTool, "an option was given that belongs to another use of the tool");
+    }
+    switch (mode) {
+        case Mode::kReconstruct:
+            if (operands.size() != 2) {
+                return usageError(kTool, "give SINO_DIR and PARAMS (" +
+                                             std::to_string(operands.size()) + " given)");
+            }
+            if (output.empty()) {
+                return usageError(kTool, "-o OUT is missing");
+            }
+            recon.sinogramFolder = operands[0];
+            recon.parameters = operands[1];
+            recon.output = output;
+            return runReconstruction(recon);
+        case Mode::kTruth:
+            if (operands.size() != 1) {
+                return usageError(kTool, "--truth takes one parameter file (" +
+                                             std::to_string(operands.size()) + " given)");
+            }
+            if (output.empty()) {
+                return usageError(kTool, "-o OUT is missing");
+            }
+            truth.parameters = operands[0];
+            truth.output = output;
+            truth.rotation = rotation;
+            return runReconTruth(truth);
+        case Mode::kCompare:
+            if (operands.size() != 2) {
+                return usageError(kTool, "--compare takes RECON_DIR and TRUTH_DIR (" +
+                                             std::to_string(operands.size()) + " given)");
+            }
+            if (!output.empty()) {
+                return usageError(kTool, "--compare writes no files; -o does not belong to it");
+            }
+            compare.reconFolder = operands[0];
+            compare.truthFolder = operands[1];
+            compare.rotation = rotation;
+            return runReconComparison(compare);
+    }
+    return kExitUsage;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    return runGuarded(kTool, [&] { return runRecon(argc, argv); });
+}
