@@ -6,7 +6,7 @@
 
 #include "common/ArgParse.hpp"
 #include "common/BinaryFile.hpp"
-#include "png/MetaImageSource.hpp"
+#include "common/MetaImageSource.hpp"
 
 namespace conesim::tools {
 
