@@ -3,8 +3,8 @@
 // interacts with (catches) a photon with probability 1 - exp(-mu(E) t).
 #pragma once
 
-#include "util/XrayMaterial.hpp"
 #include "params/ExtensionSettings.hpp"
+#include "util/XrayMaterial.hpp"
 
 namespace conesim {
 

@@ -12,9 +12,9 @@
 #include "engine/EnergyFactors.hpp"
 #include "engine/PhotonPath.hpp"
 #include "input/PhotonSource.hpp"
-#include "util/XrayMaterial.hpp"
 #include "util/NumericHelpers.hpp"
 #include "util/RandomGenerator.hpp"
+#include "util/XrayMaterial.hpp"
 
 namespace conesim {
 

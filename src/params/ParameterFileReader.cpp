@@ -3,12 +3,12 @@
 #include <variant>
 #include <vector>
 
-#include "util/XrayMaterial.hpp"
 #include "params/ParameterFileScan.hpp"
 #include "params/ParameterTable.hpp"
 #include "params/SimulationParameters.hpp"
 #include "params/TextConversion.hpp"
 #include "params/ValueAssigner.hpp"
+#include "util/XrayMaterial.hpp"
 
 namespace conesim {
 

@@ -82,7 +82,8 @@ TEST(RunRobustness, PlainBuildRefusesToRunAsOneOfSeveralMpiProcesses) {
                                         "PMI_SIZE=2 PMI_RANK=0 ", "PMIX_RANK=2 "}) {
         ScratchDir dir;
         testing::prepareZeroPlaneRun(dir, "10000");
-        const testing::ShellRun run = testing::runInFolder(dir, "params.txt launched", 0, testing::words(variables));
+        const testing::ShellRun run =
+            testing::runInFolder(dir, "params.txt launched", 0, testing::words(variables));
         EXPECT_EQ(run.status, 12) << variables << run.console;
         EXPECT_TRUE(std::regex_search(
             run.console, std::regex("^ERROR: conesim was started by an MPI launcher as one of "
