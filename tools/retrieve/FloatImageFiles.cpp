@@ -9,10 +9,8 @@
 
 #include "common/BinaryFile.hpp"
 #include "common/GreyScaling.hpp"
-#include "common/MetaImageSource.hpp"
 #include "common/PngIo.hpp"
 #include "output/MetaImageHeader.hpp"
-#include "util/BoundedRead.hpp"
 #include "util/PendingFile.hpp"
 
 namespace conesim::tools {
@@ -166,31 +164,6 @@ bool ImageFileSet::publish(std::string& error) {
         }
     }
     return true;
-}
-
-bool readMetaImageSize(const std::string& path, std::uint32_t& width, std::uint32_t& height,
-                       std::string& error) {
-    // Only a regular file, and only lines of a header's length, are read: a named pipe would
-    // wait for a writer and a device such as /dev/zero would never end.
-    std::uint64_t size = 0;
-    std::ifstream file;
-    if (!openInput(path, file, size, error)) {
-        return false;
-    }
-    std::string line;
-    while (readBoundedLine(file, line, kLongestHeaderLine) == BoundedReadResult::kRead) {
-        unsigned long w = 0;
-        unsigned long h = 0;
-        char end = 0;
-        if (std::sscanf(line.c_str(), "DimSize = %lu %lu%c", &w, &h, &end) == 2 && w > 0 && h > 0 &&
-            w <= 0xFFFFFFFFUL && h <= 0xFFFFFFFFUL) {
-            width = static_cast<std::uint32_t>(w);
-            height = static_cast<std::uint32_t>(h);
-            return true;
-        }
-    }
-    error = path + " holds no two-dimensional DimSize";
-    return false;
 }
 
 bool readFloatValues(const std::string& path, std::vector<float>& values, std::string& error) {

@@ -62,10 +62,6 @@ class ImageFileSet {
     std::vector<std::unique_ptr<PendingFile>> files_;
 };
 
-// The width and height in the MetaImage header at path ("DimSize = W H").
-bool readMetaImageSize(const std::string& path, std::uint32_t& width, std::uint32_t& height,
-                       std::string& error);
-
 // Reads a raw float image's values; false (error set) when it is not a whole number of floats.
 bool readFloatValues(const std::string& path, std::vector<float>& values, std::string& error);
 

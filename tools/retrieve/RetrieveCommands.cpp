@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "common/BinaryFile.hpp"
+#include "common/MetaImageSource.hpp"
 #include "common/ToolExit.hpp"
 #include "precalc/MapNames.hpp"
 #include "retrieve/FloatImageFiles.hpp"
@@ -530,10 +531,15 @@ int runComparison(const ComparisonOptions& options) {
                                                        trueRefraction, darkfield, trueDarkfield);
     if (!options.output.empty()) {
         SetupGeometry size;
-        if (!readMetaImageSize(file(options.truthFolder, "true-transmission.raw.mhd"),
-                               size.detectorWidth, size.detectorHeight, error) ||
-            static_cast<std::size_t>(size.detectorWidth) * size.detectorHeight !=
-                transmission.size()) {
+        MetaImageInfo header;
+        if (readMetaImageHeader(file(options.truthFolder, "true-transmission.raw.mhd"), header,
+                                error) &&
+            header.dimensions.size() == 2) {
+            size.detectorWidth = static_cast<std::uint32_t>(header.dimensions[0]);
+            size.detectorHeight = static_cast<std::uint32_t>(header.dimensions[1]);
+        }
+        if (!error.empty() || static_cast<std::size_t>(size.detectorWidth) * size.detectorHeight !=
+                                  transmission.size()) {
             return failure(kTool, error.empty() ? "the header of true-transmission.raw does not "
                                                   "match its size"
                                                 : error);
