@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "output/MetaImageHeader.hpp"
+#include "formats/MetaImageHeader.hpp"
 #include "util/OutputTarget.hpp"
 #include "util/RunNaming.hpp"
 

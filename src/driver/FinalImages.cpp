@@ -3,7 +3,7 @@
 #include <string>
 
 #include "output/ImageWriters.hpp"
-#include "output/MetaImageHeader.hpp"
+#include "formats/MetaImageHeader.hpp"
 
 namespace conesim {
 

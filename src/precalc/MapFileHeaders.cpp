@@ -3,7 +3,7 @@
 #include <fstream>
 #include <string>
 
-#include "output/MetaImageHeader.hpp"
+#include "formats/MetaImageHeader.hpp"
 #include "precalc/MapFileErrors.hpp"
 #include "precalc/MapNames.hpp"
 

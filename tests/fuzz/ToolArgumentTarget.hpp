@@ -17,7 +17,7 @@
 #include "common/ToolExit.hpp"
 #include "mask/MaskOptions.hpp"
 #include "mask/MaskPattern.hpp"
-#include "output/MetaImageHeader.hpp"
+#include "formats/MetaImageHeader.hpp"
 #include "phantom/PhantomOptions.hpp"
 #include "phantom/PhantomWriter.hpp"
 #include "png/ColourMap.hpp"

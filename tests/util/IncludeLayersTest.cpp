@@ -1,4 +1,4 @@
-// The subsystems stand in layers: util at the bottom; params, input and output on it;
+// The subsystems stand in layers: util at the bottom; params, input, output and formats on it;
 // precalc; engine; the driver on top. The build keeps includes from pointing upwards (each
 // subsystem sees only its own headers and those below); here, that src holds the subsystems
 // and the entry point alone.
@@ -16,8 +16,8 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::map<std::string, int> kLayer = {
-    {"util", 0},    {"params", 1}, {"input", 1},  {"output", 1},
-    {"precalc", 2}, {"engine", 3}, {"driver", 4},
+    {"util", 0},    {"params", 1},  {"input", 1},  {"output", 1},
+    {"formats", 1}, {"precalc", 2}, {"engine", 3}, {"driver", 4},
 };
 
 // Only the entry point lies outside the subsystem folders, and it hands over to the driver.

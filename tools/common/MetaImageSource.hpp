@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/ImageSource.hpp"
-#include "output/MetaImageHeader.hpp"
+#include "formats/MetaImageHeader.hpp"
 
 namespace conesim::tools {
 

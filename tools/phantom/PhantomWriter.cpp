@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "common/BinaryFile.hpp"
-#include "output/MetaImageHeader.hpp"
+#include "formats/MetaImageHeader.hpp"
 #include "util/OutputTarget.hpp"
 #include "util/PendingFile.hpp"
 

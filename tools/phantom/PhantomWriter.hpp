@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "output/MetaImageHeader.hpp"
+#include "formats/MetaImageHeader.hpp"
 #include "phantom/PhantomOptions.hpp"
 
 namespace conesim::tools {

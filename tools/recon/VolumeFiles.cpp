@@ -7,7 +7,7 @@
 #include "common/GreyScaling.hpp"
 #include "common/MetaImageSource.hpp"
 #include "common/PngIo.hpp"
-#include "output/MetaImageHeader.hpp"
+#include "formats/MetaImageHeader.hpp"
 
 namespace conesim::tools {
 

@@ -10,7 +10,7 @@
 #include "common/BinaryFile.hpp"
 #include "common/GreyScaling.hpp"
 #include "common/PngIo.hpp"
-#include "output/MetaImageHeader.hpp"
+#include "formats/MetaImageHeader.hpp"
 #include "util/PendingFile.hpp"
 
 namespace conesim::tools {

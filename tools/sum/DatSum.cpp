@@ -7,7 +7,7 @@
 
 #include "common/BinaryFile.hpp"
 #include "output/ImageWriters.hpp"
-#include "output/MetaImageHeader.hpp"
+#include "formats/MetaImageHeader.hpp"
 #include "util/OutputTarget.hpp"
 #include "util/PendingFile.hpp"
 

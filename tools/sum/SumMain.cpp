@@ -7,7 +7,7 @@
 
 #include "common/ParameterLookup.hpp"
 #include "common/ToolExit.hpp"
-#include "output/MetaImageHeader.hpp"
+#include "formats/MetaImageHeader.hpp"
 #include "sum/DatSum.hpp"
 #include "sum/SumOptions.hpp"
 #include "util/OutputTarget.hpp"

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "common/BinaryFile.hpp"
-#include "output/MetaImageHeader.hpp"
+#include "formats/MetaImageHeader.hpp"
 #include "util/PendingFile.hpp"
 
 namespace conesim::tools {

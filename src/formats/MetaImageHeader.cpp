@@ -1,4 +1,4 @@
-#include "output/MetaImageHeader.hpp"
+#include "formats/MetaImageHeader.hpp"
 
 #include <charconv>
 #include <filesystem>

@@ -3,7 +3,7 @@
 #include <filesystem>
 
 #include "TestSupport.hpp"
-#include "output/MetaImageHeader.hpp"
+#include "formats/MetaImageHeader.hpp"
 
 namespace conesim {
 namespace {
