@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "output/ImageWriters.hpp"
 #include "formats/MetaImageHeader.hpp"
+#include "output/ImageWriters.hpp"
 
 namespace conesim {
 

@@ -104,7 +104,7 @@ void PendingFile::withdraw() {
     }
 }
 
-bool commitTogether(std::initializer_list<PendingFile*> files, std::string& error) {
+bool commitTogether(std::span<PendingFile* const> files, std::string& error) {
     for (const PendingFile* file : files) {
         if (!file->check(error)) {
             return false;

@@ -10,6 +10,7 @@
 
 #include <fstream>
 #include <initializer_list>
+#include <span>
 #include <string>
 
 namespace conesim {
@@ -55,6 +56,9 @@ class PendingFile {
 // Checks every file, then commits them in order. When a check or a commit fails, nothing is
 // renamed after it and the files already published are withdrawn again, so that the set
 // (say an image and the header describing it) appears whole or not at all.
-bool commitTogether(std::initializer_list<PendingFile*> files, std::string& error);
+bool commitTogether(std::span<PendingFile* const> files, std::string& error);
+inline bool commitTogether(std::initializer_list<PendingFile*> files, std::string& error) {
+    return commitTogether(std::span<PendingFile* const>(files.begin(), files.size()), error);
+}
 
 }  // namespace conesim

@@ -1,5 +1,6 @@
-// Whole-file reads of the program's headerless binary images and planes, and checked
-// writes: unsigned 32-bit little-endian counts (".dat") and little-endian doubles (".pca").
+// Whole-file reads of the program's headerless binary images and planes, checked writes
+// (unsigned 32-bit little-endian counts ".dat", little-endian doubles ".pca"), output folders,
+// and the fixed-point text of the tools' figures.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +25,13 @@ bool readUint32File(const std::string& path, std::vector<std::uint32_t>& values,
                     std::string& error);
 // The file as 8-byte little-endian doubles; its size must be a multiple of 8.
 bool readDoubleFile(const std::string& path, std::vector<double>& values, std::string& error);
+
+// Creates the folder and any missing parents; false (with error "cannot create folder P")
+// when that fails or P is not a folder.
+bool makeFolder(const std::string& path, std::string& error);
+
+// A number with digits decimals ("%.*f"), as the tools' figures print it.
+std::string fixed(double value, int digits);
 
 // Writes size bytes; false once the stream has failed.
 bool writeChecked(std::ofstream& file, const void* data, std::size_t size);

@@ -29,12 +29,6 @@ namespace {
 constexpr const char* kTool = "conesim-recon";
 constexpr const char* kVolumeNames[] = {"mu", "delta", "scatter"};
 
-std::string fixed(double value, int digits) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.*f", digits, value);
-    return text;
-}
-
 std::string general(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%.5g", value);
@@ -43,16 +37,6 @@ std::string general(double value) {
 
 std::string inFolder(const std::string& folder, const std::string& name) {
     return (std::filesystem::path(folder) / name).string();
-}
-
-bool makeFolder(const std::string& path, std::string& error) {
-    std::error_code code;
-    std::filesystem::create_directories(path, code);
-    if (code || !std::filesystem::is_directory(path, code)) {
-        error = "cannot create folder " + path;
-        return false;
-    }
-    return true;
 }
 
 // angles.txt: one angle in degrees a line; blank lines are skipped.

@@ -82,20 +82,11 @@ bool VolumeFileSet::addText(const std::string& path, const std::string& text, st
 }
 
 bool VolumeFileSet::publish(std::string& error) {
+    std::vector<PendingFile*> files;
     for (const auto& file : files_) {
-        if (!file->check(error)) {
-            return false;
-        }
+        files.push_back(file.get());
     }
-    for (std::size_t i = 0; i < files_.size(); ++i) {
-        if (!files_[i]->commit(error)) {
-            for (std::size_t done = 0; done < i; ++done) {
-                files_[done]->withdraw();
-            }
-            return false;
-        }
-    }
-    return true;
+    return commitTogether(files, error);
 }
 
 bool readFloatVolume(const std::string& headerPath, FloatVolume& volume, std::string& error) {

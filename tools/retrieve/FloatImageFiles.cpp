@@ -150,20 +150,11 @@ bool ImageFileSet::addSideBySidePng(const std::string& path, const FloatImage& l
 }
 
 bool ImageFileSet::publish(std::string& error) {
+    std::vector<PendingFile*> files;
     for (const auto& file : files_) {
-        if (!file->check(error)) {
-            return false;
-        }
+        files.push_back(file.get());
     }
-    for (std::size_t i = 0; i < files_.size(); ++i) {
-        if (!files_[i]->commit(error)) {
-            for (std::size_t done = 0; done < i; ++done) {
-                files_[done]->withdraw();
-            }
-            return false;
-        }
-    }
-    return true;
+    return commitTogether(files, error);
 }
 
 bool readFloatValues(const std::string& path, std::vector<float>& values, std::string& error) {

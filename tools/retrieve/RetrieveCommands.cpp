@@ -32,22 +32,6 @@ std::string number(double value) {
     return text;
 }
 
-std::string fixed(double value, int digits) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.*f", digits, value);
-    return text;
-}
-
-bool makeFolder(const std::string& path, std::string& error) {
-    std::error_code code;
-    std::filesystem::create_directories(path, code);
-    if (code || !std::filesystem::is_directory(path, code)) {
-        error = "cannot create folder " + path;
-        return false;
-    }
-    return true;
-}
-
 // Runs that did not finish are left out of a sweep's stack; say so.
 void warnAboutFailedRuns(const SweepFolder& folder) {
     for (const SweepRow& row : folder.table.rows) {

@@ -1,14 +1,13 @@
 #include "retrieve/TruthPlanes.hpp"
 
-#include <sstream>
-
 #include "common/ParameterLookup.hpp"
 #include "common/RefractionEnergy.hpp"
+#include "engine/PlaneSetChecks.hpp"
 #include "input/SampleMaterials.hpp"
+#include "input/SampleVolume.hpp"
 #include "params/SimulationParameters.hpp"
 #include "precalc/MapNames.hpp"
 #include "precalc/PlaneRecord.hpp"
-#include "precalc/SampleRotation.hpp"
 
 namespace conesim::tools {
 
@@ -20,23 +19,18 @@ bool findTruthPlanes(const std::string& parametersPath, const std::string& overr
     }
     folder = override.empty() ? p.extensions.planeFolder : override;
     const std::string recordPath = inPlaneFolder(folder, kPlaneRecordName);
-    // The record the run of these parameters writes: for a sample of materials the materials
-    // file's signature and the length unit too.
-    std::string materialsEntry = "none";
-    std::string unitsEntry = "voxel values";
-    if (!p.extensions.sampleMaterials.empty()) {
-        SampleMaterials materials;
-        if (!readSampleMaterials(p.extensions.sampleMaterials, materials, error)) {
-            return false;
-        }
-        materialsEntry = materials.path + ": " + materialsSignature(materials);
-        std::ostringstream unit;
-        unit << "lengthUnitMm " << p.extensions.lengthUnitMm;
-        unitsEntry = unit.str();
+    // The record the run of these parameters writes, built as the run builds it, at the
+    // energy the run takes for its refractive indices.
+    SampleMaterials materials;
+    if (!p.extensions.sampleMaterials.empty() &&
+        !readSampleMaterials(p.extensions.sampleMaterials, materials, error)) {
+        return false;
     }
+    p.sampleEnergy = refractionEnergy(p);
+    SampleVolume sample;
+    sample.path = p.sampleFile;
     const PlaneRecord wanted =
-        makePlaneRecord(effectiveDeflectionModel(p.extensions), refractionEnergy(p), p.sampleFile,
-                        materialsEntry, unitsEntry, rotationText(p.extensions.sampleRotation));
+        recordOf(p, sample, p.extensions.sampleMaterials.empty() ? nullptr : &materials);
     RecordDifference difference;
     const RecordCheck check = checkPlaneRecord(recordPath, wanted, difference);
     if (recordAccepted(check)) {

@@ -6,8 +6,8 @@
 #include <sstream>
 
 #include "common/BinaryFile.hpp"
-#include "output/ImageWriters.hpp"
 #include "formats/MetaImageHeader.hpp"
+#include "output/ImageWriters.hpp"
 #include "util/OutputTarget.hpp"
 #include "util/PendingFile.hpp"
 
