@@ -5,6 +5,8 @@
 #include <charconv>
 #include <thread>
 
+#include "util/OptionParser.hpp"
+
 namespace conesim {
 namespace {
 
@@ -24,87 +26,98 @@ std::string shown(const std::string& value) {
     return "\"" + (value.size() <= kShown ? value : value.substr(0, kShown) + "...") + "\"";
 }
 
+constexpr const char* kOptionsTitle = "Options (before the parameter file)";
+
+// The options, declared once for parsing and for the list --help shows.
+void declareOptions(OptionParser& parser, CommandLine& line) {
+    parser.value("--seed", "S",
+                 "seed the random generator with S (0 to 18446744073709551615)\ninstead of "
+                 "the start second; the same seed gives the same run",
+                 [&line](const std::string& value, std::string& error) {
+                     std::uint64_t number = 0;
+                     if (line.seed) {
+                         error = "Option --seed is given twice.";
+                         return false;
+                     }
+                     if (!readWhole(value, UINT64_MAX, number)) {
+                         error =
+                             "Option --seed takes a whole number from 0 to "
+                             "18446744073709551615, not " +
+                             shown(value) + ".";
+                         return false;
+                     }
+                     line.seed = number;
+                     return true;
+                 });
+    parser.value("--threads", "N",
+                 "run the photons in batches on N threads (0: every core); the\nimage then "
+                 "depends only on the seed, never on N",
+                 [&line](const std::string& value, std::string& error) {
+                     std::uint64_t number = 0;
+                     if (line.threads) {
+                         error = "Option --threads is given twice.";
+                         return false;
+                     }
+                     if (!readWhole(value, kMaxThreads, number)) {
+                         error = "Option --threads takes a whole number of threads from 1 to " +
+                                 std::to_string(kMaxThreads) + ", or 0 for every core, not " +
+                                 shown(value) + ".";
+                         return false;
+                     }
+                     line.threads = static_cast<int>(number);
+                     return true;
+                 });
+    parser.flag("--help", "show this text", [&line](std::string&) {
+        line.help = true;
+        return true;
+    });
+    // The first word that is not an option is the parameter file; options come first.
+    parser.positional(
+        [&line](const std::string& word, std::string& error) {
+            if (line.positional.size() > 1 && word.rfind("--", 0) == 0) {
+                error = "Option " + shown(word) +
+                        " comes after the parameter file; options come first.";
+                return false;
+            }
+            line.positional.push_back(word);
+            return true;
+        },
+        true);
+}
+
 }  // namespace
 
 CommandLineResult parseCommandLine(const std::vector<std::string>& args, CommandLine& line,
                                    std::string& error) {
     line = CommandLine{};
-    std::size_t i = 0;
     if (!args.empty()) {
         line.positional.push_back(args[0]);
-        i = 1;
     }
-    // Options come first; the first word that is not an option is the parameter file.
-    for (; i < args.size() && args[i].rfind("--", 0) == 0; ++i) {
-        std::string name = args[i];
-        std::optional<std::string> value;
-        if (const std::size_t equals = name.find('='); equals != std::string::npos) {
-            value = name.substr(equals + 1);
-            name.erase(equals);
-        }
-        if (name == "--help" && !value) {
-            line.help = true;
-            continue;
-        }
-        if (name != "--seed" && name != "--threads") {
-            error = "Unknown option " + shown(args[i]) + ".";
-            return CommandLineResult::kBadOption;
-        }
-        if (!value) {
-            if (i + 1 >= args.size()) {
-                error = "Option " + name + " needs a value.";
-                return CommandLineResult::kBadOption;
-            }
-            value = args[++i];
-        }
-        std::uint64_t number = 0;
-        if (name == "--seed") {
-            if (line.seed) {
-                error = "Option --seed is given twice.";
-                return CommandLineResult::kBadOption;
-            }
-            if (!readWhole(*value, UINT64_MAX, number)) {
-                error =
-                    "Option --seed takes a whole number from 0 to 18446744073709551615, "
-                    "not " +
-                    shown(*value) + ".";
-                return CommandLineResult::kBadOption;
-            }
-            line.seed = number;
-        } else {
-            if (line.threads) {
-                error = "Option --threads is given twice.";
-                return CommandLineResult::kBadOption;
-            }
-            if (!readWhole(*value, kMaxThreads, number)) {
-                error = "Option --threads takes a whole number of threads from 1 to " +
-                        std::to_string(kMaxThreads) + ", or 0 for every core, not " +
-                        shown(*value) + ".";
-                return CommandLineResult::kBadOption;
-            }
-            line.threads = static_cast<int>(number);
-        }
+    OptionParser parser(kOptionsTitle);
+    declareOptions(parser, line);
+    const OptionFailure failure = parser.parse(args);
+    switch (failure.fault) {
+        case OptionFault::kNone:
+            return line.help ? CommandLineResult::kHelp : CommandLineResult::kRun;
+        case OptionFault::kUnknown:
+            error = "Unknown option " + shown(failure.word) + ".";
+            break;
+        case OptionFault::kMissingValue:
+            error = "Option " + failure.word + " needs a value.";
+            break;
+        case OptionFault::kRefused:
+            error = failure.message;
+            break;
     }
-    for (; i < args.size(); ++i) {
-        if (args[i].rfind("--", 0) == 0) {
-            error = "Option " + shown(args[i]) +
-                    " comes after the parameter file; options "
-                    "come first.";
-            return CommandLineResult::kBadOption;
-        }
-        line.positional.push_back(args[i]);
-    }
-    return line.help ? CommandLineResult::kHelp : CommandLineResult::kRun;
+    return CommandLineResult::kBadOption;
 }
 
 void writeOptions(Console& console) {
-    writeLine(console.out,
-              "Options (before the parameter file):\n"
-              "  --seed S     seed the random generator with S (0 to 18446744073709551615)\n"
-              "               instead of the start second; the same seed gives the same run\n"
-              "  --threads N  run the photons in batches on N threads (0: every core); the\n"
-              "               image then depends only on the seed, never on N\n"
-              "  --help       show this text\n");
+    CommandLine unused;
+    OptionParser parser(kOptionsTitle);
+    declareOptions(parser, unused);
+    // The list opens with a blank line of its own; the usage text before it ends with one.
+    writeLine(console.out, parser.optionList().substr(1));
 }
 
 int availableCores() {

@@ -184,18 +184,18 @@ TEST(ArgumentRangeTest, PngExtremesGiveOrderedGreyLevels) {
 }
 
 // Every tool's long options take their value as the next word or after "=" in their own
-// word; a value given so to an option that takes none is refused with the whole word.
+// word; a flag takes a truth value so, and refuses any other with the whole word.
 TEST(ArgumentRangeTest, LongOptionsTakeTheirValueAfterAnEqualsSign) {
     ScratchDir dir;
     ToolResult result =
         runTool(CONESIM_MASK_TOOL, {"--size=8", "--output=m.pgm", "--grating=4,1,0"}, dir.path());
     EXPECT_EQ(result.status, 0) << result.err;
     EXPECT_EQ(testing::readText(dir.file("m.pgm")).rfind("P2\n", 0), 0U);
-    result =
-        runTool(CONESIM_PHANTOM_TOOL, {"--dims=4x4x4", "-o", "p.bin", "--labels=1"}, dir.path());
+    result = runTool(CONESIM_PHANTOM_TOOL, {"--dims=4x4x4", "-o", "p.bin", "--labels=maybe"},
+                     dir.path());
     EXPECT_EQ(result.status, 2);
     EXPECT_EQ(result.err.substr(0, result.err.find('\n')),
-              "conesim-phantom: unknown argument '--labels=1'");
+              "conesim-phantom: unknown argument '--labels=maybe'");
     result = runTool(CONESIM_PARAMS_TOOL, {"new", "--output=p.txt"}, dir.path());
     EXPECT_EQ(result.status, 2);
     EXPECT_EQ(result.err.substr(0, result.err.find('\n')),

@@ -134,4 +134,71 @@ bool parseDimensions(std::string_view text, std::size_t count, std::vector<std::
     return true;
 }
 
+OptionParser::ValueHandler storeText(std::string& out) {
+    return [&out](const std::string& value, std::string&) {
+        out = value;
+        return true;
+    };
+}
+
+OptionParser::ValueHandler storeWhole(const std::string& option, const IntRange& range,
+                                      std::int64_t& out) {
+    return [option, range, &out](const std::string& value, std::string& error) {
+        if (!parseInRange(value, range, out)) {
+            error = notWholeNumber(option, value, range);
+            return false;
+        }
+        return true;
+    };
+}
+
+OptionParser::ValueHandler storeNumber(const std::string& option, const NumberRange& range,
+                                       double& out) {
+    return [option, range, &out](const std::string& value, std::string& error) {
+        if (!parseInRange(value, range, out)) {
+            error = notNumber(option, value, range);
+            return false;
+        }
+        return true;
+    };
+}
+
+OptionParser::FlagHandler setTrue(bool& out) {
+    return [&out](std::string&) {
+        out = true;
+        return true;
+    };
+}
+
+OptionParser::ValueHandler storeOptionalNumber(const std::string& option, const std::string& what,
+                                               bool nonNegative, std::optional<double>& out) {
+    return [=, &out](const std::string& value, std::string& error) {
+        double number = 0.0;
+        if (!parseDouble(value, number) || (nonNegative && number < 0.0)) {
+            error = option + " " + shortQuote(value) + " is not " + what;
+            return false;
+        }
+        out = number;
+        return true;
+    };
+}
+
+OptionParser::ValueHandler onlyFor(bool& used, OptionParser::ValueHandler handler) {
+    return [&used, handler = std::move(handler)](const std::string& value, std::string& error) {
+        used = true;
+        return handler(value, error);
+    };
+}
+
+std::string optionFailureText(const OptionFailure& failure) {
+    switch (failure.fault) {
+        case OptionFault::kUnknown:
+            return "unknown argument " + shortQuote(failure.word);
+        case OptionFault::kMissingValue:
+            return failure.word + " needs a value";
+        default:
+            return failure.message;
+    }
+}
+
 }  // namespace conesim::tools

@@ -1,5 +1,5 @@
-// Strict parsing of command-line words: whole-word numbers, comma-separated lists and
-// "WxHxD" dimensions, and a cursor that walks the arguments and hands out option values.
+// Strict parsing of command-line values: whole-word numbers, comma-separated lists and
+// "WxHxD" dimensions, and the wording of a refused command line.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "util/OptionParser.hpp"
 
 namespace conesim::tools {
 
@@ -48,51 +50,23 @@ std::string shortQuote(std::string_view text);
 std::string notWholeNumber(std::string_view what, std::string_view text, const IntRange& range);
 std::string notNumber(std::string_view what, std::string_view text, const NumberRange& range);
 
-// Walks argv[1 ..]; an option that takes a value reads it with takeValue, from the next
-// argument ("--size 8") or from the option's own word ("--size=8"). A value given with "="
-// to an option that takes none comes back whole from the following next() ("--force=1"),
-// so that the tool names it as an argument it does not know.
-class ArgCursor {
-  public:
-    ArgCursor(int argc, char** argv) : argc_(argc), argv_(argv) {}
+// Option handlers for the usual kinds of value: any text; a whole number or a number within
+// range, refused with notWholeNumber or notNumber naming the option; a flag that sets true.
+OptionParser::ValueHandler storeText(std::string& out);
+OptionParser::ValueHandler storeWhole(const std::string& option, const IntRange& range,
+                                      std::int64_t& out);
+OptionParser::ValueHandler storeNumber(const std::string& option, const NumberRange& range,
+                                       double& out);
+OptionParser::FlagHandler setTrue(bool& out);
+// A number into out, refused as "OPTION 'TEXT' is not WHAT" when it is none or, with
+// nonNegative, below 0.
+OptionParser::ValueHandler storeOptionalNumber(const std::string& option, const std::string& what,
+                                               bool nonNegative, std::optional<double>& out);
+// handler, noting in used that the option was given (an option of one use of a tool).
+OptionParser::ValueHandler onlyFor(bool& used, OptionParser::ValueHandler handler);
 
-    bool done() const { return index_ >= argc_ && !inlineValue_; }
-    // The next argument; the cursor moves past it.
-    std::string next() {
-        if (inlineValue_) {
-            inlineValue_.reset();
-            return inlineWord_;
-        }
-        std::string word = argv_[index_++];
-        const std::size_t equals = word.find('=');
-        if (word.rfind("--", 0) == 0 && word.size() > 2 && equals != std::string::npos &&
-            equals > 2) {
-            inlineWord_ = word;
-            inlineValue_ = word.substr(equals + 1);
-            word.resize(equals);
-        }
-        return word;
-    }
-    // The value of the option just read: false when the arguments end there.
-    bool takeValue(std::string& value) {
-        if (inlineValue_) {
-            value = *inlineValue_;
-            inlineValue_.reset();
-            return true;
-        }
-        if (index_ >= argc_) {
-            return false;
-        }
-        value = argv_[index_++];
-        return true;
-    }
-
-  private:
-    int argc_;
-    char** argv_;
-    int index_ = 1;
-    std::optional<std::string> inlineValue_;  //!< "--name=VALUE": VALUE, not yet taken
-    std::string inlineWord_;                  //!< that option's whole word
-};
+// What a tool says of a command line the parser refused: "unknown argument 'WORD'",
+// "WORD needs a value", or the reason a handler gave.
+std::string optionFailureText(const OptionFailure& failure);
 
 }  // namespace conesim::tools

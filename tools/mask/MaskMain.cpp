@@ -46,7 +46,7 @@ int runMask(int argc, char** argv) {
         return usageError("conesim-mask", error);
     }
     if (options.help) {
-        std::cout << kMaskUsage;
+        std::cout << maskUsage();
         return kExitOk;
     }
     if (!writeMask(options, error)) {

@@ -82,86 +82,97 @@ bool parseRandom(const std::string& text, MaskPattern& pattern, std::string& err
 
 }  // namespace
 
-const char* const kMaskUsage =
-    R"(Usage: conesim-mask --size N -o FILE PATTERN [--invert]
+namespace {
+
+// The options, declared once for parsing and for the list --help shows; patterns counts
+// the patterns given.
+void declareOptions(OptionParser& parser, MaskOptions& options, int& patterns) {
+    parser.value("--size", "N",
+                 "mask edge in pixels, a whole number from 1 to 10000 (required; the "
+                 "parameter file's preMaskSize or postMaskSize must be the same N)",
+                 [&options](const std::string& value, std::string& error) {
+                     if (!parseInRange(value, kSizeRange, options.size)) {
+                         error = notWholeNumber("--size", value, kSizeRange);
+                         return false;
+                     }
+                     return true;
+                 });
+    parser.value("-o,--output", "FILE", "the image file to write (required)",
+                 [&options](const std::string& value, std::string&) {
+                     options.output = value;
+                     return true;
+                 });
+    parser.flag("--invert", "swap clear and opaque after forming the pattern",
+                [&options](std::string&) {
+                    options.pattern.invert = true;
+                    return true;
+                });
+    parser.helpFlag("-h,--help", "this text", options.help);
+    parser.value("--grating", "PERIOD,APERTURE[,OFFSET[,ORIENTATION]]",
+                 "lines of apertures: along u a pixel is clear when (u - OFFSET) modulo PERIOD "
+                 "is less than APERTURE, and opaque otherwise (whole pixels: PERIOD from 1 to "
+                 "1000000000, APERTURE from 0 to PERIOD, OFFSET from -1000000000 to 1000000000, "
+                 "default 0). ORIENTATION v (default, vertical lines: u is the column, every row "
+                 "alike) or h (horizontal lines: u is the row).",
+                 [&options, &patterns](const std::string& value, std::string& error) {
+                     ++patterns;
+                     return parseGrating(value, options.pattern, error);
+                 });
+    for (const char* names : {"--clear,--open", "--opaque"}) {
+        const bool opaque = std::string(names) == "--opaque";
+        parser.flag(names,
+                    opaque ? "every pixel opaque (255): photons pass nowhere"
+                           : "every pixel clear (0): photons pass everywhere",
+                    [&options, &patterns, opaque](std::string&) {
+                        options.pattern.kind = PatternKind::Uniform;
+                        options.pattern.opaque = opaque;
+                        ++patterns;
+                        return true;
+                    });
+    }
+    parser.value("--random", "FRACTION[,SEED]",
+                 "a random coded aperture with exactly round(FRACTION * N * N) clear (open) "
+                 "pixels (FRACTION from 0 to 1), the others opaque; the same SEED (a whole "
+                 "number from 0 to 9223372036854775807, default 1) always gives the same mask.",
+                 [&options, &patterns](const std::string& value, std::string& error) {
+                     ++patterns;
+                     return parseRandom(value, options.pattern, error);
+                 });
+}
+
+}  // namespace
+
+std::string maskUsage() {
+    MaskOptions unused;
+    int patterns = 0;
+    OptionParser parser;
+    declareOptions(parser, unused, patterns);
+    return R"(Usage: conesim-mask --size N -o FILE PATTERN [--invert]
 
 Writes a square N x N mask image in the form conesim reads: the line "P2", one comment
 line, "N N", "255", then N lines of N grey values separated by spaces. The program
 treats a grey value above 0 as opaque (the pixel stops photons) and 0 as clear (photons
-pass), so clear pixels are written 0 and opaque pixels 255.
-
-Options:
-  --size N            mask edge in pixels, a whole number from 1 to 10000 (required;
-                      the parameter file's preMaskSize or postMaskSize must be the same N)
-  -o, --output FILE   the image file to write (required)
-  --invert            swap clear and opaque after forming the pattern
-  -h, --help          this text
-
-Patterns (exactly one):
-  --grating PERIOD,APERTURE[,OFFSET[,ORIENTATION]]
-        lines of apertures: along u a pixel is clear when (u - OFFSET) modulo PERIOD
-        is less than APERTURE, and opaque otherwise (whole pixels: PERIOD from 1 to
-        1000000000, APERTURE from 0 to PERIOD, OFFSET from -1000000000 to 1000000000,
-        default 0). ORIENTATION v (default, vertical lines: u is the column, every row
-        alike) or h (horizontal lines: u is the row).
-  --clear, --open     every pixel clear (0): photons pass everywhere
-  --opaque            every pixel opaque (255): photons pass nowhere
-  --random FRACTION[,SEED]
-        a random coded aperture with exactly round(FRACTION * N * N) clear (open)
-        pixels (FRACTION from 0 to 1), the others opaque; the same SEED (a whole number
-        from 0 to 9223372036854775807, default 1) always gives the same mask.
-
+pass), so clear pixels are written 0 and opaque pixels 255. PATTERN is exactly one of
+--grating, --clear (or --open), --opaque and --random.
+)" + parser.optionList() +
+           R"(
 An output that is a symbolic link is written through to the file it leads to; an output
 that exists and is not a regular file (a device, a named pipe, a folder) is refused.
 Exit status: 0 done, 1 the file could not be written or was refused, 2 wrong command
 line (a value outside its range included).
 )";
+}
 
 int parseMaskOptions(int argc, char** argv, MaskOptions& options, std::string& error) {
-    ArgCursor args(argc, argv);
     int patterns = 0;
-    while (!args.done()) {
-        const std::string word = args.next();
-        if (word == "-h" || word == "--help") {
-            options.help = true;
-            return kExitOk;
-        }
-        if (word == "--invert") {
-            options.pattern.invert = true;
-            continue;
-        }
-        if (word == "--clear" || word == "--open" || word == "--opaque") {
-            options.pattern.kind = PatternKind::Uniform;
-            options.pattern.opaque = word == "--opaque";
-            ++patterns;
-            continue;
-        }
-        const bool takesValue = word == "--size" || word == "-o" || word == "--output" ||
-                                word == "--grating" || word == "--random";
-        if (!takesValue) {
-            error = "unknown argument " + shortQuote(word);
-            return kExitUsage;
-        }
-        std::string value;
-        if (!args.takeValue(value)) {
-            error = word + " needs a value";
-            return kExitUsage;
-        }
-        if (word == "--size") {
-            if (!parseInRange(value, kSizeRange, options.size)) {
-                error = notWholeNumber(word, value, kSizeRange);
-                return kExitUsage;
-            }
-        } else if (word == "-o" || word == "--output") {
-            options.output = value;
-        } else {
-            const bool parsed = word == "--grating" ? parseGrating(value, options.pattern, error)
-                                                    : parseRandom(value, options.pattern, error);
-            if (!parsed) {
-                return kExitUsage;
-            }
-            ++patterns;
-        }
+    OptionParser parser;
+    declareOptions(parser, options, patterns);
+    if (const OptionFailure failure = parser.parse(argc, argv)) {
+        error = optionFailureText(failure);
+        return kExitUsage;
+    }
+    if (options.help) {
+        return kExitOk;
     }
     if (options.size == 0) {
         error = "--size is missing";

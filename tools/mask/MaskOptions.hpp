@@ -20,7 +20,8 @@ struct MaskOptions {
     MaskPattern pattern;
 };
 
-extern const char* const kMaskUsage;
+// The --help text: usage, what the tool writes, the options and the exit statuses.
+std::string maskUsage();
 
 // Returns kExitOk with options filled (options.help after -h or --help), or kExitUsage with
 // error saying which argument is wrong.

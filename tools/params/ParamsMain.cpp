@@ -25,10 +25,12 @@
 namespace {
 
 using namespace conesim::tools;
+using conesim::OptionFailure;
+using conesim::OptionParser;
 
 constexpr const char* kTool = "conesim-params";
 
-constexpr const char* kUsage =
+constexpr const char* kUsageHead =
     R"(Usage: conesim-params explain FILE
        conesim-params get FILE NAME
        conesim-params set FILE NAME=VALUE [NAME=VALUE ...] [-o OUT]
@@ -68,11 +70,9 @@ Works on conesim parameter files with the program's own reader and checks.
 NAME is a setting's field name as the README's table writes it (detectorWidth,
 sampleEnergy, ...) or an extension setting (focalSpotFwhmX, focalSpotFwhmY,
 photonEnergies, detectorBlurSigma).
+)";
 
-Options:
-  -o, --output OUT   (set) the file to write
-  -h, --help         this text
-
+constexpr const char* kUsageTail = R"(
 Exit status: 0 done (explain: the file loads and is sensible), 1 the file could not be read
 or written or was refused or is not sensible, 2 wrong command line.
 )";
@@ -262,30 +262,44 @@ int design(const std::string& path) {
     return std::cout ? kExitOk : failure(kTool, "cannot write standard output");
 }
 
+// The options, declared once for parsing and for the list --help shows.
+void declareOptions(OptionParser& parser, std::vector<std::string>& words, std::string& out,
+                    bool& outGiven, bool& help) {
+    parser.value("-o,--output", "OUT", "(set) the file to write",
+                 [&out, &outGiven](const std::string& value, std::string& error) {
+                     if (value.empty()) {
+                         error = "-o needs a file name";
+                         return false;
+                     }
+                     out = value;
+                     outGiven = true;
+                     return true;
+                 });
+    parser.helpFlag("-h,--help", "this text", help);
+    parser.positional([&words](const std::string& word, std::string&) {
+        words.push_back(word);
+        return true;
+    });
+}
+
 int runParams(int argc, char** argv) {
     std::vector<std::string> words;
     std::string out;
     bool outGiven = false;
-    ArgCursor args(argc, argv);
-    while (!args.done()) {
-        const std::string word = args.next();
-        if (word == "-h" || word == "--help") {
-            std::cout << kUsage;
-            return kExitOk;
-        }
-        if (word == "-o" || word == "--output") {
-            if (!args.takeValue(out)) {
-                return usageError(kTool, word + " needs a value");
-            }
-            outGiven = true;
-            if (out.empty()) {
-                return usageError(kTool, word + " needs a file name");
-            }
-        } else if (word.size() > 1 && word[0] == '-') {
-            return usageError(kTool, "unknown argument '" + word + "'");
-        } else {
-            words.push_back(word);
-        }
+    bool help = false;
+    OptionParser parser;
+    declareOptions(parser, words, out, outGiven, help);
+    if (const OptionFailure failure = parser.parse(argc, argv)) {
+        return usageError(kTool, optionFailureText(failure));
+    }
+    if (help) {
+        std::vector<std::string> unusedWords;
+        std::string unusedOut;
+        bool unused = false;
+        OptionParser list;
+        declareOptions(list, unusedWords, unusedOut, unused, unused);
+        std::cout << kUsageHead << list.optionList() << kUsageTail;
+        return kExitOk;
     }
     if (words.empty()) {
         return usageError(kTool, "a command is missing (explain, get, set, new or design)");

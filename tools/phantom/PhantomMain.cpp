@@ -15,7 +15,7 @@ int runPhantom(int argc, char** argv) {
         return usageError("conesim-phantom", error);
     }
     if (options.help) {
-        std::cout << kPhantomUsage;
+        std::cout << phantomUsage();
         return kExitOk;
     }
     if (!writePhantom(options, error)) {

@@ -33,74 +33,6 @@ bool parseVoxelSize(const std::string& text, std::array<double, 3>& size, std::s
     return true;
 }
 
-}  // namespace
-
-const char* const kPhantomUsage =
-    R"(Usage: conesim-phantom --dims XxYxZ -o FILE [--background V] [--voxel-size S]
-                      [--supersample N] [--labels] [SHAPE ...]
-
-Writes a sample volume file for conesim: X*Y*Z little-endian 32-bit floats, no header,
-x varying fastest, then y, then z (z is the beam direction), and beside it the MetaImage
-header FILE.mhd (MET_FLOAT, 3-D) with which ITK, 3D Slicer, ParaView or Fiji open it. The
-file is written slice by slice; the two files appear under their names only once both
-are complete.
-
-Voxel (x, y, z) is the point with those integer coordinates (0 .. X-1 and so on); a shape
-covers a voxel when that point lies inside it. Coordinates and sizes may be fractional.
-Every voxel starts at the background value; shapes are applied in the order given, and a
-later shape overwrites the voxels of earlier ones that it covers.
-
-Options:
-  --dims XxYxZ        grid size in voxels, each a whole number from 1 to 3000 (required)
-  -o, --output FILE   the volume file to write (required)
-  --background V      value of voxels no shape covers, from -1e38 to 1e38 (default 0)
-  --voxel-size S      the voxel size written to the header's ElementSpacing, S or
-                      SX,SY,SZ, each from 1e-30 to 1e30 (default 1; the parameter file's
-                      values 13 to 15 in its length unit)
-  --supersample N     N x N x N sub-samples per voxel, each N from 1 to 16 (default 1):
-                      the voxel holds the mean of the values at its sub-sample points
-                      (the points (i + 0.5) / N - 0.5 around its centre, i = 0 .. N-1 on
-                      each axis), so a shape over the background 0 gives its value times
-                      the fraction of the voxel inside it, and smooth shapes give smooth
-                      projections. 1: each voxel takes the value at its centre point
-  --labels            a label volume for a materials file (sampleMaterials): the
-                      background and every shape's VALUE must be whole numbers from 0
-                      (vacuum) to 16777216, each the LABEL of a material, and no
-                      --supersample above 1 (a mean of labels is no label)
-  -h, --help          this text
-
-Shapes (VALUE is the voxel value the shape writes, from -1e38 to 1e38; coordinates,
-positions and offsets are voxels from -1e6 to 1e6, radii from 0 to 1e6):
-  --sphere CX,CY,CZ,R,VALUE
-        voxels within distance R (inclusive) of (CX, CY, CZ)
-  --cylinder AXIS,C1,C2,R,VALUE[,FROM,TO]
-        a circular cylinder along AXIS (x, y or z) of radius R (inclusive); its axis
-        passes through (C1, C2) in the two other coordinates taken in x, y, z order
-        (AXIS z: C1 = x, C2 = y; AXIS y: C1 = x, C2 = z; AXIS x: C1 = y, C2 = z);
-        it spans FROM to TO (inclusive) along AXIS, the whole grid when omitted
-  --box X0,Y0,Z0,X1,Y1,Z1,VALUE
-        voxels with X0 <= x <= X1, Y0 <= y <= Y1 and Z0 <= z <= Z1
-  --slab ANGLE,THICKNESS,VALUE[,TILT[,OFFSET]]
-        a flat layer THICKNESS voxels thick (from 1e-6 to 1e6) whose mid-plane passes
-        through the grid centre ((X-1)/2, (Y-1)/2, (Z-1)/2), moved OFFSET voxels
-        (default 0) along its normal. TILT is the axis it is tilted about: y (default)
-        or x. At ANGLE 0 a slab tilted about y is the wall normal to x (a vertical
-        stripe in the projection), one tilted about x the wall normal to y (a
-        horizontal stripe); ANGLE degrees (from -360 to 360) turn the normal towards z:
-        normal (cos A, 0, sin A) about y, (0, cos A, sin A) about x. A voxel at signed
-        distance d from the mid-plane is covered when -THICKNESS/2 <= d < THICKNESS/2,
-        so an untilted slab of whole thickness T covers exactly T voxels across.
-
-On success it prints the file size and the sample dimensions to enter in the parameter
-file (values 10 to 12: sampleDimX, sampleDimY, sampleDimZ).
-An output that is a symbolic link is written through to the file it leads to; an output
-that exists and is not a regular file (a device, a named pipe, a folder) is refused.
-Exit status: 0 done, 1 a file could not be written or was refused, 2 wrong command line
-(a value outside its range included).
-)";
-
-namespace {
-
 bool isLabel(float value) {
     const auto v = static_cast<double>(value);
     return v >= 0.0 && v <= kMaxLabel && v == std::floor(v);
@@ -128,72 +60,155 @@ int checkLabels(const PhantomOptions& options, std::string& error) {
     return kExitOk;
 }
 
+// The options, declared once for parsing and for the list --help shows. Shapes are kept as
+// given (option and text) and read once the grid is known.
+void declareOptions(OptionParser& parser, PhantomOptions& options, bool& haveDims,
+                    std::vector<std::pair<std::string, std::string>>& shapeTexts) {
+    parser.value("--dims", "XxYxZ",
+                 "grid size in voxels, each a whole number from 1 to 3000 (required)",
+                 [&options, &haveDims](const std::string& value, std::string& error) {
+                     std::vector<std::int64_t> dims;
+                     if (!parseDimensions(value, 3, dims)) {
+                         error = "--dims " + shortQuote(value) +
+                                 " is not three positive whole numbers XxYxZ";
+                         return false;
+                     }
+                     for (std::int64_t dim : dims) {
+                         if (dim > kDimRange.high) {
+                             error = "--dims " + shortQuote(value) +
+                                     ": the program accepts at most 3000 voxels per axis";
+                             return false;
+                         }
+                     }
+                     options.grid = GridSize{dims[0], dims[1], dims[2]};
+                     haveDims = true;
+                     return true;
+                 });
+    parser.value("-o,--output", "FILE", "the volume file to write (required)",
+                 [&options](const std::string& value, std::string&) {
+                     options.output = value;
+                     return true;
+                 });
+    parser.value("--background", "V",
+                 "value of voxels no shape covers, from -1e38 to 1e38 (default 0)",
+                 [&options](const std::string& value, std::string& error) {
+                     double background = 0.0;
+                     if (!parseInRange(value, kVoxelValueRange, background)) {
+                         error = notNumber("--background", value, kVoxelValueRange);
+                         return false;
+                     }
+                     options.background = static_cast<float>(background);
+                     return true;
+                 });
+    parser.value("--voxel-size", "S",
+                 "the voxel size written to the header's ElementSpacing, S or SX,SY,SZ, each "
+                 "from 1e-30 to 1e30 (default 1; the parameter file's values 13 to 15 in its "
+                 "length unit)",
+                 [&options](const std::string& value, std::string& error) {
+                     return parseVoxelSize(value, options.voxelSize, error);
+                 });
+    parser.value("--supersample", "N",
+                 "N x N x N sub-samples per voxel, each N from 1 to 16 (default 1): the voxel "
+                 "holds the mean of the values at its sub-sample points (the points (i + 0.5) "
+                 "/ N - 0.5 around its centre, i = 0 .. N-1 on each axis), so a shape over the "
+                 "background 0 gives its value times the fraction of the voxel inside it, and "
+                 "smooth shapes give smooth projections. 1: each voxel takes the value at its "
+                 "centre point",
+                 [&options](const std::string& value, std::string& error) {
+                     if (!parseInRange(value, kSupersampleRange, options.supersample)) {
+                         error = notWholeNumber("--supersample", value, kSupersampleRange);
+                         return false;
+                     }
+                     return true;
+                 });
+    parser.flag("--labels",
+                "a label volume for a materials file (sampleMaterials): the background and "
+                "every shape's VALUE must be whole numbers from 0 (vacuum) to 16777216, each "
+                "the LABEL of a material, and no --supersample above 1 (a mean of labels is "
+                "no label)",
+                [&options](std::string&) {
+                    options.labels = true;
+                    return true;
+                });
+    parser.helpFlag("-h,--help", "this text", options.help);
+    parser.group(
+        "Shapes (VALUE is the voxel value the shape writes, from -1e38 to 1e38; "
+        "coordinates, positions and offsets are voxels from -1e6 to 1e6, radii from 0 to "
+        "1e6)");
+    const std::pair<const char*, const char*> shapes[] = {
+        {"--sphere CX,CY,CZ,R,VALUE", "voxels within distance R (inclusive) of (CX, CY, CZ)"},
+        {"--cylinder AXIS,C1,C2,R,VALUE[,FROM,TO]",
+         "a circular cylinder along AXIS (x, y or z) of radius R (inclusive); its axis passes "
+         "through (C1, C2) in the two other coordinates taken in x, y, z order (AXIS z: C1 = "
+         "x, C2 = y; AXIS y: C1 = x, C2 = z; AXIS x: C1 = y, C2 = z); it spans FROM to TO "
+         "(inclusive) along AXIS, the whole grid when omitted"},
+        {"--box X0,Y0,Z0,X1,Y1,Z1,VALUE",
+         "voxels with X0 <= x <= X1, Y0 <= y <= Y1 and Z0 <= z <= Z1"},
+        {"--slab ANGLE,THICKNESS,VALUE[,TILT[,OFFSET]]",
+         "a flat layer THICKNESS voxels thick (from 1e-6 to 1e6) whose mid-plane passes "
+         "through the grid centre ((X-1)/2, (Y-1)/2, (Z-1)/2), moved OFFSET voxels (default "
+         "0) along its normal. TILT is the axis it is tilted about: y (default) or x. At "
+         "ANGLE 0 a slab tilted about y is the wall normal to x (a vertical stripe in the "
+         "projection), one tilted about x the wall normal to y (a horizontal stripe); ANGLE "
+         "degrees (from -360 to 360) turn the normal towards z: normal (cos A, 0, sin A) "
+         "about y, (0, cos A, sin A) about x. A voxel at signed distance d from the "
+         "mid-plane is covered when -THICKNESS/2 <= d < THICKNESS/2, so an untilted slab of "
+         "whole thickness T covers exactly T voxels across."},
+    };
+    for (const auto& [spelling, description] : shapes) {
+        const std::string text = spelling;
+        const std::string name = text.substr(0, text.find(' '));
+        parser.value(name, text.substr(text.find(' ') + 1), description,
+                     [name, &shapeTexts](const std::string& value, std::string&) {
+                         shapeTexts.emplace_back(name, value);
+                         return true;
+                     });
+    }
+}
+
 }  // namespace
 
+std::string phantomUsage() {
+    PhantomOptions unused;
+    bool haveDims = false;
+    std::vector<std::pair<std::string, std::string>> shapeTexts;
+    OptionParser parser;
+    declareOptions(parser, unused, haveDims, shapeTexts);
+    return R"(Usage: conesim-phantom --dims XxYxZ -o FILE [--background V] [--voxel-size S]
+                      [--supersample N] [--labels] [SHAPE ...]
+
+Writes a sample volume file for conesim: X*Y*Z little-endian 32-bit floats, no header,
+x varying fastest, then y, then z (z is the beam direction), and beside it the MetaImage
+header FILE.mhd (MET_FLOAT, 3-D) with which ITK, 3D Slicer, ParaView or Fiji open it. The
+file is written slice by slice; the two files appear under their names only once both
+are complete.
+
+Voxel (x, y, z) is the point with those integer coordinates (0 .. X-1 and so on); a shape
+covers a voxel when that point lies inside it. Coordinates and sizes may be fractional.
+Every voxel starts at the background value; shapes are applied in the order given, and a
+later shape overwrites the voxels of earlier ones that it covers.
+)" + parser.optionList() +
+           R"(
+On success it prints the file size and the sample dimensions to enter in the parameter
+file (values 10 to 12: sampleDimX, sampleDimY, sampleDimZ).
+An output that is a symbolic link is written through to the file it leads to; an output
+that exists and is not a regular file (a device, a named pipe, a folder) is refused.
+Exit status: 0 done, 1 a file could not be written or was refused, 2 wrong command line
+(a value outside its range included).
+)";
+}
+
 int parsePhantomOptions(int argc, char** argv, PhantomOptions& options, std::string& error) {
-    ArgCursor args(argc, argv);
     std::vector<std::pair<std::string, std::string>> shapeTexts;
     bool haveDims = false;
-    while (!args.done()) {
-        const std::string word = args.next();
-        if (word == "--labels") {
-            options.labels = true;
-            continue;
-        }
-        if (word == "-h" || word == "--help") {
-            options.help = true;
-            return kExitOk;
-        }
-        std::string value;
-        const bool takesValue = word == "--dims" || word == "-o" || word == "--output" ||
-                                word == "--background" || word == "--voxel-size" ||
-                                word == "--supersample" || word == "--sphere" ||
-                                word == "--cylinder" || word == "--box" || word == "--slab";
-        if (!takesValue) {
-            error = "unknown argument " + shortQuote(word);
-            return kExitUsage;
-        }
-        if (!args.takeValue(value)) {
-            error = word + " needs a value";
-            return kExitUsage;
-        }
-        if (word == "--dims") {
-            std::vector<std::int64_t> dims;
-            if (!parseDimensions(value, 3, dims)) {
-                error =
-                    "--dims " + shortQuote(value) + " is not three positive whole numbers XxYxZ";
-                return kExitUsage;
-            }
-            for (std::int64_t dim : dims) {
-                if (dim > kDimRange.high) {
-                    error = "--dims " + shortQuote(value) +
-                            ": the program accepts at most 3000 voxels per axis";
-                    return kExitUsage;
-                }
-            }
-            options.grid = GridSize{dims[0], dims[1], dims[2]};
-            haveDims = true;
-        } else if (word == "-o" || word == "--output") {
-            options.output = value;
-        } else if (word == "--background") {
-            double background = 0.0;
-            if (!parseInRange(value, kVoxelValueRange, background)) {
-                error = notNumber(word, value, kVoxelValueRange);
-                return kExitUsage;
-            }
-            options.background = static_cast<float>(background);
-        } else if (word == "--supersample") {
-            if (!parseInRange(value, kSupersampleRange, options.supersample)) {
-                error = notWholeNumber(word, value, kSupersampleRange);
-                return kExitUsage;
-            }
-        } else if (word == "--voxel-size") {
-            if (!parseVoxelSize(value, options.voxelSize, error)) {
-                return kExitUsage;
-            }
-        } else {
-            shapeTexts.emplace_back(word, value);
-        }
+    OptionParser parser;
+    declareOptions(parser, options, haveDims, shapeTexts);
+    if (const OptionFailure failure = parser.parse(argc, argv)) {
+        error = optionFailureText(failure);
+        return kExitUsage;
+    }
+    if (options.help) {
+        return kExitOk;
     }
     if (!haveDims) {
         error = "--dims is missing";

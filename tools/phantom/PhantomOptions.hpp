@@ -28,7 +28,8 @@ struct PhantomOptions {
 // The largest label of a label volume: whole numbers up to it are exact in a 32-bit float.
 constexpr double kMaxLabel = 16777216.0;
 
-extern const char* const kPhantomUsage;
+// The --help text: usage, what the tool writes, the options and the exit statuses.
+std::string phantomUsage();
 
 // Returns kExitOk with options filled (options.help after -h or --help), or kExitUsage with
 // error saying which argument is wrong.

@@ -85,7 +85,7 @@ int runPng(int argc, char** argv) {
         return usageError(kTool, error);
     }
     if (options.help) {
-        std::cout << kPngUsage;
+        std::cout << pngUsage();
         return kExitOk;
     }
     // A header is read first: it names the data file, which the output may not replace.

@@ -1,62 +1,9 @@
 #include "png/PngOptions.hpp"
 
+#include "common/ArgParse.hpp"
 #include "common/ToolExit.hpp"
 
 namespace conesim::tools {
-
-const char* const kPngUsage =
-    R"(Usage: conesim-png INPUT [-o OUT.png] [--width W | --params FILE] [--type T]
-                   [--slice K [--outer J]] [--linear | --log] [--colormap] [--min V]
-                   [--max V]
-                   [--log-offset D]
-
-Writes INPUT as an 8-bit greyscale PNG (row 0 at the top), or with --colormap as an RGB
-PNG. INPUT is one of:
-  .dat  a final raw detector image: unsigned 32-bit little-endian counts, row by row;
-        the row length is W, or the parameter file's detectorWidth (value 25)
-  .pgm  an ASCII greyscale image ("P2"): the final and progress images, the plane
-        previews and mask images (one comment line, or "#" comments); the size comes
-        from its header, and --width and --params are not used
-  .pca  a collapsed plane: little-endian doubles, row by row; the row length is W, or
-        the parameter file's sampleDimX (value 10)
-  .mhd  a MetaImage header (as the tools write beside their raw files): NDims 2, or 3
-        or 4 (a sweep's W x H x INNER x OUTER stack) with --slice; ElementType MET_UINT, MET_FLOAT or MET_DOUBLE;
-        BinaryDataByteOrderMSB = False; ElementDataFile taken from the header's folder,
-        whose size must be what the header describes; --width and --params are not used
-
-Options:
-  -o, --output OUT    the PNG to write (default: INPUT with its ending replaced by .png)
-  --width W           row length of a .dat or .pca input, a whole number from 1 to 1000000
-  --params FILE       take the row length from this conesim parameter file
-  --type T            read INPUT as dat, pgm, pca or mhd whatever its ending
-  --slice K           the z slice of a 3-D .mhd volume, from 0 to its slices - 1; of a
-                      4-D stack the slices counted one after the other, inner index
-                      fastest (run K of a sweep), or with --outer the inner index
-  --outer J           the outer index of a 4-D stack (0 to OUTER - 1); --slice K then
-                      picks inner index K (0 to INNER - 1)
-  --linear            grey = 255 * (v - MIN) / (MAX - MIN) (the default)
-  --log               grey = 255 * ln(1 + (v - MIN) / D) / ln(1 + (MAX - MIN) / D)
-  --colormap          a diverging map for signed images (deflection and refraction
-                      planes): white at 0, blue towards MIN, red towards MAX, symmetric
-                      about 0 (MIN = -MAX, by default MAX = the largest |v|; one of --min
-                      and --max sets the other to its negative; MIN <= 0 <= MAX). With
-                      --log, each side is logarithmic in |v|: ln(1 + |v| / D)
-  --min V, --max V    the values shown as 0 and 255 (default: the image's smallest and
-                      largest); values outside are clamped; each from -1e300 to 1e300
-  --log-offset D      D of --log, from 1e-300 to 1e300 (default 1 for counts: .dat,
-                      .pgm and MET_UINT; for planes and float images (MAX - MIN) / 10000,
-                      or MAX / 10000 with --colormap)
-  -h, --help          this text
-
-Grey levels round halves up; an image whose MIN equals its MAX comes out all 0 (all
-white with --colormap); values that are not numbers come out 0 (black). Every run
-prints the range it mapped, "Range: MIN to MAX", before the line naming the PNG.
-The PNG may not be one of the inputs (the image, its data file, the parameter file). An
-output that is a symbolic link is written through to the file it leads to; an output
-that exists and is not a regular file (a device, a named pipe, a folder) is refused.
-Exit status: 0 done, 1 a file could not be read or written or was refused, 2 wrong
-command line (a value outside its range included).
-)";
 
 namespace {
 
@@ -115,78 +62,136 @@ int checkCombination(PngOptions& options, std::string& error) {
     return kExitOk;
 }
 
-}  // namespace
-
-int parsePngOptions(int argc, char** argv, PngOptions& options, std::string& error) {
-    ArgCursor args(argc, argv);
-    while (!args.done()) {
-        const std::string word = args.next();
-        if (word == "-h" || word == "--help") {
-            options.help = true;
-            return kExitOk;
-        }
-        if (word == "--log" || word == "--linear") {
-            options.scale.logarithmic = word == "--log";
-            continue;
-        }
-        if (word == "--colormap") {
-            options.diverging = true;
-            continue;
-        }
-        if (word.size() > 1 && word[0] == '-') {
-            const bool takesValue = word == "-o" || word == "--output" || word == "--width" ||
-                                    word == "--params" || word == "--type" || word == "--min" ||
-                                    word == "--max" || word == "--log-offset" ||
-                                    word == "--slice" || word == "--outer";
-            if (!takesValue) {
-                error = "unknown argument " + shortQuote(word);
-                return kExitUsage;
+// The options, declared once for parsing and for the list --help shows.
+void declareOptions(OptionParser& parser, PngOptions& options) {
+    parser.value("-o,--output", "OUT",
+                 "the PNG to write (default: INPUT with its ending replaced by .png)",
+                 storeText(options.output));
+    parser.value("--width", "W",
+                 "row length of a .dat or .pca input, a whole number from 1 to 1000000",
+                 storeWhole("--width", kPngWidthRange, options.width));
+    parser.value("--params", "FILE", "take the row length from this conesim parameter file",
+                 storeText(options.paramsFile));
+    parser.value("--type", "T", "read INPUT as dat, pgm, pca or mhd whatever its ending",
+                 [&options](const std::string& value, std::string& error) {
+                     options.haveType = true;
+                     if (!kindFromWord(value, options.kind)) {
+                         error = "--type " + shortQuote(value) + " is not dat, pgm, pca or mhd";
+                         return false;
+                     }
+                     return true;
+                 });
+    const auto index = [](const std::string& option, std::optional<std::int64_t>& out) {
+        return [option, &out](const std::string& value, std::string& error) {
+            std::int64_t slice = 0;
+            if (!parseInRange(value, kSliceRange, slice)) {
+                error = notWholeNumber(option, value, kSliceRange);
+                return false;
             }
-            std::string value;
-            if (!args.takeValue(value)) {
-                error = word + " needs a value";
-                return kExitUsage;
-            }
-            bool good = true;
-            if (word == "-o" || word == "--output") {
-                options.output = value;
-            } else if (word == "--width") {
-                good = parseInRange(value, kPngWidthRange, options.width);
-                if (!good) {
-                    error = notWholeNumber(word, value, kPngWidthRange);
-                }
-            } else if (word == "--params") {
-                options.paramsFile = value;
-            } else if (word == "--type") {
-                good = kindFromWord(value, options.kind);
-                if (!good) {
-                    error = "--type " + shortQuote(value) + " is not dat, pgm, pca or mhd";
-                }
-                options.haveType = true;
-            } else if (word == "--slice" || word == "--outer") {
-                std::int64_t slice = 0;
-                good = parseInRange(value, kSliceRange, slice);
-                if (!good) {
-                    error = notWholeNumber(word, value, kSliceRange);
-                }
-                (word == "--slice" ? options.slice : options.outer) = slice;
-            } else if (word == "--log-offset") {
-                good = boundOption(word, value, kLogOffsetRange, options.scale.offset, error);
-            } else {
-                good = boundOption(word, value, kBoundRange,
-                                   word == "--min" ? options.scale.low : options.scale.high, error);
-            }
-            if (!good) {
-                return kExitUsage;
-            }
-            continue;
-        }
+            out = slice;
+            return true;
+        };
+    };
+    parser.value("--slice", "K",
+                 "the z slice of a 3-D .mhd volume, from 0 to its slices - 1; of a 4-D stack "
+                 "the slices counted one after the other, inner index fastest (run K of a "
+                 "sweep), or with --outer the inner index",
+                 index("--slice", options.slice));
+    parser.value("--outer", "J",
+                 "the outer index of a 4-D stack (0 to OUTER - 1); --slice K then picks inner "
+                 "index K (0 to INNER - 1)",
+                 index("--outer", options.outer));
+    parser.flag("--linear", "grey = 255 * (v - MIN) / (MAX - MIN) (the default)",
+                [&options](std::string&) {
+                    options.scale.logarithmic = false;
+                    return true;
+                });
+    parser.flag("--log", "grey = 255 * ln(1 + (v - MIN) / D) / ln(1 + (MAX - MIN) / D)",
+                setTrue(options.scale.logarithmic));
+    parser.flag("--colormap",
+                "a diverging map for signed images (deflection and refraction planes): white "
+                "at 0, blue towards MIN, red towards MAX, symmetric about 0 (MIN = -MAX, by "
+                "default MAX = the largest |v|; one of --min and --max sets the other to its "
+                "negative; MIN <= 0 <= MAX). With --log, each side is logarithmic in |v|: "
+                "ln(1 + |v| / D)",
+                setTrue(options.diverging));
+    const auto bound = [](const std::string& option, const NumberRange& range,
+                          std::optional<double>& out) {
+        return [option, range, &out](const std::string& value, std::string& error) {
+            return boundOption(option, value, range, out, error);
+        };
+    };
+    parser.value("--min", "V",
+                 "the value shown as 0 (default: the image's smallest); values below are "
+                 "clamped; from -1e300 to 1e300",
+                 bound("--min", kBoundRange, options.scale.low));
+    parser.value("--max", "V",
+                 "the value shown as 255 (default: the image's largest); values above are "
+                 "clamped; from -1e300 to 1e300",
+                 bound("--max", kBoundRange, options.scale.high));
+    parser.value("--log-offset", "D",
+                 "D of --log, from 1e-300 to 1e300 (default 1 for counts: .dat, .pgm and "
+                 "MET_UINT; for planes and float images (MAX - MIN) / 10000, or MAX / 10000 "
+                 "with --colormap)",
+                 bound("--log-offset", kLogOffsetRange, options.scale.offset));
+    parser.helpFlag("-h,--help", "this text", options.help);
+    parser.positional([&options](const std::string& word, std::string& error) {
         if (!options.input.empty()) {
             error =
                 "more than one input: " + shortQuote(options.input) + " and " + shortQuote(word);
-            return kExitUsage;
+            return false;
         }
         options.input = word;
+        return true;
+    });
+}
+
+}  // namespace
+
+std::string pngUsage() {
+    PngOptions unused;
+    OptionParser parser;
+    declareOptions(parser, unused);
+    return R"(Usage: conesim-png INPUT [-o OUT.png] [--width W | --params FILE] [--type T]
+                   [--slice K [--outer J]] [--linear | --log] [--colormap] [--min V]
+                   [--max V] [--log-offset D]
+
+Writes INPUT as an 8-bit greyscale PNG (row 0 at the top), or with --colormap as an RGB
+PNG. INPUT is one of:
+  .dat  a final raw detector image: unsigned 32-bit little-endian counts, row by row;
+        the row length is W, or the parameter file's detectorWidth (value 25)
+  .pgm  an ASCII greyscale image ("P2"): the final and progress images, the plane
+        previews and mask images (one comment line, or "#" comments); the size comes
+        from its header, and --width and --params are not used
+  .pca  a collapsed plane: little-endian doubles, row by row; the row length is W, or
+        the parameter file's sampleDimX (value 10)
+  .mhd  a MetaImage header (as the tools write beside their raw files): NDims 2, or 3
+        or 4 (a sweep's W x H x INNER x OUTER stack) with --slice; ElementType MET_UINT,
+        MET_FLOAT or MET_DOUBLE; BinaryDataByteOrderMSB = False; ElementDataFile taken
+        from the header's folder, whose size must be what the header describes; --width
+        and --params are not used
+)" + parser.optionList() +
+           R"(
+Grey levels round halves up; an image whose MIN equals its MAX comes out all 0 (all
+white with --colormap); values that are not numbers come out 0 (black). Every run
+prints the range it mapped, "Range: MIN to MAX", before the line naming the PNG.
+The PNG may not be one of the inputs (the image, its data file, the parameter file). An
+output that is a symbolic link is written through to the file it leads to; an output
+that exists and is not a regular file (a device, a named pipe, a folder) is refused.
+Exit status: 0 done, 1 a file could not be read or written or was refused, 2 wrong
+command line (a value outside its range included).
+)";
+}
+
+int parsePngOptions(int argc, char** argv, PngOptions& options, std::string& error) {
+    OptionParser parser;
+    declareOptions(parser, options);
+    if (const OptionFailure failure = parser.parse(argc, argv)) {
+        error = optionFailureText(failure);
+        return kExitUsage;
+    }
+    if (options.help) {
+        return kExitOk;
     }
     return checkCombination(options, error);
 }

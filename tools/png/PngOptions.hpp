@@ -33,7 +33,8 @@ struct PngOptions {
     GreyScale scale;
 };
 
-extern const char* const kPngUsage;
+// The --help text: usage, what the tool writes, the options and the exit statuses.
+std::string pngUsage();
 
 // Returns kExitOk with options filled (options.help after -h or --help), or kExitUsage with
 // error saying which argument is wrong.

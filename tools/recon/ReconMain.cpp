@@ -8,14 +8,17 @@
 #include "common/ArgParse.hpp"
 #include "common/ToolExit.hpp"
 #include "recon/ReconCommands.hpp"
+#include "util/OptionParser.hpp"
 
 namespace {
 
 using namespace conesim::tools;
+using conesim::OptionFailure;
+using conesim::OptionParser;
 
 constexpr const char* kTool = "conesim-recon";
 
-constexpr const char* kUsage =
+constexpr const char* kUsageHead =
     R"(Usage: conesim-recon SINO_DIR PARAMS -o OUT [--filter ramlak|hann] [--at FX,FY]
                      [--threads N]
        conesim-recon --truth PARAMS -o OUT [--rotation DEG]
@@ -42,19 +45,12 @@ each as 32-bit floats on the sample's grid with a MetaImage header (spacing in m
 lengthUnitMm), NAME-xz.png (the x-z slice at the central y) and NAME-xy.png (the x-y slice
 at the central z), and geometry.json, the parallel-equivalent geometry. Angles covering
 180 or 360 degrees; each projection is weighted by its angular interval.
-  -o, --output OUT      the folder for the volumes (required)
-  --filter F            ramlak (default) or hann (Ram-Lak times a Hann window)
-  --at FX,FY            rays end this fraction of a pixel from its centre (default 0,0), as
-                        conesim-retrieve --truth --at
-  --threads N           threads (default: every core)
 
 --truth PARAMS: writes into OUT mu.raw, delta.raw and scatter.raw of the run's sample at E0
 (sampleEnergy, or the spectrum's mean): from materials, each label's mu and delta from
 xraylib and its scatter=; from a volume of values, mu = value / sampleScaleZ, delta from the
 program's refractive index model and EPS from sampleScatterFile. Without lengthUnitMm a
 run neither attenuates materials nor scatters, and their truth is 0.
-  --rotation DEG        turn the truth like the sample at DEG degrees (default 0: as at
-                        angle 0 of the scan, unturned), nearest neighbour
 
 --compare RECON_DIR TRUTH_DIR: prints for mu, delta and scatter (when reconstructed) the
 Pearson correlation, least-squares slope and RMS difference of reconstructed against true
@@ -63,13 +59,9 @@ region's interior: the voxels whose neighbours within M voxels along x and z, an
 y, carry the same label (voxels on the grid's faces are no interior). Regions are the
 labels of a materials run (--labels PARAMS, turned by --rotation DEG), else the distinct
 values of the truth.
-  --margin M            the interior's margin in voxels (default 2)
-  --min-correlation R   fail (status 1) when a correlation is below R
-  --max-error E         fail (status 1) when a region's mean is further than E (a fraction)
-                        from its non-zero true value
+)";
 
-  -h, --help            this text
-
+constexpr const char* kUsageTail = R"(
 Exit status: 0 done, 1 a file could not be read or written, was refused (a sinogram whose
 size differs from the detector and angles.txt), or a figure missed its bound, 2 wrong
 command line.
@@ -77,10 +69,11 @@ command line.
 
 enum class Mode { kReconstruct, kTruth, kCompare };
 
-int runRecon(int argc, char** argv) {
-    ArgCursor args(argc, argv);
+// The command line as read: the use, its operands and each use's options.
+struct ReconLine {
     Mode mode = Mode::kReconstruct;
     bool modeGiven = false;
+    bool help = false;
     std::vector<std::string> operands;
     ReconOptions recon;
     ReconTruthOptions truth;
@@ -90,87 +83,115 @@ int runRecon(int argc, char** argv) {
     bool compareOnly = false;
     bool rotationGiven = false;
     double rotation = 0.0;
-    while (!args.done()) {
-        const std::string word = args.next();
-        if (word == "-h" || word == "--help") {
-            std::cout << kUsage;
-            return kExitOk;
-        }
-        if (word == "--truth" || word == "--compare") {
-            if (modeGiven) {
-                return usageError(kTool, "--truth and --compare exclude each other");
-            }
-            modeGiven = true;
-            mode = word == "--truth" ? Mode::kTruth : Mode::kCompare;
-            continue;
-        }
-        if (word.size() > 1 && word[0] == '-') {
-            const bool takesValue = word == "-o" || word == "--output" || word == "--filter" ||
-                                    word == "--at" || word == "--threads" || word == "--rotation" ||
-                                    word == "--labels" || word == "--margin" ||
-                                    word == "--min-correlation" || word == "--max-error";
-            if (!takesValue) {
-                return usageError(kTool, "unknown argument " + shortQuote(word));
-            }
-            std::string value;
-            if (!args.takeValue(value)) {
-                return usageError(kTool, word + " needs a value");
-            }
-            double number = 0.0;
-            std::int64_t whole = 0;
-            if (word == "-o" || word == "--output") {
-                output = value;
-            } else if (word == "--filter") {
-                if (value != "ramlak" && value != "hann") {
-                    return usageError(
-                        kTool, "--filter " + shortQuote(value) + " is neither ramlak nor hann");
-                }
-                recon.window = value == "hann" ? FilterWindow::kHann : FilterWindow::kRamLak;
-                reconOnly = true;
-            } else if (word == "--at") {
-                std::vector<double> fractions;
-                if (!parseNumberList(value, fractions) || fractions.size() != 2) {
-                    return usageError(kTool,
-                                      "--at " + shortQuote(value) + " is not two numbers FX,FY");
-                }
-                recon.fractionX = fractions[0];
-                recon.fractionY = fractions[1];
-                reconOnly = true;
-            } else if (word == "--threads") {
-                if (!parseInRange(value, IntRange{1, 256}, whole)) {
-                    return usageError(kTool, notWholeNumber(word, value, IntRange{1, 256}));
-                }
-                recon.threads = static_cast<unsigned>(whole);
-                reconOnly = true;
-            } else if (word == "--rotation") {
-                if (!parseDouble(value, number)) {
-                    return usageError(kTool,
-                                      "--rotation " + shortQuote(value) + " is not a number");
-                }
-                rotation = number;
-                rotationGiven = true;
-            } else if (word == "--labels") {
-                compare.labelParameters = value;
-                compareOnly = true;
-            } else if (word == "--margin") {
-                if (!parseInRange(value, IntRange{0, 100}, whole)) {
-                    return usageError(kTool, notWholeNumber(word, value, IntRange{0, 100}));
-                }
-                compare.margin = static_cast<int>(whole);
-                compareOnly = true;
-            } else {
-                if (!parseDouble(value, number) || (word == "--max-error" && number < 0.0)) {
-                    return usageError(kTool, word + " " + shortQuote(value) + " is not a number" +
-                                                 (word == "--max-error" ? " of at least 0" : ""));
-                }
-                (word == "--max-error" ? compare.maximumError : compare.minimumCorrelation) =
-                    number;
-                compareOnly = true;
-            }
-            continue;
-        }
-        operands.push_back(word);
+};
+
+// The options, declared once for parsing and for the list --help shows.
+void declareOptions(OptionParser& parser, ReconLine& line) {
+    parser.value("-o,--output", "OUT", "the folder for the volumes (required but with --compare)",
+                 storeText(line.output));
+    parser.value("--filter", "F", "ramlak (default) or hann (Ram-Lak times a Hann window)",
+                 onlyFor(line.reconOnly, [&line](const std::string& value, std::string& error) {
+                     if (value != "ramlak" && value != "hann") {
+                         error = "--filter " + shortQuote(value) + " is neither ramlak nor hann";
+                         return false;
+                     }
+                     line.recon.window =
+                         value == "hann" ? FilterWindow::kHann : FilterWindow::kRamLak;
+                     return true;
+                 }));
+    parser.value("--at", "FX,FY",
+                 "rays end this fraction of a pixel from its centre (default 0,0), as "
+                 "conesim-retrieve --truth --at",
+                 onlyFor(line.reconOnly, [&line](const std::string& value, std::string& error) {
+                     std::vector<double> fractions;
+                     if (!parseNumberList(value, fractions) || fractions.size() != 2) {
+                         error = "--at " + shortQuote(value) + " is not two numbers FX,FY";
+                         return false;
+                     }
+                     line.recon.fractionX = fractions[0];
+                     line.recon.fractionY = fractions[1];
+                     return true;
+                 }));
+    parser.value("--threads", "N", "threads (default: every core)",
+                 onlyFor(line.reconOnly, [&line](const std::string& value, std::string& error) {
+                     std::int64_t whole = 0;
+                     if (!storeWhole("--threads", IntRange{1, 256}, whole)(value, error)) {
+                         return false;
+                     }
+                     line.recon.threads = static_cast<unsigned>(whole);
+                     return true;
+                 }));
+    parser.helpFlag("-h,--help", "this text", line.help);
+    for (const bool truth : {true, false}) {
+        parser.flag(truth ? "--truth" : "--compare",
+                    truth ? "write the true volumes of PARAMS's run"
+                          : "compare a reconstruction with the truth",
+                    [&line, truth](std::string& error) {
+                        if (line.modeGiven) {
+                            error = "--truth and --compare exclude each other";
+                            return false;
+                        }
+                        line.modeGiven = true;
+                        line.mode = truth ? Mode::kTruth : Mode::kCompare;
+                        return true;
+                    });
     }
+    parser.group("With --truth or --compare");
+    parser.value("--rotation", "DEG",
+                 "turn the truth (or the labels) like the sample at DEG degrees (default 0: as "
+                 "at angle 0 of the scan, unturned), nearest neighbour",
+                 [&line](const std::string& value, std::string& error) {
+                     if (!parseDouble(value, line.rotation)) {
+                         error = "--rotation " + shortQuote(value) + " is not a number";
+                         return false;
+                     }
+                     line.rotationGiven = true;
+                     return true;
+                 });
+    parser.group("With --compare");
+    parser.value("--labels", "PARAMS", "the regions are the labels of this materials run",
+                 onlyFor(line.compareOnly, storeText(line.compare.labelParameters)));
+    parser.value("--margin", "M", "the interior's margin in voxels (default 2)",
+                 onlyFor(line.compareOnly, [&line](const std::string& value, std::string& error) {
+                     std::int64_t whole = 0;
+                     if (!storeWhole("--margin", IntRange{0, 100}, whole)(value, error)) {
+                         return false;
+                     }
+                     line.compare.margin = static_cast<int>(whole);
+                     return true;
+                 }));
+    parser.value(
+        "--min-correlation", "R", "fail (status 1) when a correlation is below R",
+        onlyFor(line.compareOnly, storeOptionalNumber("--min-correlation", "a number", false,
+                                                      line.compare.minimumCorrelation)));
+    parser.value(
+        "--max-error", "E",
+        "fail (status 1) when a region's mean is further than E (a fraction) from its "
+        "non-zero true value",
+        onlyFor(line.compareOnly, storeOptionalNumber("--max-error", "a number of at least 0", true,
+                                                      line.compare.maximumError)));
+    parser.positional([&line](const std::string& word, std::string&) {
+        line.operands.push_back(word);
+        return true;
+    });
+}
+
+int runRecon(int argc, char** argv) {
+    ReconLine line;
+    OptionParser parser;
+    declareOptions(parser, line);
+    if (const OptionFailure failure = parser.parse(argc, argv)) {
+        return usageError(kTool, optionFailureText(failure));
+    }
+    if (line.help) {
+        ReconLine unused;
+        OptionParser help;
+        declareOptions(help, unused);
+        std::cout << kUsageHead << help.optionList() << kUsageTail;
+        return kExitOk;
+    }
+    auto& [mode, modeGiven, help, operands, recon, truth, compare, output, reconOnly, compareOnly,
+           rotationGiven, rotation] = line;
     if ((reconOnly && mode != Mode::kReconstruct) || (compareOnly && mode != Mode::kCompare) ||
         (rotationGiven && mode == Mode::kReconstruct)) {
         return usageError(kTool, "an option was given that belongs to another use of the tool");

@@ -10,14 +10,17 @@
 #include "common/ArgParse.hpp"
 #include "common/ToolExit.hpp"
 #include "retrieve/RetrieveCommands.hpp"
+#include "util/OptionParser.hpp"
 
 namespace {
 
 using namespace conesim::tools;
+using conesim::OptionFailure;
+using conesim::OptionParser;
 
 constexpr const char* kTool = "conesim-retrieve";
 
-constexpr const char* kUsage =
+constexpr const char* kUsageHead =
     R"(Usage: conesim-retrieve FLAT_DIR SAMPLE_DIR -o OUT [--position NAME] [--min-counts N]
                         [--flat-variance V] [--model flat-curve|gaussian]
        conesim-retrieve --truth PARAMS -o OUT [--at FX,FY] [--ud] [--planes DIR]
@@ -64,13 +67,6 @@ The positions are the values of a swept pixel-fraction setting, already detector
 detectorLrOffset or detectorUdOffset (the analyser moves) or apertureLrOffset or
 apertureUdOffset (the beamlets move, so the positions count backwards).
 
-  -o, --output OUT      the folder for the images (required)
-  --position NAME       the swept setting that gives the positions (default: the flat
-                        sweep's first)
-  --min-counts N        fewest counts a curve needs in all (default 20)
-  --flat-variance V     the flat curve's variance in pixels^2, for a two-position flat field
-  --model M             flat-curve (default) or gaussian, for three or more positions
-
 --truth PARAMS: reads the planes Z_ref-PRE.pca and Z_iLR-PRE.pca (Z_iUD-PRE.pca with --ud)
 from PARAMS's planeFolder (the working directory unless PARAMS sets it) and writes into OUT true-transmission (exp(-N)),
 true-refraction (deflection x (L - zMid) / pixel size, in pixels) and
@@ -78,11 +74,6 @@ true-refraction-angle (the deflection in radians) and true-darkfield (the scatte
 Z_scatter-PRE.pca in radians^2 x ((L - zMid) / pixel size)^2, in pixels^2; 0 without that
 plane), looked up where the ray from the source to each pixel crosses the sample's
 mid-plane (1, 0, 0 and 0 where it misses the sample or meets no attenuation).
-  --at FX,FY            the ray ends at this fraction of a pixel from the pixel's centre
-                        (default 0,0; for edge illumination: the middle of the beamlet)
-  --ud                  refraction along the rows (up-down) instead of the columns
-  --planes DIR          read the planes from DIR instead (a sweep in run mode 3 makes
-                        them in its folder's planes/)
 Planes whose record (Z-PRE.pca.record beside them) names another deflection model,
 sample energy or sample file than PARAMS are refused; planes without one are read.
 
@@ -94,50 +85,24 @@ pixel count, and the median of |T - T_true| / T_true of transmission.raw. With
 -o OUT it also writes OUT/transmission-compared.png, OUT/refraction-compared.png and,
 with dark fields, OUT/darkfield-compared.png: retrieved on the left, true on the right,
 both on the true image's grey scale.
-  --min-correlation R   fail (status 1) when the correlation is below R
-  --max-error E         fail (status 1) when the median relative error is above E
-                        (a fraction: 0.03 for 3 %)
-  --min-slope A         fail (status 1) when the refraction's slope is below A
-  --max-slope B         fail (status 1) when the refraction's slope is above B
-  --min-darkfield-correlation R, --min-darkfield-slope A, --max-darkfield-slope B
-                        the same bounds on the dark field (fail when it was not compared)
+)";
 
-  -h, --help            this text
-
+constexpr const char* kUsageTail = R"(
 Exit status: 0 done, 1 a file could not be read or written, was refused, or a figure
 missed its bound, 2 wrong command line.
 )";
 
 enum class Mode { kRetrieve, kTruth, kCompare };
 
-// The comparison's bound that an option sets; null for any other option. --max-error is
-// read apart, as a non-negative fraction.
-std::optional<double> ComparisonOptions::*comparisonBound(const std::string& option) {
-    static constexpr std::pair<std::string_view, std::optional<double> ComparisonOptions::*>
-        kBounds[] = {
-            {"--min-correlation", &ComparisonOptions::minimumCorrelation},
-            {"--min-slope", &ComparisonOptions::minimumSlope},
-            {"--max-slope", &ComparisonOptions::maximumSlope},
-            {"--min-darkfield-correlation", &ComparisonOptions::minimumDarkfieldCorrelation},
-            {"--min-darkfield-slope", &ComparisonOptions::minimumDarkfieldSlope},
-            {"--max-darkfield-slope", &ComparisonOptions::maximumDarkfieldSlope},
-        };
-    for (const auto& [name, bound] : kBounds) {
-        if (option == name) {
-            return bound;
-        }
-    }
-    return nullptr;
-}
-
 bool positiveNumber(const std::string& text, double& value) {
     return parseDouble(text, value) && value > 0.0;
 }
 
-int runRetrieve(int argc, char** argv) {
-    ArgCursor args(argc, argv);
+// The command line as read: the use, its operands and each use's options.
+struct RetrieveLine {
     Mode mode = Mode::kRetrieve;
     bool modeGiven = false;
+    bool help = false;
     std::vector<std::string> operands;
     RetrievalOptions retrieval;
     TruthCommandOptions truth;
@@ -146,93 +111,133 @@ int runRetrieve(int argc, char** argv) {
     bool retrievalOnly = false;
     bool truthOnly = false;
     bool comparisonOnly = false;
-    while (!args.done()) {
-        const std::string word = args.next();
-        if (word == "-h" || word == "--help") {
-            std::cout << kUsage;
-            return kExitOk;
-        }
-        if (word == "--truth" || word == "--compare") {
-            if (modeGiven) {
-                return usageError(kTool, "--truth and --compare exclude each other");
-            }
-            modeGiven = true;
-            mode = word == "--truth" ? Mode::kTruth : Mode::kCompare;
-            continue;
-        }
-        if (word == "--ud") {
-            truth.truth.alongRows = true;
-            truthOnly = true;
-            continue;
-        }
-        if (word.size() > 1 && word[0] == '-') {
-            const bool takesValue = word == "-o" || word == "--output" || word == "--position" ||
-                                    word == "--min-counts" || word == "--flat-variance" ||
-                                    word == "--at" || word == "--planes" ||
-                                    word == "--min-correlation" || word == "--max-error" ||
-                                    word == "--model" || comparisonBound(word) != nullptr;
-            if (!takesValue) {
-                return usageError(kTool, "unknown argument '" + word + "'");
-            }
-            std::string value;
-            if (!args.takeValue(value)) {
-                return usageError(kTool, word + " needs a value");
-            }
+};
+
+// The options, declared once for parsing and for the list --help shows.
+void declareOptions(OptionParser& parser, RetrieveLine& line) {
+    RetrievalOptions& retrieval = line.retrieval;
+    parser.value("-o,--output", "OUT", "the folder for the images (required but with --compare)",
+                 storeText(line.output));
+    parser.value("--position", "NAME",
+                 "the swept setting that gives the positions (default: the flat sweep's first)",
+                 onlyFor(line.retrievalOnly, storeText(retrieval.position)));
+    parser.value(
+        "--min-counts", "N", "fewest counts a curve needs in all (default 20)",
+        onlyFor(line.retrievalOnly, [&retrieval](const std::string& value, std::string& error) {
             double number = 0.0;
-            if (word == "-o" || word == "--output") {
-                output = value;
-            } else if (word == "--position") {
-                retrieval.position = value;
-                retrievalOnly = true;
-            } else if (word == "--min-counts") {
-                if (!parseDouble(value, number) || number < 0.0) {
-                    return usageError(kTool, "--min-counts '" + value + "' is not a count");
-                }
-                retrieval.minimumCounts = number;
-                retrievalOnly = true;
-            } else if (word == "--flat-variance") {
-                if (!positiveNumber(value, number)) {
-                    return usageError(kTool,
-                                      "--flat-variance '" + value + "' is not a positive number");
-                }
-                retrieval.flatVariance = number;
-                retrievalOnly = true;
-            } else if (word == "--model") {
-                if (value != "flat-curve" && value != "gaussian") {
-                    return usageError(kTool,
-                                      "--model '" + value + "' is neither flat-curve nor gaussian");
-                }
-                retrieval.model =
-                    value == "gaussian" ? CurveModel::kGaussian : CurveModel::kFlatCurve;
-                retrievalOnly = true;
-            } else if (const auto bound = comparisonBound(word)) {
-                if (!parseDouble(value, number)) {
-                    return usageError(kTool, word + " '" + value + "' is not a number");
-                }
-                comparison.*bound = number;
-                comparisonOnly = true;
-            } else if (word == "--planes") {
-                truth.planeFolder = value;
-                truthOnly = true;
-            } else if (word == "--at") {
-                std::vector<double> fractions;
-                if (!parseNumberList(value, fractions) || fractions.size() != 2) {
-                    return usageError(kTool, "--at '" + value + "' is not two numbers FX,FY");
-                }
-                truth.truth.fractionX = fractions[0];
-                truth.truth.fractionY = fractions[1];
-                truthOnly = true;
-            } else {
-                if (!parseDouble(value, number) || number < 0.0) {
-                    return usageError(kTool, word + " '" + value + "' is not a fraction");
-                }
-                comparison.maximumError = number;
-                comparisonOnly = true;
+            if (!parseDouble(value, number) || number < 0.0) {
+                error = "--min-counts " + shortQuote(value) + " is not a count";
+                return false;
             }
-            continue;
-        }
-        operands.push_back(word);
+            retrieval.minimumCounts = number;
+            return true;
+        }));
+    parser.value(
+        "--flat-variance", "V",
+        "the flat curve's variance in pixels^2, for a two-position flat field",
+        onlyFor(line.retrievalOnly, [&retrieval](const std::string& value, std::string& error) {
+            double number = 0.0;
+            if (!positiveNumber(value, number)) {
+                error = "--flat-variance " + shortQuote(value) + " is not a positive number";
+                return false;
+            }
+            retrieval.flatVariance = number;
+            return true;
+        }));
+    parser.value(
+        "--model", "M", "flat-curve (default) or gaussian, for three or more positions",
+        onlyFor(line.retrievalOnly, [&retrieval](const std::string& value, std::string& error) {
+            if (value != "flat-curve" && value != "gaussian") {
+                error = "--model " + shortQuote(value) + " is neither flat-curve nor gaussian";
+                return false;
+            }
+            retrieval.model = value == "gaussian" ? CurveModel::kGaussian : CurveModel::kFlatCurve;
+            return true;
+        }));
+    parser.helpFlag("-h,--help", "this text", line.help);
+    for (const bool truth : {true, false}) {
+        parser.flag(truth ? "--truth" : "--compare",
+                    truth ? "map the true planes of PARAMS's run onto the detector"
+                          : "compare a retrieval with the truth",
+                    [&line, truth](std::string& error) {
+                        if (line.modeGiven) {
+                            error = "--truth and --compare exclude each other";
+                            return false;
+                        }
+                        line.modeGiven = true;
+                        line.mode = truth ? Mode::kTruth : Mode::kCompare;
+                        return true;
+                    });
     }
+    parser.group("With --truth");
+    parser.value("--at", "FX,FY",
+                 "the ray ends at this fraction of a pixel from the pixel's centre (default "
+                 "0,0; for edge illumination: the middle of the beamlet)",
+                 onlyFor(line.truthOnly, [&line](const std::string& value, std::string& error) {
+                     std::vector<double> fractions;
+                     if (!parseNumberList(value, fractions) || fractions.size() != 2) {
+                         error = "--at " + shortQuote(value) + " is not two numbers FX,FY";
+                         return false;
+                     }
+                     line.truth.truth.fractionX = fractions[0];
+                     line.truth.truth.fractionY = fractions[1];
+                     return true;
+                 }));
+    parser.flag("--ud", "refraction along the rows (up-down) instead of the columns",
+                [&line](std::string&) {
+                    line.truth.truth.alongRows = true;
+                    line.truthOnly = true;
+                    return true;
+                });
+    parser.value("--planes", "DIR",
+                 "read the planes from DIR instead (a sweep in run mode 3 makes them in its "
+                 "folder's planes/)",
+                 onlyFor(line.truthOnly, storeText(line.truth.planeFolder)));
+    parser.group("With --compare");
+    ComparisonOptions& comparison = line.comparison;
+    const auto bound = [&line](const std::string& option, std::optional<double>& out) {
+        return onlyFor(line.comparisonOnly, storeOptionalNumber(option, "a number", false, out));
+    };
+    parser.value("--min-correlation", "R", "fail (status 1) when the correlation is below R",
+                 bound("--min-correlation", comparison.minimumCorrelation));
+    parser.value("--max-error", "E",
+                 "fail (status 1) when the median relative error is above E (a fraction: 0.03 "
+                 "for 3 %)",
+                 onlyFor(line.comparisonOnly, storeOptionalNumber("--max-error", "a fraction", true,
+                                                                  comparison.maximumError)));
+    parser.value("--min-slope", "A", "fail (status 1) when the refraction's slope is below A",
+                 bound("--min-slope", comparison.minimumSlope));
+    parser.value("--max-slope", "B", "fail (status 1) when the refraction's slope is above B",
+                 bound("--max-slope", comparison.maximumSlope));
+    parser.value("--min-darkfield-correlation", "R",
+                 "the same bounds on the dark field (fail when it was not compared)",
+                 bound("--min-darkfield-correlation", comparison.minimumDarkfieldCorrelation));
+    parser.value("--min-darkfield-slope", "A", "",
+                 bound("--min-darkfield-slope", comparison.minimumDarkfieldSlope));
+    parser.value("--max-darkfield-slope", "B", "",
+                 bound("--max-darkfield-slope", comparison.maximumDarkfieldSlope));
+    parser.positional([&line](const std::string& word, std::string&) {
+        line.operands.push_back(word);
+        return true;
+    });
+}
+
+int runRetrieve(int argc, char** argv) {
+    RetrieveLine line;
+    OptionParser parser;
+    declareOptions(parser, line);
+    if (const OptionFailure failure = parser.parse(argc, argv)) {
+        return usageError(kTool, optionFailureText(failure));
+    }
+    if (line.help) {
+        RetrieveLine unused;
+        OptionParser help;
+        declareOptions(help, unused);
+        std::cout << kUsageHead << help.optionList() << kUsageTail;
+        return kExitOk;
+    }
+    auto& [mode, modeGiven, help, operands, retrieval, truth, comparison, output, retrievalOnly,
+           truthOnly, comparisonOnly] = line;
     if ((retrievalOnly && mode != Mode::kRetrieve) || (truthOnly && mode != Mode::kTruth) ||
         (comparisonOnly && mode != Mode::kCompare)) {
         return usageError(kTool, "an option was given that belongs to another use of the tool");

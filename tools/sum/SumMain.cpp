@@ -30,7 +30,7 @@ int runSum(int argc, char** argv) {
         return usageError(kTool, error);
     }
     if (options.help) {
-        std::cout << kSumUsage;
+        std::cout << sumUsage();
         return kExitOk;
     }
     const std::string base = outputBase(options.output);

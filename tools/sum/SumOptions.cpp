@@ -4,8 +4,45 @@
 
 namespace conesim::tools {
 
-const char* const kSumUsage =
-    R"(Usage: conesim-sum (--width W | --params FILE) -o OUT A.dat [B.dat ...]
+namespace {
+
+// The options, declared once for parsing and for the list --help shows.
+void declareOptions(OptionParser& parser, SumOptions& options) {
+    parser.value("--width", "W",
+                 "detector pixels per row (the parameter file's detectorWidth), a whole number "
+                 "from 1 to 4294967295",
+                 [&options](const std::string& value, std::string& error) {
+                     if (!parseInRange(value, kSumWidthRange, options.width)) {
+                         error = notWholeNumber("--width", value, kSumWidthRange);
+                         return false;
+                     }
+                     return true;
+                 });
+    parser.value("--params", "FILE",
+                 "take the width and the pixel sizes from this parameter file instead",
+                 [&options](const std::string& value, std::string&) {
+                     options.paramsFile = value;
+                     return true;
+                 });
+    parser.value("-o,--output", "OUT", "the name of the images to write, without ending (required)",
+                 [&options](const std::string& value, std::string&) {
+                     options.output = value;
+                     return true;
+                 });
+    parser.helpFlag("-h,--help", "this text", options.help);
+    parser.positional([&options](const std::string& word, std::string&) {
+        options.inputs.push_back(word);
+        return true;
+    });
+}
+
+}  // namespace
+
+std::string sumUsage() {
+    SumOptions unused;
+    OptionParser parser;
+    declareOptions(parser, unused);
+    return R"(Usage: conesim-sum (--width W | --params FILE) -o OUT A.dat [B.dat ...]
 
 Adds the final raw images (".dat": unsigned 32-bit little-endian counts, row by row) of
 runs of the same geometry, pixel by pixel, and writes the sum as OUT.dat (the same raw
@@ -13,14 +50,8 @@ layout), OUT.pgm (the ASCII greyscale image, rescaled to 0..255 exactly as cones
 rescales its final image) and OUT.dat.mhd (the MetaImage header of OUT.dat: MET_UINT,
 2-D, spacing the detector pixel sizes with --params, else 1 1). A ".dat" or ".pgm" ending
 given with OUT is dropped. The three files appear together or not at all.
-
-Options:
-  --width W           detector pixels per row (the parameter file's detectorWidth), a
-                      whole number from 1 to 4294967295
-  --params FILE       take the width and the pixel sizes from this parameter file instead
-  -o, --output OUT    the name of the images to write, without ending (required)
-  -h, --help          this text
-
+)" + parser.optionList() +
+           R"(
 Refused, with nothing written: a file whose size is not a whole number of 4-byte counts,
 an empty image, images of different sizes, a pixel count that W does not divide into
 rows, a sum above 4294967295 counts in any pixel, a file named twice (also through a link
@@ -33,37 +64,17 @@ the same photons), whose photons the sum then counts twice.
 Exit status: 0 done, 1 an image was refused or a file could not be read or written,
 2 wrong command line (a value outside its range included).
 )";
+}
 
 int parseSumOptions(int argc, char** argv, SumOptions& options, std::string& error) {
-    ArgCursor args(argc, argv);
-    while (!args.done()) {
-        const std::string word = args.next();
-        if (word == "-h" || word == "--help") {
-            options.help = true;
-            return kExitOk;
-        }
-        if (word == "--width" || word == "--params" || word == "-o" || word == "--output") {
-            std::string value;
-            if (!args.takeValue(value)) {
-                error = word + " needs a value";
-                return kExitUsage;
-            }
-            if (word == "--width") {
-                if (!parseInRange(value, kSumWidthRange, options.width)) {
-                    error = notWholeNumber(word, value, kSumWidthRange);
-                    return kExitUsage;
-                }
-            } else if (word == "--params") {
-                options.paramsFile = value;
-            } else {
-                options.output = value;
-            }
-        } else if (word.size() > 1 && word[0] == '-') {
-            error = "unknown argument " + shortQuote(word);
-            return kExitUsage;
-        } else {
-            options.inputs.push_back(word);
-        }
+    OptionParser parser;
+    declareOptions(parser, options);
+    if (const OptionFailure failure = parser.parse(argc, argv)) {
+        error = optionFailureText(failure);
+        return kExitUsage;
+    }
+    if (options.help) {
+        return kExitOk;
     }
     if (options.output.empty()) {
         error = "-o OUT is missing";

@@ -20,7 +20,8 @@ struct SumOptions {
     std::vector<std::string> inputs;
 };
 
-extern const char* const kSumUsage;
+// The --help text: usage, what the tool writes, the options and the exit statuses.
+std::string sumUsage();
 
 // Returns kExitOk with options filled (options.help after -h or --help), or kExitUsage with
 // error saying which argument is wrong.

@@ -29,7 +29,7 @@ int runSweepTool(int argc, char** argv) {
         return status;
     }
     if (options.help) {
-        std::cout << kSweepUsage;
+        std::cout << sweepUsage();
         return kExitOk;
     }
     struct sigaction action {};

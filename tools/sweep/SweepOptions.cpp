@@ -13,7 +13,9 @@
 
 namespace conesim::tools {
 
-const char* const kSweepUsage =
+namespace {
+
+const char* const kSweepUsageHead =
     R"(Usage: conesim-sweep PARAMS --set NAME=START:STOP:COUNT [--set ...] -o DIR
                      [--over NAME=START:STOP:COUNT | --over-open NAME=START:STOP:COUNT]
                      [--seed S] [--threads N] [--program PATH] [--force]
@@ -67,32 +69,15 @@ before it, and conesim-sweep exits with that run's status. A stop signal (Ctrl-C
 or SIGHUP when the terminal closes) stops the run in flight, which is left out of the stack
 and listed in sweep.csv with status 128 + signal; the sweep exits with that status.
 
-Options:
-  --set NAME=START:STOP:COUNT   a setting to sweep (at least one)
-  --over NAME=START:STOP:COUNT  the outer axis (at most one, not a --set setting;
-                        COUNT times the --set COUNT at most 100000 runs)
-  --over-open NAME=START:STOP:COUNT   the same without STOP itself
-  -o, --output DIR      the sweep's folder (required); it must not hold files of the names
-                        above (an earlier sweep's or any other, links included) unless
-                        --force is given
-  --force               remove those files first (a link itself, never the file it leads
-                        to); the run log is appended to
-  --seed S              run k (0, 1, ...) gets --seed S+k (modulo 2^64), so the runs are
-                        independent and the whole sweep can be repeated exactly; without
-                        it each run is seeded from the clock, and a run never starts in
-                        the same second as the one before it
-  --threads N           passed on to every run (1 to 1024, or 0: every core)
-  --program PATH        the conesim program (default: conesim in the folder above this
-                        tool's folder)
-  -h, --help            this text
+)";
 
+const char* const kSweepUsageTail =
+    R"(
 With countHitsOnly set, each run counts only detected photons, so the images of different
 settings do not share one number of emitted photons; a warning says so.
 Exit status: 0 all runs done, 1 a file could not be read or written or was refused,
 2 wrong command line, otherwise the status of the run that failed.
 )";
-
-namespace {
 
 constexpr const char* kTool = "conesim-sweep";
 
@@ -189,33 +174,38 @@ std::string unsweepable(const ParameterInfo& info) {
     return "";
 }
 
-int parseRange(const std::string& option, const std::string& text, SweptRange& range) {
+bool parseRange(const std::string& option, const std::string& text, SweptRange& range,
+                std::string& error) {
     const std::size_t equals = text.find('=');
     if (equals == std::string::npos) {
-        return usageError(kTool, option + " '" + text + "' is not NAME=START:STOP:COUNT");
+        error = option + " '" + text + "' is not NAME=START:STOP:COUNT";
+        return false;
     }
     range.name = text.substr(0, equals);
     const ParameterInfo* info = findParameter(range.name);
     if (info == nullptr) {
-        return usageError(kTool, option + ": there is no setting named '" + range.name + "'");
+        error = option + ": there is no setting named '" + range.name + "'";
+        return false;
     }
     if (const std::string why = unsweepable(*info); !why.empty()) {
-        return usageError(kTool, option + ": " + range.name + " cannot be swept: " + why);
+        error = option + ": " + range.name + " cannot be swept: " + why;
+        return false;
     }
     const std::vector<std::string> fields = splitList(text.substr(equals + 1), ':');
     if (fields.size() != 3 || !parseDouble(fields[0], range.start) ||
         !parseDouble(fields[1], range.stop) || !parseInt64(fields[2], range.count) ||
         range.count < 1) {
-        return usageError(kTool, option + " '" + text +
-                                     "' is not NAME=START:STOP:COUNT (two numbers and a "
-                                     "positive whole count)");
+        error = option + " '" + text +
+                "' is not NAME=START:STOP:COUNT (two numbers and a "
+                "positive whole count)";
+        return false;
     }
     if (range.count > kMostSweepRuns) {
-        return usageError(kTool, option + " '" + text + "': COUNT is a whole number from 1 to " +
-                                     std::to_string(kMostSweepRuns) +
-                                     " (the most runs a sweep may have)");
+        error = option + " '" + text + "': COUNT is a whole number from 1 to " +
+                std::to_string(kMostSweepRuns) + " (the most runs a sweep may have)";
+        return false;
     }
-    return kExitOk;
+    return true;
 }
 
 }  // namespace
@@ -264,79 +254,112 @@ bool sweepValueTexts(const SweptRange& range, std::vector<std::string>& texts, s
     return true;
 }
 
-int parseSweepOptions(int argc, char** argv, SweepOptions& options) {
-    ArgCursor args(argc, argv);
-    while (!args.done()) {
-        const std::string word = args.next();
-        if (word == "-h" || word == "--help") {
-            options.help = true;
-            return kExitOk;
-        }
-        if (word == "--force") {
-            options.force = true;
-            continue;
-        }
-        if (word.size() > 1 && word[0] == '-') {
-            const bool takesValue = word == "--set" || word == "-o" || word == "--output" ||
-                                    word == "--seed" || word == "--threads" ||
-                                    word == "--program" || word == "--over" ||
-                                    word == "--over-open";
-            if (!takesValue) {
-                return usageError(kTool, "unknown argument '" + word + "'");
-            }
-            std::string value;
-            if (!args.takeValue(value)) {
-                return usageError(kTool, word + " needs a value");
-            }
-            if (word == "--over" || word == "--over-open") {
-                if (options.outer) {
-                    return usageError(kTool, "one outer axis at most: --over " +
-                                                 options.outer->name + " is already given");
-                }
-                SweptRange range;
-                range.open = word == "--over-open";
-                if (const int status = parseRange(word, value, range); status != kExitOk) {
-                    return status;
-                }
-                options.outer = range;
-            } else if (word == "--set") {
-                SweptRange range;
-                if (const int status = parseRange(word, value, range); status != kExitOk) {
-                    return status;
-                }
-                for (const SweptRange& earlier : options.settings) {
-                    if (earlier.name == range.name) {
-                        return usageError(kTool, "--set " + range.name + " is given twice");
-                    }
-                }
-                options.settings.push_back(range);
-            } else if (word == "--seed") {
-                std::uint64_t seed = 0;
-                if (!parseUnsigned64(value, seed)) {
-                    return usageError(kTool, "--seed '" + value + "' is not 0 to 2^64-1");
-                }
-                options.seed = seed;
-            } else if (word == "--threads") {
-                std::int64_t threads = 0;
-                if (!parseInt64(value, threads) || threads < 0 || threads > kMaxThreads) {
-                    return usageError(kTool, "--threads '" + value +
-                                                 "' is not a whole number of threads from 1 to " +
-                                                 std::to_string(kMaxThreads) +
-                                                 ", or 0 for every core");
-                }
-                options.threads = threads;
-            } else if (word == "--program") {
-                options.program = value;
-            } else {
-                options.output = value;
-            }
-            continue;
-        }
+namespace {
+
+// The options, declared once for parsing and for the list --help shows.
+void declareOptions(OptionParser& parser, SweepOptions& options) {
+    parser.value("--set", "NAME=START:STOP:COUNT", "a setting to sweep (at least one)",
+                 [&options](const std::string& value, std::string& error) {
+                     SweptRange range;
+                     if (!parseRange("--set", value, range, error)) {
+                         return false;
+                     }
+                     for (const SweptRange& earlier : options.settings) {
+                         if (earlier.name == range.name) {
+                             error = "--set " + range.name + " is given twice";
+                             return false;
+                         }
+                     }
+                     options.settings.push_back(range);
+                     return true;
+                 });
+    for (const bool open : {false, true}) {
+        const std::string option = open ? "--over-open" : "--over";
+        parser.value(option, "NAME=START:STOP:COUNT",
+                     open ? "the same without STOP itself"
+                          : "the outer axis (at most one, not a --set setting; COUNT times the "
+                            "--set COUNT at most 100000 runs)",
+                     [&options, option, open](const std::string& value, std::string& error) {
+                         if (options.outer) {
+                             error = "one outer axis at most: --over " + options.outer->name +
+                                     " is already given";
+                             return false;
+                         }
+                         SweptRange range;
+                         range.open = open;
+                         if (!parseRange(option, value, range, error)) {
+                             return false;
+                         }
+                         options.outer = range;
+                         return true;
+                     });
+    }
+    parser.value("-o,--output", "DIR",
+                 "the sweep's folder (required); it must not hold files of the names above (an "
+                 "earlier sweep's or any other, links included) unless --force is given",
+                 storeText(options.output));
+    parser.flag("--force",
+                "remove those files first (a link itself, never the file it leads to); the run "
+                "log is appended to",
+                setTrue(options.force));
+    parser.value("--seed", "S",
+                 "run k (0, 1, ...) gets --seed S+k (modulo 2^64), so the runs are independent "
+                 "and the whole sweep can be repeated exactly; without it each run is seeded "
+                 "from the clock, and a run never starts in the same second as the one before "
+                 "it",
+                 [&options](const std::string& value, std::string& error) {
+                     std::uint64_t seed = 0;
+                     if (!parseUnsigned64(value, seed)) {
+                         error = "--seed '" + value + "' is not 0 to 2^64-1";
+                         return false;
+                     }
+                     options.seed = seed;
+                     return true;
+                 });
+    parser.value("--threads", "N", "passed on to every run (1 to 1024, or 0: every core)",
+                 [&options](const std::string& value, std::string& error) {
+                     std::int64_t threads = 0;
+                     if (!parseInt64(value, threads) || threads < 0 || threads > kMaxThreads) {
+                         error = "--threads '" + value +
+                                 "' is not a whole number of threads from 1 to " +
+                                 std::to_string(kMaxThreads) + ", or 0 for every core";
+                         return false;
+                     }
+                     options.threads = threads;
+                     return true;
+                 });
+    parser.value("--program", "PATH",
+                 "the conesim program (default: conesim in the folder above this tool's folder)",
+                 storeText(options.program));
+    parser.helpFlag("-h,--help", "this text", options.help);
+    parser.positional([&options](const std::string& word, std::string& error) {
         if (!options.parameters.empty()) {
-            return usageError(kTool, "more than one parameter file: '" + options.parameters +
-                                         "' and '" + word + "'");
+            error = "more than one parameter file: '" + options.parameters + "' and '" + word + "'";
+            return false;
         }
         options.parameters = word;
+        return true;
+    });
+}
+
+}  // namespace
+
+std::string sweepUsage() {
+    SweepOptions unused;
+    OptionParser parser;
+    declareOptions(parser, unused);
+    std::string usage = kSweepUsageHead;
+    return usage + parser.optionList() + kSweepUsageTail;
+}
+
+int parseSweepOptions(int argc, char** argv, SweepOptions& options) {
+    OptionParser parser;
+    declareOptions(parser, options);
+    if (const OptionFailure failure = parser.parse(argc, argv)) {
+        return usageError(kTool, optionFailureText(failure));
+    }
+    if (options.help) {
+        return kExitOk;
     }
     if (options.parameters.empty()) {
         return usageError(kTool, "no parameter file given");

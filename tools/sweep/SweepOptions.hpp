@@ -30,7 +30,8 @@ struct SweepOptions {
     bool force = false;
 };
 
-extern const char* const kSweepUsage;
+// The --help text: usage, what the tool does and writes, the options and the exit statuses.
+std::string sweepUsage();
 
 // The most runs one sweep may have (COUNT of --set, times COUNT of --over).
 inline constexpr std::int64_t kMostSweepRuns = 100000;
