@@ -1,5 +1,6 @@
 // Settings given by name after the END line of a parameter file. Each has a default that
-// leaves the run as it is without them.
+// leaves the run as it is without them: its parameter table row's default text, which
+// extensionDefaults() converts as the reader converts a file's value.
 #pragma once
 
 #include <string>
@@ -20,31 +21,33 @@ enum class DeflectionModel {
 };
 
 struct ExtensionSettings {
-    double focalSpotFwhmX =
-        0.0;  //!< focal spot full width at half maximum along x (length units); 0 = point source
-    double focalSpotFwhmY = 0.0;                                //!< the same along y (length units)
-    PhotonEnergyMode photonEnergies = PhotonEnergyMode::kMean;  //!< "mean" or "spectrum"
-    double detectorBlurSigma =
-        0.0;  //!< Gaussian blur of the detector, standard deviation (detector pixels)
-    double lengthUnitMm = 0.0;       //!< millimetres per length unit; 0 when not given
-    std::string sampleMaterials;     //!< materials file (LABEL DENSITY COMPOUND); empty: none
-    std::string sampleScatterFile;   //!< float volume of the sample's size: per voxel the
-                                     //!< linear diffusion coefficient (rad^2/mm); empty: none
-    std::string preMaskMaterial;     //!< opaque part of the pre-sample mask, "COMPOUND:DENSITY"
-    double preMaskThickness = 0.0;   //!< its thickness (length units)
-    std::string postMaskMaterial;    //!< opaque part of the post-sample mask
-    double postMaskThickness = 0.0;  //!< its thickness (length units)
-    std::string detectorMaterial;    //!< the detector's absorbing layer, "COMPOUND:DENSITY"
-    double detectorThickness = 0.0;  //!< its thickness (length units)
-    bool spectrumWeights = false;    //!< the spectrum file holds ENERGY WEIGHT pairs
-    DeflectionModel deflectionModel = DeflectionModel::kAuto;  //!< "auto", "interface" or "phase"
-    double preMaskShiftX =
-        0.0;  //!< pre-sample mask moved across the beam towards +x (length units)
-    double preMaskShiftY = 0.0;     //!< the same towards +y (length units)
-    double sampleRotation = 0.0;    //!< sample turned about the vertical axis (degrees)
-    std::string planeFolder = ".";  //!< folder of the map, plane and record files
-    bool given = false;             //!< true when the file held at least one extension setting
+    double focalSpotFwhmX{};  //!< focal spot full width at half maximum along x (length units); 0 =
+                              //!< point source
+    double focalSpotFwhmY{};  //!< the same along y (length units)
+    PhotonEnergyMode photonEnergies{};  //!< "mean" or "spectrum"
+    double detectorBlurSigma{};     //!< Gaussian blur of the detector, standard deviation (detector
+                                    //!< pixels)
+    double lengthUnitMm{};          //!< millimetres per length unit; 0 when not given
+    std::string sampleMaterials;    //!< materials file (LABEL DENSITY COMPOUND); empty: none
+    std::string sampleScatterFile;  //!< float volume of the sample's size: per voxel the
+                                    //!< linear diffusion coefficient (rad^2/mm); empty: none
+    std::string preMaskMaterial;    //!< opaque part of the pre-sample mask, "COMPOUND:DENSITY"
+    double preMaskThickness{};      //!< its thickness (length units)
+    std::string postMaskMaterial;   //!< opaque part of the post-sample mask
+    double postMaskThickness{};     //!< its thickness (length units)
+    std::string detectorMaterial;   //!< the detector's absorbing layer, "COMPOUND:DENSITY"
+    double detectorThickness{};     //!< its thickness (length units)
+    bool spectrumWeights{};         //!< the spectrum file holds ENERGY WEIGHT pairs
+    DeflectionModel deflectionModel{};  //!< "auto", "interface" or "phase"
+    double preMaskShiftX{};     //!< pre-sample mask moved across the beam towards +x (length units)
+    double preMaskShiftY{};     //!< the same towards +y (length units)
+    double sampleRotation{};    //!< sample turned about the vertical axis (degrees)
+    std::string planeFolder{};  //!< folder of the map, plane and record files
+    bool given{};               //!< true when the file held at least one extension setting
 };
+
+// The settings as the parameter table's defaults give them.
+ExtensionSettings extensionDefaults();
 
 // The model a run uses. A sample given as a voxel file of values refracts through the
 // interface model unless phase is asked for, a sample given as materials through the phase

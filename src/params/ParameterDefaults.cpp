@@ -21,6 +21,17 @@ std::vector<ScannedValue> defaultTexts() {
 
 }  // namespace
 
+ExtensionSettings extensionDefaults() {
+    ExtensionSettings settings;
+    for (const ParameterInfo& info : extensionTable()) {
+        std::string unused;
+        if (!info.defaultText.empty()) {
+            assignExtension(info, std::string(info.defaultText), settings, unused);
+        }
+    }
+    return settings;
+}
+
 // Every positional setting takes its table default, converted as the reader converts a
 // file's value; the rest of the record is what a record holds before any file is read.
 void SimulationParameters::resetToDefaults() {
@@ -35,7 +46,7 @@ void SimulationParameters::resetToDefaults() {
     preMaskActive = true;
     postMaskActive = true;
     sampleActive = true;
-    extensions = ExtensionSettings{};
+    extensions = extensionDefaults();
     warnings.clear();
 }
 

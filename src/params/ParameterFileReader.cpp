@@ -12,8 +12,6 @@
 
 namespace conesim {
 
-namespace {
-
 // Converts one extension setting into its field; false with the reason otherwise.
 bool assignExtension(const ParameterInfo& info, const std::string& value,
                      ExtensionSettings& extensions, std::string& reason) {
@@ -80,6 +78,8 @@ bool assignExtension(const ParameterInfo& info, const std::string& value,
     extensions.*std::get<double ExtensionSettings::*>(info.field) = number;
     return true;
 }
+
+namespace {
 
 // The settings of a material go together: a material needs its thickness and the length
 // unit, a thickness its material, a materials file the length unit. False with the problem,
@@ -200,8 +200,8 @@ void SimulationParameters::readText(const std::string& text, const std::string& 
 void SimulationParameters::readStream(std::istream& in, const std::string& name, Console& console,
                                       const InputFileBuffer* source) {
     warnings.clear();
-    extensions = ExtensionSettings{};
-    ExtensionSettings readExtensions;
+    extensions = extensionDefaults();
+    ExtensionSettings readExtensions = extensionDefaults();
     ExtensionAssigner extensionAssigner(readExtensions);
     const ParameterFileScan scan = scanParameterFile(
         in, [&](const ScannedExtension& line) { return extensionAssigner(line); });

@@ -13,6 +13,11 @@
 
 namespace conesim {
 
+// Converts an extension setting's value text into its field; false with the reason (as the
+// reader words it after the setting: "is not a number") otherwise.
+bool assignExtension(const ParameterInfo& info, const std::string& value,
+                     ExtensionSettings& extensions, std::string& reason);
+
 class ValueAssigner {
   public:
     explicit ValueAssigner(const std::vector<ScannedValue>& values) : values_(values) {}
