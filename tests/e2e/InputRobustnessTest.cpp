@@ -3,6 +3,7 @@
 // and numbers or names beyond what the system or a type can hold.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,7 +12,6 @@
 #include <thread>
 
 #include "PrecalcRunSupport.hpp"
-#include "RunningProgram.hpp"
 #include "ZeroPlaneRun.hpp"
 
 namespace conesim {
@@ -20,7 +20,6 @@ namespace {
 namespace fs = std::filesystem;
 using testing::readText;
 using testing::runInFolder;
-using testing::RunningProgram;
 using testing::ScratchDir;
 using testing::writeText;
 
@@ -108,22 +107,19 @@ TEST(InputRobustness, StopSignalEndsTheWaitForANamedPipe) {
             writeText(dir.file("params.txt"),
                       testing::parameterFileText({{which == "mask" ? 4 : 38, "waiting"}}));
         }
-        RunningProgram program(dir, {parameters, "stopped"});
-        ASSERT_TRUE(program.started());
+        testing::ProgramProcess program = testing::startInFolder(dir, {parameters, "stopped"});
         for (int i = 0; i < 6000 && !holdsOpen(program.pid(), pipe); ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }
-        ASSERT_TRUE(holdsOpen(program.pid(), pipe)) << which << "\n" << program.console();
+        ASSERT_TRUE(holdsOpen(program.pid(), pipe)) << which << "\n" << program.output();
         program.signal(SIGTERM);
-        int status = 0;
-        ASSERT_TRUE(program.waitFor(60, status)) << which;
-        ASSERT_TRUE(WIFEXITED(status)) << which << "\n" << program.console();
-        EXPECT_EQ(WEXITSTATUS(status), 879 % 256) << which;
-        EXPECT_TRUE(contains(program.console(),
+        const testing::ProgramResult& run = program.wait();
+        ASSERT_EQ(run.shellStatus(), 879 % 256) << which << "\n" << run.out;
+        EXPECT_TRUE(contains(run.out,
                              "Run stopped by a stop signal while reading "
                              "waiting; no photon was run.\n"))
             << which << "\n"
-            << program.console();
+            << run.out;
         EXPECT_FALSE(testing::leavesImagesOf(dir, "stopped")) << which;
     }
 }

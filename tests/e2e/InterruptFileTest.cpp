@@ -2,18 +2,18 @@
 // file, never opened; a stop signal ends the wait for the answer and keeps the photons; a
 // standard input that has ended is said once and the run goes on to its end.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <regex>
 
-#include "RunningProgram.hpp"
+#include "FolderRun.hpp"
 #include "ZeroPlaneRun.hpp"
 
 namespace conesim {
 namespace {
 
 using testing::readText;
-using testing::RunningProgram;
 using testing::ScratchDir;
 
 const std::string kQuestion =
@@ -33,15 +33,12 @@ TEST(InterruptFileProgram, NamedPipeIsAskedAboutWithoutBeingOpened) {
     ScratchDir dir;
     testing::prepareZeroPlaneRun(dir, "2000000000");
     ASSERT_EQ(mkfifo(dir.file("stopSTOPstop").c_str(), 0600), 0);
-    RunningProgram program(dir, {"params.txt", "asked"});
-    ASSERT_TRUE(program.started());
-    ASSERT_TRUE(program.waitForConsole(kQuestion)) << program.console();
-    ASSERT_TRUE(program.answer("y\n"));
-    int status = 0;
-    ASSERT_TRUE(program.waitFor(60, status)) << program.console();
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    const std::string console = program.console();
+    testing::ProgramProcess program = testing::startInFolder(dir, {"params.txt", "asked"});
+    ASSERT_TRUE(program.waitForOutput(kQuestion)) << program.output();
+    ASSERT_TRUE(program.write("y\n"));
+    const testing::ProgramResult& run = program.wait();
+    const std::string& console = run.out;
+    ASSERT_EQ(run.shellStatus(), 0) << console;
     // The file is polled at scored photons whose number is a multiple of 10000, the first
     // at photon 0 when it scores: the run stops after photon 1, 10001, 20001, ...
     EXPECT_TRUE(std::regex_search(
@@ -63,15 +60,12 @@ TEST(InterruptFileProgram, StopSignalEndsTheWaitForTheAnswer) {
             ScratchDir dir;
             testing::prepareZeroPlaneRun(dir, "2000000000");
             testing::writeText(dir.file("stopSTOPstop"), "");
-            RunningProgram program(dir, command);
-            ASSERT_TRUE(program.started());
-            ASSERT_TRUE(program.waitForConsole(kQuestion)) << program.console();
+            testing::ProgramProcess program = testing::startInFolder(dir, command);
+            ASSERT_TRUE(program.waitForOutput(kQuestion)) << program.output();
             program.signal(signalNumber);
-            int status = 0;
-            ASSERT_TRUE(program.waitFor(60, status)) << program.console();
-            ASSERT_TRUE(WIFEXITED(status)) << program.console();
-            EXPECT_EQ(WEXITSTATUS(status), 0);
-            const std::string console = program.console();
+            const testing::ProgramResult& run = program.wait();
+            const std::string& console = run.out;
+            ASSERT_EQ(run.shellStatus(), 0) << console;
             EXPECT_TRUE(std::regex_search(
                 console, std::regex("Run stopped by a stop signal after [0-9]+ of 2000000000 "
                                     "photons.\nDetector scored [0-9]+ hits.\nRun complete.\n")))
@@ -86,18 +80,15 @@ TEST(InterruptFileProgram, EndedInputIsSaidOnceAndTheRunGoesOn) {
     ScratchDir dir;
     testing::prepareZeroPlaneRun(dir, "100000");
     testing::writeText(dir.file("stopSTOPstop"), "");
-    RunningProgram program(dir, {"params.txt", "asked"});
-    ASSERT_TRUE(program.started());
+    testing::ProgramProcess program = testing::startInFolder(dir, {"params.txt", "asked"});
     program.closeInput();
-    int status = 0;
-    ASSERT_TRUE(program.waitFor(60, status)) << program.console();
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const testing::ProgramResult& run = program.wait();
+    const std::string& console = run.out;
+    ASSERT_EQ(run.shellStatus(), 0) << console;
     const std::string warning =
         "WARNING: Standard input has ended, so the interruption cannot be confirmed; the run "
         "goes on and asks no more about the interrupt file stopSTOPstop (SIGINT or SIGTERM "
         "stops the run and keeps its photons).\n";
-    const std::string console = program.console();
     EXPECT_EQ(occurrences(console, kQuestion + warning), 1U) << console;
     EXPECT_EQ(occurrences(console, kQuestion), 1U) << console;
     EXPECT_EQ(occurrences(readText(dir.file("OUT/Logger.txt")), warning), 1U);

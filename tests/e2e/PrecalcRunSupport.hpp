@@ -1,11 +1,6 @@
-// Shared by the end-to-end tests of the map and plane files: the inputs of a small run, the
-// built program run through the shell, and the folder's files as a comparable snapshot.
+// Shared by the end-to-end tests of the map and plane files: the inputs of a small run or a
+// long precalculation, and the folder's files as a comparable snapshot.
 #pragma once
-
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -14,11 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "FolderRun.hpp"
 #include "ParameterFileText.hpp"
-#include "ProgramRun.hpp"
 #include "TestSupport.hpp"
-
-extern char** environ;
 
 namespace conesim::testing {
 
@@ -56,67 +49,11 @@ inline void writePrecalcInputs(const ScratchDir& dir, int mode, const std::vecto
     writeText(dir.file("params.txt"), precalcParameters(mode, std::move(overrides)));
 }
 
-// Starts program (found on the PATH unless it holds a '/') with the arguments in folder,
-// standard input from /dev/null, standard output and error to outputFd unless it is -1 (then
-// inherited), and every signal at its default action and unblocked, as from a login shell:
-// a test runner may have passed on SIGPIPE ignored. The process id, or -1.
-inline pid_t spawnInFolder(const std::filesystem::path& folder, std::vector<std::string> words,
-                           int outputFd = -1, int closeFd = -1) {
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    if (outputFd >= 0) {
-        posix_spawn_file_actions_adddup2(&actions, outputFd, 1);
-        posix_spawn_file_actions_adddup2(&actions, outputFd, 2);
-        posix_spawn_file_actions_addclose(&actions, outputFd);
-    }
-    if (closeFd >= 0) {
-        posix_spawn_file_actions_addclose(&actions, closeFd);
-    }
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t all;
-    sigfillset(&all);
-    posix_spawnattr_setsigdefault(&attributes, &all);
-    sigset_t none;
-    sigemptyset(&none);
-    posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-    std::vector<char*> argv;
-    for (std::string& word : words) {
-        argv.push_back(word.data());
-    }
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    if (posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ) != 0) {
-        pid = -1;
-    }
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-    return pid;
-}
-
-struct ShellRun {
-    int status = -1;  //!< the exit status as a shell reports it (ProgramResult::shellStatus)
-    std::string console;
-};
-
-// Runs the built program in dir with arguments (words separated by blanks) under a time
-// limit, console (output and error) also to console.txt, standard input from /dev/null,
-// with an address-space limit when addressSpaceKiB is above 0 and the environment's
-// NAME=VALUE added.
-inline ShellRun runInFolder(const ScratchDir& dir, const std::string& arguments,
-                            std::int64_t addressSpaceKiB = 0,
-                            const std::vector<std::string>& environment = {}) {
-    ProgramCall call{CONESIM_BINARY, words(arguments), dir.path()};
-    call.addressSpaceKiB = addressSpaceKiB;
-    call.environment = environment;
-    call.timeoutSeconds = 60;
-    call.mergeErrorIntoOutput = true;
-    const ProgramResult result = runProgram(call);
-    writeText(dir.file("console.txt"), result.out);
-    return ShellRun{result.shellStatus(), result.out};
+// The inputs of a mode-3 run on 400 x 400 x 400 voxels of vacuum, the sample a sparse file:
+// a precalculation that takes a while.
+inline void writeLargePrecalcInputs(const ScratchDir& dir) {
+    writePrecalcInputs(dir, 3, {}, {{10, "400"}, {11, "400"}, {12, "400"}});
+    std::filesystem::resize_file(dir.file("Sample.bin"), std::uintmax_t{400} * 400 * 400 * 4);
 }
 
 // Every entry of the folder itself with its bytes ("link -> target" for a link, "folder"

@@ -7,7 +7,6 @@
 #include <regex>
 
 #include "PrecalcRunSupport.hpp"
-#include "RunningProgram.hpp"
 #include "ZeroPlaneRun.hpp"
 
 namespace conesim {
@@ -27,20 +26,17 @@ TEST(RunRobustness, LinksPlantedAtTemporaryImageNamesRedirectNothing) {
     testing::prepareZeroPlaneRun(dir, "2000000000");
     testing::writeText(dir.file("stopSTOPstop"), "");
     testing::writeText(dir.file("victim"), "precious");
-    testing::RunningProgram program(dir, {"params.txt", "planted"});
-    ASSERT_TRUE(program.started());
-    ASSERT_TRUE(program.waitForConsole("Any other key continues: \n")) << program.console();
+    testing::ProgramProcess program = testing::startInFolder(dir, {"params.txt", "planted"});
+    ASSERT_TRUE(program.waitForOutput("Any other key continues: \n")) << program.output();
     const std::string suffix = ".partial-" + std::to_string(program.pid());
     for (const char* name : {"planted.1.pgm", "planted.1.dat", "planted.1.dat.mhd"}) {
         fs::create_symlink(dir.file("victim"), dir.file("OUT/" + std::string(name) + suffix));
     }
-    ASSERT_TRUE(program.answer("y\n"));
-    int status = 0;
-    ASSERT_TRUE(program.waitFor(60, status)) << program.console();
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0) << program.console();
+    ASSERT_TRUE(program.write("y\n"));
+    const testing::ProgramResult& run = program.wait();
+    ASSERT_EQ(run.shellStatus(), 0) << run.out;
     EXPECT_EQ(testing::readText(dir.file("victim")), "precious");
-    testing::expectWholeImage(dir, program.console(), "planted");
+    testing::expectWholeImage(dir, run.out, "planted");
     for (const auto& entry : fs::directory_iterator(dir.file("OUT"))) {
         EXPECT_FALSE(holds(entry.path().string(), ".partial-")) << entry.path();
     }

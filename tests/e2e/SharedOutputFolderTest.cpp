@@ -2,7 +2,6 @@
 // the same run number each get a number and images of their own, whole, and a run log whose
 // lines are never split; an output name that cannot take the images ends a run at once.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <map>
@@ -10,16 +9,14 @@
 #include <regex>
 #include <sstream>
 
-#include "ParameterFileText.hpp"
-#include "ProgramRun.hpp"
-#include "RunningProgram.hpp"
+#include "PrecalcRunSupport.hpp"
+#include "ZeroPlaneRun.hpp"
 
 namespace conesim {
 namespace {
 
 namespace fs = std::filesystem;
 using testing::readText;
-using testing::RunningProgram;
 using testing::ScratchDir;
 
 std::string match(const std::string& text, const std::string& pattern) {
@@ -50,13 +47,9 @@ std::map<std::string, int> countLines(const std::vector<std::string>& lines,
     return counts;
 }
 
-// Inputs of a mode-5 run in its own folder, writing into the output folder given.
+// The zero-plane run of 3000000 photons, reporting every 1000, into the output folder given.
 void prepareRun(const ScratchDir& dir, const std::string& outputFolder) {
-    testing::writeText(dir.file("Spectrum"), "30\n");
-    testing::writeValues(dir.file("Sample.bin"), std::vector<float>(20 * 20 * 4, 0.0F));
-    for (const char* plane : {"Z_ref-PRE.pca", "Z_iLR-PRE.pca", "Z_iUD-PRE.pca"}) {
-        testing::writeValues(dir.file(plane), std::vector<double>(400, 0.0));
-    }
+    testing::prepareZeroPlaneRun(dir, "3000000");
     testing::writeText(
         dir.file("params.txt"),
         testing::parameterFileText({{39, "3000000"}, {40, "1000"}, {44, outputFolder}}));
@@ -73,22 +66,19 @@ TEST(SharedOutputFolder, RunsStartedTogetherKeepTheirOwnImagesAndWholeLogLines) 
         const std::string out = shared.path().string();
         prepareRun(firstDir, out);
         prepareRun(secondDir, out);
-        RunningProgram first(firstDir, {"--seed", "7", "params.txt"});
-        RunningProgram second(secondDir, {"--seed", "7", "params.txt"});
-        ASSERT_TRUE(first.started());
-        ASSERT_TRUE(second.started());
-        int firstStatus = 0;
-        int secondStatus = 0;
-        ASSERT_TRUE(first.waitFor(120, firstStatus));
-        ASSERT_TRUE(second.waitFor(120, secondStatus));
-        ASSERT_TRUE(WIFEXITED(firstStatus) && WEXITSTATUS(firstStatus) == 0) << first.console();
-        ASSERT_TRUE(WIFEXITED(secondStatus) && WEXITSTATUS(secondStatus) == 0) << second.console();
+        testing::ProgramProcess first =
+            testing::startInFolder(firstDir, {"--seed", "7", "params.txt"}, 120);
+        testing::ProgramProcess second =
+            testing::startInFolder(secondDir, {"--seed", "7", "params.txt"}, 120);
+        const testing::ProgramResult& firstRun = first.wait();
+        const testing::ProgramResult& secondRun = second.wait();
+        ASSERT_EQ(firstRun.shellStatus(), 0) << firstRun.out;
+        ASSERT_EQ(secondRun.shellStatus(), 0) << secondRun.out;
 
         std::vector<std::string> runs;
         std::map<std::string, int> reportedLines;
         std::uint64_t reportedHits = 0;
-        for (RunningProgram* program : {&first, &second}) {
-            const std::string console = program->console();
+        for (const std::string& console : {firstRun.out, secondRun.out}) {
             runs.push_back(match(console, "\nRun number ([0-9]+)\n"));
             reportedHits += std::stoull(match(console, "Detector scored ([0-9]+) hits."));
             for (const auto& [line, count] : countLines(linesOf(console), "Ran ")) {
@@ -144,20 +134,10 @@ TEST(SharedOutputFolder, RunsStartedTogetherKeepTheirOwnImagesAndWholeLogLines) 
 // it ends when it is named, with 14, before the precalculation begins.
 TEST(SharedOutputFolder, OutputNameThatCannotTakeTheImagesEndsTheRunAtOnce) {
     ScratchDir dir;
-    fs::create_directory(dir.path() / "OUT");
-    testing::writeText(dir.file("Spectrum"), "30\n");
-    testing::writeText(dir.file("Sample.bin"), "");
-    fs::resize_file(dir.file("Sample.bin"), std::uintmax_t{400} * 400 * 400 * 4);
-    testing::writeText(
-        dir.file("params.txt"),
-        testing::parameterFileText({{10, "400"}, {11, "400"}, {12, "400"}, {32, "3"}}));
-    RunningProgram program(dir, {"params.txt", "missing/name"});
-    ASSERT_TRUE(program.started());
-    int status = 0;
-    ASSERT_TRUE(program.waitFor(60, status));
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 14);
-    const std::string console = program.console();
+    testing::writeLargePrecalcInputs(dir);
+    const testing::ShellRun run = testing::runInFolder(dir, "params.txt missing/name");
+    const std::string& console = run.console;
+    ASSERT_EQ(run.status, 14) << console;
     const std::string error =
         "ERROR: Cannot create final image OUT/missing/name.1.pgm: No such file or directory.\n";
     ASSERT_GE(console.size(), error.size());
@@ -177,26 +157,22 @@ TEST(SharedOutputFolder, FolderThatTakesNoNewFileEndsTheRunAtOnce) {
         if (testing::runProgram({"setpriv", {"--version"}, "/"}).status != 0) {
             GTEST_SKIP() << "running as root without setpriv";
         }
-        asUser = {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+        asUser = {"--reuid=65534", "--regid=65534", "--clear-groups"};
     }
     ScratchDir dir;
     prepareRun(dir, "OUT");
-    fs::create_directory(dir.file("OUT"));
     testing::writeText(dir.file("OUT/Logger.txt"), "");
     fs::permissions(dir.file("OUT/Logger.txt"), fs::perms::all);
     fs::permissions(dir.file("OUT"), fs::perms::owner_write, fs::perm_options::remove);
     fs::permissions(dir.path(), fs::perms::all);
     for (const std::string& arguments :
          {std::string("params.txt"), std::string("params.txt dbg")}) {
-        std::vector<std::string> command = asUser;
-        command.push_back(CONESIM_BINARY);
-        for (const std::string& word : testing::words(arguments)) {
-            command.push_back(word);
+        testing::ProgramCall call = testing::folderCall(dir, testing::words(arguments));
+        if (!asUser.empty()) {
+            call.arguments.insert(call.arguments.begin(), call.program);
+            call.arguments.insert(call.arguments.begin(), asUser.begin(), asUser.end());
+            call.program = "setpriv";
         }
-        testing::ProgramCall call{
-            command.front(), {command.begin() + 1, command.end()}, dir.path()};
-        call.timeoutSeconds = 60;
-        call.mergeErrorIntoOutput = true;
         const testing::ProgramResult run = testing::runProgram(call);
         EXPECT_EQ(run.shellStatus(), 14);
         const std::string console = run.out;

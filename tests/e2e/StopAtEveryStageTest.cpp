@@ -12,13 +12,13 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -41,34 +41,27 @@ constexpr int kStopped = 879 % 256;
 const char* const kStoppedMessage =
     "Run stopped by a signal during the precalculation; no map or plane file was changed.\n";
 
-// The program in a folder, standard output and error into a one-page pipe that first
-// receives prefill, standard input from /dev/null, every signal at its default action.
+// The program in a folder, its console into a one-page pipe that first receives prefill.
 class PipedProgram {
   public:
     PipedProgram(const ScratchDir& dir, const std::vector<std::string>& arguments,
-                 const std::string& prefill) {
+                 const std::string& prefill)
+        : prefillBytes_(prefill.size()) {
         int fds[2];
-        if (pipe(fds) != 0) {
+        if (pipe2(fds, O_CLOEXEC) != 0) {
             return;
         }
         reader_ = fds[0];
         const int size = static_cast<int>(pipeBytes());
-        if (fcntl(fds[1], F_SETPIPE_SZ, size) != size ||
-            write(fds[1], prefill.data(), prefill.size()) != static_cast<ssize_t>(prefill.size())) {
-            close(fds[1]);
-            return;
+        if (fcntl(fds[1], F_SETPIPE_SZ, size) == size &&
+            write(fds[1], prefill.data(), prefill.size()) == static_cast<ssize_t>(prefill.size())) {
+            testing::ProgramCall call = testing::folderCall(dir, arguments);
+            call.outputDescriptor = fds[1];
+            process_.emplace(std::move(call));
         }
-        prefillBytes_ = prefill.size();
-        std::vector<std::string> words{CONESIM_BINARY};
-        words.insert(words.end(), arguments.begin(), arguments.end());
-        pid_ = testing::spawnInFolder(dir.path(), words, fds[1], fds[0]);
         close(fds[1]);
     }
     ~PipedProgram() {
-        if (pid_ > 0 && !finished_) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
         if (reader_ >= 0) {
             close(reader_);
         }
@@ -76,9 +69,10 @@ class PipedProgram {
     PipedProgram(const PipedProgram&) = delete;
     PipedProgram& operator=(const PipedProgram&) = delete;
 
-    bool started() const { return pid_ > 0; }
-    void signal(int number) const { kill(pid_, number); }
-    // Reads the pipe to its end and waits for the program; its console without the prefill.
+    bool started() const { return process_ && process_->started(); }
+    void signal(int number) const { process_->signal(number); }
+    // Reads the pipe to its end and waits for the program; its console without the prefill
+    // and its status as a shell reports it.
     std::string finish(int& status) {
         std::string text;
         char buffer[4096];
@@ -86,16 +80,14 @@ class PipedProgram {
         while ((got = read(reader_, buffer, sizeof buffer)) > 0 || (got < 0 && errno == EINTR)) {
             text.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
         }
-        waitpid(pid_, &status, 0);
-        finished_ = true;
+        status = process_->wait().shellStatus();
         return text.substr(std::min(prefillBytes_, text.size()));
     }
 
   private:
-    pid_t pid_ = -1;
     int reader_ = -1;
     std::size_t prefillBytes_ = 0;
-    bool finished_ = false;
+    std::optional<testing::ProgramProcess> process_;
 };
 
 // Waits up to 60 s until the run log, beyond its first logStart bytes, holds text for the
@@ -169,8 +161,7 @@ TEST_P(StopAtStage, LeavesTheEarlierSetForTheNextModeFiveRun) {
     int status = 0;
     const std::string console = program.finish(status);
 
-    ASSERT_TRUE(WIFEXITED(status)) << console;
-    EXPECT_EQ(WEXITSTATUS(status), kStopped) << console;
+    ASSERT_EQ(status, kStopped) << console;
     // The console is that of the complete run up to the stage, then the stop.
     EXPECT_EQ(console.substr(0, opening), complete.console.substr(0, opening));
     EXPECT_NE(console.find(stage.opening), std::string::npos) << console;
@@ -232,8 +223,7 @@ TEST(StopSignals, HangUpDuringThePhotonLoopKeepsThePhotons) {
     program.signal(SIGHUP);
     int status = 0;
     const std::string console = program.finish(status);
-    ASSERT_TRUE(WIFEXITED(status)) << console;
-    EXPECT_EQ(WEXITSTATUS(status), 0) << console;
+    ASSERT_EQ(status, 0) << console;
     EXPECT_NE(console.find("Run complete.\n"), std::string::npos) << console;
     EXPECT_EQ(fs::file_size(dir.file("OUT/Hup.1.dat")), 40U * 40U * 4U);
 }
