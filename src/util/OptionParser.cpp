@@ -54,6 +54,25 @@ class ListFormatter : public CLI::Formatter {
         }
         return text;
     }
+    // Names and value in the left column, at least two blanks before the description, or
+    // the description on the lines below when they do not fit.
+    std::string make_option(const CLI::Option* option, bool positional) const override {
+        const std::string names = "  " + make_option_name(option, positional) +
+                                  make_option_opts(option);
+        std::string description = make_option_desc(option);
+        if (description.empty()) {
+            return names + "\n";
+        }
+        const std::string indent(kNameColumn, ' ');
+        for (std::size_t at = description.find('\n'); at != std::string::npos;
+             at = description.find('\n', at + 1)) {
+            description.insert(at + 1, indent);
+        }
+        if (names.size() + 2 > kNameColumn) {
+            return names + "\n" + indent + description + "\n";
+        }
+        return names + std::string(kNameColumn - names.size(), ' ') + description + "\n";
+    }
     std::string make_option_name(const CLI::Option* option, bool) const override {
         std::string names;
         for (const char c : option->get_name(false, true)) {

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "common/ToolExit.hpp"
+
 namespace conesim::tools {
 
 bool parseInt64(std::string_view text, std::int64_t& out) {
@@ -198,6 +200,40 @@ std::string optionFailureText(const OptionFailure& failure) {
             return failure.word + " needs a value";
         default:
             return failure.message;
+    }
+}
+
+int readToolOptions(int argc, char** argv, const OptionDeclaration& declare, std::string& error) {
+    OptionParser parser;
+    declare(parser);
+    if (const OptionFailure failure = parser.parse(argc, argv)) {
+        error = optionFailureText(failure);
+        return kExitUsage;
+    }
+    return kExitOk;
+}
+
+std::string toolHelp(std::string_view head, const OptionDeclaration& declare,
+                     std::string_view tail) {
+    OptionParser parser;
+    declare(parser);
+    return std::string(head) + parser.optionList() + std::string(tail);
+}
+
+void declareUseSwitches(OptionParser& parser, ToolUse& use, bool& useGiven,
+                        const std::string& truthHelp, const std::string& compareHelp) {
+    for (const ToolUse each : {ToolUse::kTruth, ToolUse::kCompare}) {
+        const bool truth = each == ToolUse::kTruth;
+        parser.flag(truth ? "--truth" : "--compare", truth ? truthHelp : compareHelp,
+                    [&use, &useGiven, each](std::string& error) {
+                        if (useGiven) {
+                            error = "--truth and --compare exclude each other";
+                            return false;
+                        }
+                        useGiven = true;
+                        use = each;
+                        return true;
+                    });
     }
 }
 

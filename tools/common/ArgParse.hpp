@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -64,6 +65,21 @@ OptionParser::ValueHandler storeOptionalNumber(const std::string& option, const 
                                                bool nonNegative, std::optional<double>& out);
 // handler, noting in used that the option was given (an option of one use of a tool).
 OptionParser::ValueHandler onlyFor(bool& used, OptionParser::ValueHandler handler);
+
+// The options of a tool, put into a parser by one function for reading and for --help.
+using OptionDeclaration = std::function<void(OptionParser&)>;
+// Reads argv through the declared options: kExitOk, or kExitUsage with error saying what is
+// wrong.
+int readToolOptions(int argc, char** argv, const OptionDeclaration& declare, std::string& error);
+// The --help text: head, the generated option list, tail.
+std::string toolHelp(std::string_view head, const OptionDeclaration& declare,
+                     std::string_view tail);
+
+// The use of a tool that also writes a run's truth and compares with it.
+enum class ToolUse { kMain, kTruth, kCompare };
+// Its --truth and --compare switches, which exclude each other.
+void declareUseSwitches(OptionParser& parser, ToolUse& use, bool& useGiven,
+                        const std::string& truthHelp, const std::string& compareHelp);
 
 // What a tool says of a command line the parser refused: "unknown argument 'WORD'",
 // "WORD needs a value", or the reason a handler gave.

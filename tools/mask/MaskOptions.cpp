@@ -145,31 +145,28 @@ void declareOptions(OptionParser& parser, MaskOptions& options, int& patterns) {
 std::string maskUsage() {
     MaskOptions unused;
     int patterns = 0;
-    OptionParser parser;
-    declareOptions(parser, unused, patterns);
-    return R"(Usage: conesim-mask --size N -o FILE PATTERN [--invert]
+    return toolHelp(R"(Usage: conesim-mask --size N -o FILE PATTERN [--invert]
 
 Writes a square N x N mask image in the form conesim reads: the line "P2", one comment
 line, "N N", "255", then N lines of N grey values separated by spaces. The program
 treats a grey value above 0 as opaque (the pixel stops photons) and 0 as clear (photons
 pass), so clear pixels are written 0 and opaque pixels 255. PATTERN is exactly one of
 --grating, --clear (or --open), --opaque and --random.
-)" + parser.optionList() +
-           R"(
+)",
+                    [&](OptionParser& parser) { declareOptions(parser, unused, patterns); },
+                    R"(
 An output that is a symbolic link is written through to the file it leads to; an output
 that exists and is not a regular file (a device, a named pipe, a folder) is refused.
 Exit status: 0 done, 1 the file could not be written or was refused, 2 wrong command
 line (a value outside its range included).
-)";
+)");
 }
 
 int parseMaskOptions(int argc, char** argv, MaskOptions& options, std::string& error) {
     int patterns = 0;
-    OptionParser parser;
-    declareOptions(parser, options, patterns);
-    if (const OptionFailure failure = parser.parse(argc, argv)) {
-        error = optionFailureText(failure);
-        return kExitUsage;
+    const auto declare = [&](OptionParser& parser) { declareOptions(parser, options, patterns); };
+    if (const int status = readToolOptions(argc, argv, declare, error); status != kExitOk) {
+        return status;
     }
     if (options.help) {
         return kExitOk;

@@ -25,7 +25,6 @@
 namespace {
 
 using namespace conesim::tools;
-using conesim::OptionFailure;
 using conesim::OptionParser;
 
 constexpr const char* kTool = "conesim-params";
@@ -287,18 +286,22 @@ int runParams(int argc, char** argv) {
     std::string out;
     bool outGiven = false;
     bool help = false;
-    OptionParser parser;
-    declareOptions(parser, words, out, outGiven, help);
-    if (const OptionFailure failure = parser.parse(argc, argv)) {
-        return usageError(kTool, optionFailureText(failure));
+    const auto declare = [&](OptionParser& parser) {
+        declareOptions(parser, words, out, outGiven, help);
+    };
+    if (std::string error; readToolOptions(argc, argv, declare, error) != kExitOk) {
+        return usageError(kTool, error);
     }
     if (help) {
         std::vector<std::string> unusedWords;
         std::string unusedOut;
         bool unused = false;
-        OptionParser list;
-        declareOptions(list, unusedWords, unusedOut, unused, unused);
-        std::cout << kUsageHead << list.optionList() << kUsageTail;
+        std::cout << toolHelp(
+            kUsageHead,
+            [&](OptionParser& parser) {
+                declareOptions(parser, unusedWords, unusedOut, unused, unused);
+            },
+            kUsageTail);
         return kExitOk;
     }
     if (words.empty()) {

@@ -172,9 +172,8 @@ std::string phantomUsage() {
     PhantomOptions unused;
     bool haveDims = false;
     std::vector<std::pair<std::string, std::string>> shapeTexts;
-    OptionParser parser;
-    declareOptions(parser, unused, haveDims, shapeTexts);
-    return R"(Usage: conesim-phantom --dims XxYxZ -o FILE [--background V] [--voxel-size S]
+    return toolHelp(
+        R"(Usage: conesim-phantom --dims XxYxZ -o FILE [--background V] [--voxel-size S]
                       [--supersample N] [--labels] [SHAPE ...]
 
 Writes a sample volume file for conesim: X*Y*Z little-endian 32-bit floats, no header,
@@ -187,25 +186,26 @@ Voxel (x, y, z) is the point with those integer coordinates (0 .. X-1 and so on)
 covers a voxel when that point lies inside it. Coordinates and sizes may be fractional.
 Every voxel starts at the background value; shapes are applied in the order given, and a
 later shape overwrites the voxels of earlier ones that it covers.
-)" + parser.optionList() +
-           R"(
+)",
+        [&](OptionParser& parser) { declareOptions(parser, unused, haveDims, shapeTexts); },
+        R"(
 On success it prints the file size and the sample dimensions to enter in the parameter
 file (values 10 to 12: sampleDimX, sampleDimY, sampleDimZ).
 An output that is a symbolic link is written through to the file it leads to; an output
 that exists and is not a regular file (a device, a named pipe, a folder) is refused.
 Exit status: 0 done, 1 a file could not be written or was refused, 2 wrong command line
 (a value outside its range included).
-)";
+)");
 }
 
 int parsePhantomOptions(int argc, char** argv, PhantomOptions& options, std::string& error) {
     std::vector<std::pair<std::string, std::string>> shapeTexts;
     bool haveDims = false;
-    OptionParser parser;
-    declareOptions(parser, options, haveDims, shapeTexts);
-    if (const OptionFailure failure = parser.parse(argc, argv)) {
-        error = optionFailureText(failure);
-        return kExitUsage;
+    const auto declare = [&](OptionParser& parser) {
+        declareOptions(parser, options, haveDims, shapeTexts);
+    };
+    if (const int status = readToolOptions(argc, argv, declare, error); status != kExitOk) {
+        return status;
     }
     if (options.help) {
         return kExitOk;

@@ -150,9 +150,7 @@ void declareOptions(OptionParser& parser, PngOptions& options) {
 
 std::string pngUsage() {
     PngOptions unused;
-    OptionParser parser;
-    declareOptions(parser, unused);
-    return R"(Usage: conesim-png INPUT [-o OUT.png] [--width W | --params FILE] [--type T]
+    return toolHelp(R"(Usage: conesim-png INPUT [-o OUT.png] [--width W | --params FILE] [--type T]
                    [--slice K [--outer J]] [--linear | --log] [--colormap] [--min V]
                    [--max V] [--log-offset D]
 
@@ -170,8 +168,9 @@ PNG. INPUT is one of:
         MET_FLOAT or MET_DOUBLE; BinaryDataByteOrderMSB = False; ElementDataFile taken
         from the header's folder, whose size must be what the header describes; --width
         and --params are not used
-)" + parser.optionList() +
-           R"(
+)",
+                    [&](OptionParser& parser) { declareOptions(parser, unused); },
+                    R"(
 Grey levels round halves up; an image whose MIN equals its MAX comes out all 0 (all
 white with --colormap); values that are not numbers come out 0 (black). Every run
 prints the range it mapped, "Range: MIN to MAX", before the line naming the PNG.
@@ -180,15 +179,13 @@ output that is a symbolic link is written through to the file it leads to; an ou
 that exists and is not a regular file (a device, a named pipe, a folder) is refused.
 Exit status: 0 done, 1 a file could not be read or written or was refused, 2 wrong
 command line (a value outside its range included).
-)";
+)");
 }
 
 int parsePngOptions(int argc, char** argv, PngOptions& options, std::string& error) {
-    OptionParser parser;
-    declareOptions(parser, options);
-    if (const OptionFailure failure = parser.parse(argc, argv)) {
-        error = optionFailureText(failure);
-        return kExitUsage;
+    const auto declare = [&](OptionParser& parser) { declareOptions(parser, options); };
+    if (const int status = readToolOptions(argc, argv, declare, error); status != kExitOk) {
+        return status;
     }
     if (options.help) {
         return kExitOk;

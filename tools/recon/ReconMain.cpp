@@ -13,7 +13,6 @@
 namespace {
 
 using namespace conesim::tools;
-using conesim::OptionFailure;
 using conesim::OptionParser;
 
 constexpr const char* kTool = "conesim-recon";
@@ -67,11 +66,9 @@ size differs from the detector and angles.txt), or a figure missed its bound, 2 
 command line.
 )";
 
-enum class Mode { kReconstruct, kTruth, kCompare };
-
 // The command line as read: the use, its operands and each use's options.
 struct ReconLine {
-    Mode mode = Mode::kReconstruct;
+    ToolUse mode = ToolUse::kMain;
     bool modeGiven = false;
     bool help = false;
     std::vector<std::string> operands;
@@ -122,20 +119,8 @@ void declareOptions(OptionParser& parser, ReconLine& line) {
                      return true;
                  }));
     parser.helpFlag("-h,--help", "this text", line.help);
-    for (const bool truth : {true, false}) {
-        parser.flag(truth ? "--truth" : "--compare",
-                    truth ? "write the true volumes of PARAMS's run"
-                          : "compare a reconstruction with the truth",
-                    [&line, truth](std::string& error) {
-                        if (line.modeGiven) {
-                            error = "--truth and --compare exclude each other";
-                            return false;
-                        }
-                        line.modeGiven = true;
-                        line.mode = truth ? Mode::kTruth : Mode::kCompare;
-                        return true;
-                    });
-    }
+    declareUseSwitches(parser, line.mode, line.modeGiven, "write the true volumes of PARAMS's run",
+                       "compare a reconstruction with the truth");
     parser.group("With --truth or --compare");
     parser.value("--rotation", "DEG",
                  "turn the truth (or the labels) like the sample at DEG degrees (default 0: as "
@@ -178,26 +163,24 @@ void declareOptions(OptionParser& parser, ReconLine& line) {
 
 int runRecon(int argc, char** argv) {
     ReconLine line;
-    OptionParser parser;
-    declareOptions(parser, line);
-    if (const OptionFailure failure = parser.parse(argc, argv)) {
-        return usageError(kTool, optionFailureText(failure));
+    const auto declare = [&](OptionParser& parser) { declareOptions(parser, line); };
+    if (std::string error; readToolOptions(argc, argv, declare, error) != kExitOk) {
+        return usageError(kTool, error);
     }
     if (line.help) {
         ReconLine unused;
-        OptionParser help;
-        declareOptions(help, unused);
-        std::cout << kUsageHead << help.optionList() << kUsageTail;
+        std::cout << toolHelp(
+            kUsageHead, [&](OptionParser& parser) { declareOptions(parser, unused); }, kUsageTail);
         return kExitOk;
     }
     auto& [mode, modeGiven, help, operands, recon, truth, compare, output, reconOnly, compareOnly,
            rotationGiven, rotation] = line;
-    if ((reconOnly && mode != Mode::kReconstruct) || (compareOnly && mode != Mode::kCompare) ||
-        (rotationGiven && mode == Mode::kReconstruct)) {
+    if ((reconOnly && mode != ToolUse::kMain) || (compareOnly && mode != ToolUse::kCompare) ||
+        (rotationGiven && mode == ToolUse::kMain)) {
         return usageError(kTool, "an option was given that belongs to another use of the tool");
     }
     switch (mode) {
-        case Mode::kReconstruct:
+        case ToolUse::kMain:
             if (operands.size() != 2) {
                 return usageError(kTool, "give SINO_DIR and PARAMS (" +
                                              std::to_string(operands.size()) + " given)");
@@ -209,7 +192,7 @@ int runRecon(int argc, char** argv) {
             recon.parameters = operands[1];
             recon.output = output;
             return runReconstruction(recon);
-        case Mode::kTruth:
+        case ToolUse::kTruth:
             if (operands.size() != 1) {
                 return usageError(kTool, "--truth takes one parameter file (" +
                                              std::to_string(operands.size()) + " given)");
@@ -221,7 +204,7 @@ int runRecon(int argc, char** argv) {
             truth.output = output;
             truth.rotation = rotation;
             return runReconTruth(truth);
-        case Mode::kCompare:
+        case ToolUse::kCompare:
             if (operands.size() != 2) {
                 return usageError(kTool, "--compare takes RECON_DIR and TRUTH_DIR (" +
                                              std::to_string(operands.size()) + " given)");

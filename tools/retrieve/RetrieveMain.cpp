@@ -15,7 +15,6 @@
 namespace {
 
 using namespace conesim::tools;
-using conesim::OptionFailure;
 using conesim::OptionParser;
 
 constexpr const char* kTool = "conesim-retrieve";
@@ -92,15 +91,13 @@ Exit status: 0 done, 1 a file could not be read or written, was refused, or a fi
 missed its bound, 2 wrong command line.
 )";
 
-enum class Mode { kRetrieve, kTruth, kCompare };
-
 bool positiveNumber(const std::string& text, double& value) {
     return parseDouble(text, value) && value > 0.0;
 }
 
 // The command line as read: the use, its operands and each use's options.
 struct RetrieveLine {
-    Mode mode = Mode::kRetrieve;
+    ToolUse mode = ToolUse::kMain;
     bool modeGiven = false;
     bool help = false;
     std::vector<std::string> operands;
@@ -155,20 +152,9 @@ void declareOptions(OptionParser& parser, RetrieveLine& line) {
             return true;
         }));
     parser.helpFlag("-h,--help", "this text", line.help);
-    for (const bool truth : {true, false}) {
-        parser.flag(truth ? "--truth" : "--compare",
-                    truth ? "map the true planes of PARAMS's run onto the detector"
-                          : "compare a retrieval with the truth",
-                    [&line, truth](std::string& error) {
-                        if (line.modeGiven) {
-                            error = "--truth and --compare exclude each other";
-                            return false;
-                        }
-                        line.modeGiven = true;
-                        line.mode = truth ? Mode::kTruth : Mode::kCompare;
-                        return true;
-                    });
-    }
+    declareUseSwitches(parser, line.mode, line.modeGiven,
+                       "map the true planes of PARAMS's run onto the detector",
+                       "compare a retrieval with the truth");
     parser.group("With --truth");
     parser.value("--at", "FX,FY",
                  "the ray ends at this fraction of a pixel from the pixel's centre (default "
@@ -224,26 +210,24 @@ void declareOptions(OptionParser& parser, RetrieveLine& line) {
 
 int runRetrieve(int argc, char** argv) {
     RetrieveLine line;
-    OptionParser parser;
-    declareOptions(parser, line);
-    if (const OptionFailure failure = parser.parse(argc, argv)) {
-        return usageError(kTool, optionFailureText(failure));
+    const auto declare = [&](OptionParser& parser) { declareOptions(parser, line); };
+    if (std::string error; readToolOptions(argc, argv, declare, error) != kExitOk) {
+        return usageError(kTool, error);
     }
     if (line.help) {
         RetrieveLine unused;
-        OptionParser help;
-        declareOptions(help, unused);
-        std::cout << kUsageHead << help.optionList() << kUsageTail;
+        std::cout << toolHelp(
+            kUsageHead, [&](OptionParser& parser) { declareOptions(parser, unused); }, kUsageTail);
         return kExitOk;
     }
     auto& [mode, modeGiven, help, operands, retrieval, truth, comparison, output, retrievalOnly,
            truthOnly, comparisonOnly] = line;
-    if ((retrievalOnly && mode != Mode::kRetrieve) || (truthOnly && mode != Mode::kTruth) ||
-        (comparisonOnly && mode != Mode::kCompare)) {
+    if ((retrievalOnly && mode != ToolUse::kMain) || (truthOnly && mode != ToolUse::kTruth) ||
+        (comparisonOnly && mode != ToolUse::kCompare)) {
         return usageError(kTool, "an option was given that belongs to another use of the tool");
     }
     switch (mode) {
-        case Mode::kRetrieve:
+        case ToolUse::kMain:
             if (operands.size() != 2) {
                 return usageError(kTool, "give FLAT_DIR and SAMPLE_DIR (" +
                                              std::to_string(operands.size()) + " given)");
@@ -255,7 +239,7 @@ int runRetrieve(int argc, char** argv) {
             retrieval.sampleFolder = operands[1];
             retrieval.output = output;
             return runRetrieval(retrieval);
-        case Mode::kTruth:
+        case ToolUse::kTruth:
             if (operands.size() != 1) {
                 return usageError(kTool, "--truth takes one parameter file (" +
                                              std::to_string(operands.size()) + " given)");
@@ -266,7 +250,7 @@ int runRetrieve(int argc, char** argv) {
             truth.parameters = operands[0];
             truth.output = output;
             return runTruthMapping(truth);
-        case Mode::kCompare:
+        case ToolUse::kCompare:
             if (operands.size() != 2) {
                 return usageError(kTool, "--compare takes RETRIEVED_DIR and TRUTH_DIR (" +
                                              std::to_string(operands.size()) + " given)");

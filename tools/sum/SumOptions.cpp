@@ -40,9 +40,7 @@ void declareOptions(OptionParser& parser, SumOptions& options) {
 
 std::string sumUsage() {
     SumOptions unused;
-    OptionParser parser;
-    declareOptions(parser, unused);
-    return R"(Usage: conesim-sum (--width W | --params FILE) -o OUT A.dat [B.dat ...]
+    return toolHelp(R"(Usage: conesim-sum (--width W | --params FILE) -o OUT A.dat [B.dat ...]
 
 Adds the final raw images (".dat": unsigned 32-bit little-endian counts, row by row) of
 runs of the same geometry, pixel by pixel, and writes the sum as OUT.dat (the same raw
@@ -50,8 +48,9 @@ layout), OUT.pgm (the ASCII greyscale image, rescaled to 0..255 exactly as cones
 rescales its final image) and OUT.dat.mhd (the MetaImage header of OUT.dat: MET_UINT,
 2-D, spacing the detector pixel sizes with --params, else 1 1). A ".dat" or ".pgm" ending
 given with OUT is dropped. The three files appear together or not at all.
-)" + parser.optionList() +
-           R"(
+)",
+                    [&](OptionParser& parser) { declareOptions(parser, unused); },
+                    R"(
 Refused, with nothing written: a file whose size is not a whole number of 4-byte counts,
 an empty image, images of different sizes, a pixel count that W does not divide into
 rows, a sum above 4294967295 counts in any pixel, a file named twice (also through a link
@@ -63,15 +62,13 @@ warning: they are most likely copies of one run (runs started with the same seed
 the same photons), whose photons the sum then counts twice.
 Exit status: 0 done, 1 an image was refused or a file could not be read or written,
 2 wrong command line (a value outside its range included).
-)";
+)");
 }
 
 int parseSumOptions(int argc, char** argv, SumOptions& options, std::string& error) {
-    OptionParser parser;
-    declareOptions(parser, options);
-    if (const OptionFailure failure = parser.parse(argc, argv)) {
-        error = optionFailureText(failure);
-        return kExitUsage;
+    const auto declare = [&](OptionParser& parser) { declareOptions(parser, options); };
+    if (const int status = readToolOptions(argc, argv, declare, error); status != kExitOk) {
+        return status;
     }
     if (options.help) {
         return kExitOk;

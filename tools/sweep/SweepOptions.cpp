@@ -346,17 +346,15 @@ void declareOptions(OptionParser& parser, SweepOptions& options) {
 
 std::string sweepUsage() {
     SweepOptions unused;
-    OptionParser parser;
-    declareOptions(parser, unused);
-    std::string usage = kSweepUsageHead;
-    return usage + parser.optionList() + kSweepUsageTail;
+    return toolHelp(
+        kSweepUsageHead, [&](OptionParser& parser) { declareOptions(parser, unused); },
+        kSweepUsageTail);
 }
 
 int parseSweepOptions(int argc, char** argv, SweepOptions& options) {
-    OptionParser parser;
-    declareOptions(parser, options);
-    if (const OptionFailure failure = parser.parse(argc, argv)) {
-        return usageError(kTool, optionFailureText(failure));
+    const auto declare = [&](OptionParser& parser) { declareOptions(parser, options); };
+    if (std::string error; readToolOptions(argc, argv, declare, error) != kExitOk) {
+        return usageError(kTool, error);
     }
     if (options.help) {
         return kExitOk;
