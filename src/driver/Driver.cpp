@@ -16,7 +16,7 @@
 #include "driver/InterruptFile.hpp"
 #include "driver/RunLog.hpp"
 #include "engine/MonteCarloRun.hpp"
-#include "input/MaskImage.hpp"
+#include "formats/MaskImage.hpp"
 #include "input/SampleLabels.hpp"
 #include "input/SampleMaterials.hpp"
 #include "input/SampleVolume.hpp"

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "formats/PgmWriter.hpp"
 #include "precalc/MapArray.hpp"
 #include "precalc/MapFileErrors.hpp"
 
@@ -65,9 +66,7 @@ bool MapArray::writeMapPgm(Console& console, std::ostream& report, const std::st
     report << numbers.str();
 
     if (opened) {
-        out << "P2\n"
-            << dimX_ << " " << dimY_ << "\n"
-            << "255" << std::endl;
+        out << pgmHeaderText(dimX_, dimY_) << std::flush;
         std::string values;
         values.reserve(plane.size() * 4);
         for (double value : plane) {

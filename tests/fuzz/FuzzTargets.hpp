@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "FuzzInput.hpp"
-#include "input/MaskImage.hpp"
+#include "formats/MaskImage.hpp"
 #include "input/PhotonSource.hpp"
 #include "params/SimulationParameters.hpp"
 #include "precalc/Collapse.hpp"

@@ -70,18 +70,11 @@ inline void phantomArguments(int argc, char** argv) {
         return;
     }
     // Every voxel of the first slices is a finite value.
-    std::string bytes;
+    std::vector<float> slice;
     for (std::int64_t z = 0; z < grid.z && z < 4; ++z) {
-        tools::fillSliceBytes(options, z, bytes);
-        require(bytes.size() == static_cast<std::size_t>(grid.x * grid.y * 4));
-        for (std::size_t i = 0; i + 4 <= bytes.size(); i += 4) {
-            std::uint32_t bits = 0;
-            for (std::size_t b = 0; b < 4; ++b) {
-                bits |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[i + b]))
-                        << (8U * b);
-            }
-            float value = 0.0F;
-            std::memcpy(&value, &bits, sizeof value);
+        tools::fillSlice(options, z, slice);
+        require(slice.size() == static_cast<std::size_t>(grid.x * grid.y));
+        for (const float value : slice) {
             require(std::isfinite(value));
         }
     }

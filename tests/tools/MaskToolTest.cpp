@@ -8,7 +8,7 @@
 
 #include "TestSupport.hpp"
 #include "ToolRunner.hpp"
-#include "input/MaskImage.hpp"
+#include "formats/MaskImage.hpp"
 
 namespace conesim {
 namespace {

@@ -10,13 +10,18 @@
 #include <vector>
 
 #include "util/OptionParser.hpp"
+#include "util/TextNumbers.hpp"
 
 namespace conesim::tools {
 
-// True when the whole of text is a decimal integer that fits; out is then set.
-bool parseInt64(std::string_view text, std::int64_t& out);
-// True when the whole of text is a finite decimal number; out is then set.
-bool parseDouble(std::string_view text, double& out);
+// The whole-word number readers, ranges and quoting live in util; named here too.
+using conesim::IntRange;
+using conesim::parseDouble;
+using conesim::parseInRange;
+using conesim::parseInt64;
+using conesim::rangeText;
+using conesim::shortQuote;
+
 // The comma-separated fields of text, empty fields included ("a,,b" gives three).
 std::vector<std::string> splitList(std::string_view text, char separator = ',');
 // Every field of a comma-separated list as a finite number; false at the first that is not.
@@ -24,27 +29,17 @@ bool parseNumberList(std::string_view text, std::vector<double>& out);
 // "64x32x16" (or with 'X') into exactly count positive integers; false otherwise.
 bool parseDimensions(std::string_view text, std::size_t count, std::vector<std::int64_t>& out);
 
-// The range a numeric argument must lie in, both ends included, and how --help and the
-// messages write it ("from 1 to 10000").
-struct IntRange {
-    std::int64_t low;
-    std::int64_t high;
-};
+// The range a decimal argument must lie in, both ends included, and how --help and the
+// messages write it.
 struct NumberRange {
     double low;
     double high;
     std::string_view text;  //!< "from -1e38 to 1e38"
 };
-std::string rangeText(const IntRange& range);
 
 // A whole-word number within range; false for anything else (not a number, beyond the
-// range, beyond what the type holds). out is set only on success.
-bool parseInRange(std::string_view text, const IntRange& range, std::int64_t& out);
+// range). out is set only on success.
 bool parseInRange(std::string_view text, const NumberRange& range, double& out);
-
-// text between single quotes for a message; a long text is cut to its first 40 characters
-// followed by "...", so that no message repeats a whole oversized argument or input.
-std::string shortQuote(std::string_view text);
 
 // "<what> 'TEXT' is not a whole number from LOW to HIGH" and its decimal counterpart, with
 // what an option ("--size") or a field ("--grating '8,3,x': the offset").

@@ -6,6 +6,7 @@
 
 #include "common/BinaryFile.hpp"
 #include "common/ToolExit.hpp"
+#include "formats/PgmWriter.hpp"
 #include "mask/MaskOptions.hpp"
 #include "util/PendingFile.hpp"
 
@@ -19,9 +20,8 @@ bool writeMask(const MaskOptions& options, std::string& error) {
     if (!pending.open(file, error)) {
         return false;
     }
-    const std::string size = std::to_string(options.size);
-    std::string text =
-        "P2\n# conesim-mask " + options.pattern.describe() + "\n" + size + " " + size + "\n255\n";
+    std::string text = conesim::pgmHeaderText(options.size, options.size,
+                                              "conesim-mask " + options.pattern.describe());
     MaskRows rows(options.pattern, options.size);
     std::vector<std::uint8_t> row;
     for (std::int64_t r = 0; r < options.size; ++r) {

@@ -11,7 +11,7 @@
 #include "common/ArgParse.hpp"
 #include "common/BinaryFile.hpp"
 #include "common/ToolExit.hpp"
-#include "input/MaskImage.hpp"
+#include "formats/MaskImage.hpp"
 #include "params/FaultExplanation.hpp"
 #include "params/FileReplacement.hpp"
 #include "params/ParameterFileEditing.hpp"

@@ -1,13 +1,10 @@
 #include "phantom/PhantomWriter.hpp"
 
-#include <cstring>
-#include <fstream>
 #include <vector>
 
-#include "common/BinaryFile.hpp"
 #include "formats/MetaImageHeader.hpp"
+#include "formats/RawVolume.hpp"
 #include "util/OutputTarget.hpp"
-#include "util/PendingFile.hpp"
 
 namespace conesim::tools {
 
@@ -98,21 +95,13 @@ void fillCentreSlice(const PhantomOptions& options, std::int64_t z, std::vector<
 
 }  // namespace
 
-void fillSliceBytes(const PhantomOptions& options, std::int64_t z, std::string& bytes) {
+void fillSlice(const PhantomOptions& options, std::int64_t z, std::vector<float>& slice) {
     const GridSize& grid = options.grid;
-    std::vector<float> slice(static_cast<std::size_t>(grid.x * grid.y), options.background);
+    slice.assign(static_cast<std::size_t>(grid.x * grid.y), options.background);
     if (options.supersample > 1) {
         fillSupersampledSlice(options, z, slice);
     } else {
         fillCentreSlice(options, z, slice);
-    }
-    bytes.resize(slice.size() * 4);
-    for (std::size_t i = 0; i < slice.size(); ++i) {
-        std::uint32_t bits = 0;
-        std::memcpy(&bits, &slice[i], sizeof bits);
-        for (std::size_t b = 0; b < 4; ++b) {
-            bytes[i * 4 + b] = static_cast<char>((bits >> (8U * b)) & 0xFFU);
-        }
     }
 }
 
@@ -125,40 +114,13 @@ MetaImageLayout phantomLayout(const PhantomOptions& options) {
 }
 
 bool writePhantom(const PhantomOptions& options, std::string& error) {
-    const std::string headerPath = metaImageHeaderPath(options.output);
-    if (!checkOutputs({options.output, headerPath}, {}, error)) {
+    if (!checkOutputs({options.output, metaImageHeaderPath(options.output)}, {}, error)) {
         return false;
     }
-    PendingFile volume(options.output);
-    std::ofstream file;
-    if (!volume.open(file, error)) {
-        return false;
-    }
-    std::string bytes;
-    for (std::int64_t z = 0; z < options.grid.z; ++z) {
-        fillSliceBytes(options, z, bytes);
-        if (!writeChecked(file, bytes.data(), bytes.size())) {
-            error = "cannot write " + options.output + " (slice " + std::to_string(z) + ")";
-            return false;
-        }
-    }
-    file.close();
-    if (file.fail()) {
-        error = "cannot write " + options.output;
-        return false;
-    }
-    PendingFile header(headerPath);
-    std::ofstream headerFile;
-    if (!header.open(headerFile, error)) {
-        return false;
-    }
-    headerFile << metaImageHeaderText(options.output, phantomLayout(options));
-    headerFile.close();
-    if (headerFile.fail()) {
-        error = "cannot write " + headerPath;
-        return false;
-    }
-    return commitTogether({&volume, &header}, error);
+    return writeFloatVolume(
+        options.output, phantomLayout(options),
+        [&options](std::int64_t z, std::vector<float>& slice) { fillSlice(options, z, slice); },
+        error);
 }
 
 }  // namespace conesim::tools

@@ -3,14 +3,15 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "formats/MetaImageHeader.hpp"
 #include "phantom/PhantomOptions.hpp"
 
 namespace conesim::tools {
 
-// The value of every voxel of slice z, row by row, as float32 little-endian bytes.
-void fillSliceBytes(const PhantomOptions& options, std::int64_t z, std::string& bytes);
+// The value of every voxel of slice z, row by row.
+void fillSlice(const PhantomOptions& options, std::int64_t z, std::vector<float>& slice);
 // The MetaImage layout of the volume: 3-D MET_FLOAT of the grid size, spacing the voxel size.
 MetaImageLayout phantomLayout(const PhantomOptions& options);
 // Writes the whole volume to options.output and its header to options.output + ".mhd";

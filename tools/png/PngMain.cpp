@@ -6,10 +6,12 @@
 
 #include "common/GreyScaling.hpp"
 #include "common/ImageSource.hpp"
-#include "common/MetaImageSource.hpp"
 #include "common/ParameterLookup.hpp"
 #include "common/PngIo.hpp"
 #include "common/ToolExit.hpp"
+#include "formats/MetaImageReader.hpp"
+#include "formats/PgmReader.hpp"
+#include "formats/RawValues.hpp"
 #include "png/ColourMap.hpp"
 #include "png/PngOptions.hpp"
 #include "util/OutputTarget.hpp"
@@ -21,13 +23,14 @@ using namespace conesim::tools;
 
 constexpr const char* kTool = "conesim-png";
 
-bool loadSource(const PngOptions& options, const MetaImageInfo& meta, SourceImage& image,
+bool loadSource(const PngOptions& options, const conesim::MetaImageInfo& meta, SourceImage& image,
                 std::string& error) {
     if (options.kind == SourceKind::Pgm) {
-        return readPgmSource(options.input, image, error);
+        return conesim::readPgmImage(options.input, image, error);
     }
     if (options.kind == SourceKind::MetaImage) {
-        return readMetaImageSlice(meta, options.input, options.slice, image, error, options.outer);
+        return conesim::readMetaImageSlice(meta, options.input, options.slice, image, error,
+                                           options.outer);
     }
     std::int64_t width = options.width;
     if (width == 0) {
@@ -37,8 +40,11 @@ bool loadSource(const PngOptions& options, const MetaImageInfo& meta, SourceImag
         }
         width = options.kind == SourceKind::Raw ? geometry.detectorWidth : geometry.sampleDimX;
     }
-    return readRawSource(options.input, options.kind, static_cast<std::uint32_t>(width), image,
-                         error);
+    const conesim::MetaElementType type = options.kind == SourceKind::Raw
+                                              ? conesim::MetaElementType::kUint32
+                                              : conesim::MetaElementType::kFloat64;
+    return conesim::readRawImage(options.input, type, static_cast<std::uint32_t>(width), image,
+                                 error);
 }
 
 // libpng writes no PNG wider or taller than this many pixels.
@@ -89,8 +95,9 @@ int runPng(int argc, char** argv) {
         return kExitOk;
     }
     // A header is read first: it names the data file, which the output may not replace.
-    MetaImageInfo meta;
-    if (options.kind == SourceKind::MetaImage && !readMetaImageHeader(options.input, meta, error)) {
+    conesim::MetaImageInfo meta;
+    if (options.kind == SourceKind::MetaImage &&
+        !conesim::readMetaImageHeader(options.input, meta, error)) {
         return failure(kTool, error);
     }
     // A header tells the size before any data is read.

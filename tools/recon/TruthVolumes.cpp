@@ -1,6 +1,5 @@
 #include "recon/TruthVolumes.hpp"
 
-#include <bit>
 #include <cmath>
 #include <numbers>
 
@@ -16,21 +15,16 @@ namespace {
 
 bool readVolumeFile(const std::string& path, const SimulationParameters& p, const char* what,
                     std::vector<float>& values, std::string& error) {
-    std::vector<std::uint32_t> bits;
-    if (!readUint32File(path, bits, error)) {
+    if (!readFloatFile(path, values, error)) {
         error = "cannot read the " + std::string(what) + " " + path + ": " + error;
         return false;
     }
     const std::uint64_t expected = std::uint64_t{p.sampleDimX} * p.sampleDimY * p.sampleDimZ;
-    if (bits.size() != expected) {
-        error = path + " (the " + what + ") holds " + std::to_string(bits.size()) +
+    if (values.size() != expected) {
+        error = path + " (the " + what + ") holds " + std::to_string(values.size()) +
                 " floats, not " + std::to_string(p.sampleDimX) + "x" +
                 std::to_string(p.sampleDimY) + "x" + std::to_string(p.sampleDimZ);
         return false;
-    }
-    values.resize(bits.size());
-    for (std::size_t i = 0; i < bits.size(); ++i) {
-        values[i] = std::bit_cast<float>(bits[i]);
     }
     return true;
 }

@@ -10,21 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "formats/RawVolume.hpp"
 #include "util/PendingFile.hpp"
 
 namespace conesim::tools {
 
-struct FloatVolume {
-    std::int64_t dimX = 0;
-    std::int64_t dimY = 0;
-    std::int64_t dimZ = 0;
-    double spacing[3] = {1.0, 1.0, 1.0};  //!< for the header (mm with lengthUnitMm)
-    std::vector<float> values;
-
-    // The x-z plane at y (dimX x dimZ, z the row) and the x-y plane at z.
-    std::vector<float> planeXz(std::int64_t y) const;
-    std::vector<float> planeXy(std::int64_t z) const;
-};
+// The volumes, their reading and the staging of their raw files and headers are formats'.
+using conesim::FloatVolume;
+using conesim::readFloatVolume;
 
 class VolumeFileSet {
   public:
@@ -39,9 +32,5 @@ class VolumeFileSet {
                      const std::vector<float>& values, std::string& error);
     std::vector<std::unique_ptr<PendingFile>> files_;
 };
-
-// Reads a float volume written by addVolume (or any MET_FLOAT MetaImage of 2 or 3
-// dimensions) from its header; false with error naming the file otherwise.
-bool readFloatVolume(const std::string& headerPath, FloatVolume& volume, std::string& error);
 
 }  // namespace conesim::tools

@@ -1,7 +1,6 @@
 #include "retrieve/FloatImageFiles.hpp"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -11,22 +10,12 @@
 #include "common/GreyScaling.hpp"
 #include "common/PngIo.hpp"
 #include "formats/MetaImageHeader.hpp"
+#include "formats/RawVolume.hpp"
 #include "util/PendingFile.hpp"
 
 namespace conesim::tools {
 
 namespace {
-
-std::vector<std::uint8_t> rawBytes(const std::vector<float>& values) {
-    std::vector<std::uint8_t> bytes(values.size() * 4);
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        const auto bits = std::bit_cast<std::uint32_t>(values[i]);
-        for (int b = 0; b < 4; ++b) {
-            bytes[i * 4 + b] = static_cast<std::uint8_t>(bits >> (8 * b));
-        }
-    }
-    return bytes;
-}
 
 // The grey range of an image: its own finite extremes, or symmetric about 0.
 GreyRange greyRange(const FloatImage& image, GreyMapping mapping) {
@@ -89,15 +78,7 @@ bool ImageFileSet::addRaw(const std::string& rawPath, const FloatImage& image,
     layout.spacing = {image.spacingX, image.spacingY, 1.0};
     layout.spacing.resize(dimensions.size());
     layout.type = MetaElementType::kFloat32;
-    const std::vector<std::uint8_t> bytes = rawBytes(image.values);
-    const std::string header = metaImageHeaderText(rawPath, layout);
-    PendingFile& raw = *files_.emplace_back(std::make_unique<PendingFile>(rawPath));
-    if (!stageFile(raw, bytes.data(), bytes.size(), error)) {
-        return false;
-    }
-    PendingFile& headerFile =
-        *files_.emplace_back(std::make_unique<PendingFile>(metaImageHeaderPath(rawPath)));
-    return stageFile(headerFile, header.data(), header.size(), error);
+    return stageFloatVolume(rawPath, layout, image.values, files_, error);
 }
 
 bool ImageFileSet::addFloatImage(const std::string& folder, const std::string& name,
@@ -155,17 +136,6 @@ bool ImageFileSet::publish(std::string& error) {
         files.push_back(file.get());
     }
     return commitTogether(files, error);
-}
-
-bool readFloatValues(const std::string& path, std::vector<float>& values, std::string& error) {
-    std::vector<std::uint32_t> bits;
-    if (!readUint32File(path, bits, error)) {
-        return false;
-    }
-    values.resize(bits.size());
-    std::transform(bits.begin(), bits.end(), values.begin(),
-                   [](std::uint32_t b) { return std::bit_cast<float>(b); });
-    return true;
 }
 
 }  // namespace conesim::tools

@@ -62,7 +62,4 @@ class ImageFileSet {
     std::vector<std::unique_ptr<PendingFile>> files_;
 };
 
-// Reads a raw float image's values; false (error set) when it is not a whole number of floats.
-bool readFloatValues(const std::string& path, std::vector<float>& values, std::string& error);
-
 }  // namespace conesim::tools

@@ -9,8 +9,8 @@
 #include <system_error>
 
 #include "common/BinaryFile.hpp"
-#include "common/MetaImageSource.hpp"
 #include "common/ToolExit.hpp"
+#include "formats/MetaImageReader.hpp"
 #include "precalc/MapNames.hpp"
 #include "retrieve/FloatImageFiles.hpp"
 #include "retrieve/PixelRetrieval.hpp"
@@ -476,11 +476,11 @@ int runComparison(const ComparisonOptions& options) {
     std::vector<float> trueTransmission;
     std::vector<float> trueRefraction;
     std::string error;
-    if (!readFloatValues(file(options.retrievedFolder, "transmission.raw"), transmission, error) ||
-        !readFloatValues(file(options.retrievedFolder, "refraction.raw"), refraction, error) ||
-        !readFloatValues(file(options.truthFolder, "true-transmission.raw"), trueTransmission,
-                         error) ||
-        !readFloatValues(file(options.truthFolder, "true-refraction.raw"), trueRefraction, error)) {
+    if (!readFloatFile(file(options.retrievedFolder, "transmission.raw"), transmission, error) ||
+        !readFloatFile(file(options.retrievedFolder, "refraction.raw"), refraction, error) ||
+        !readFloatFile(file(options.truthFolder, "true-transmission.raw"), trueTransmission,
+                       error) ||
+        !readFloatFile(file(options.truthFolder, "true-refraction.raw"), trueRefraction, error)) {
         return failure(kTool, error);
     }
     if (refraction.size() != transmission.size() ||
@@ -500,8 +500,8 @@ int runComparison(const ComparisonOptions& options) {
         std::filesystem::exists(file(options.retrievedFolder, "darkfield.raw"), code) &&
         std::filesystem::exists(file(options.truthFolder, "true-darkfield.raw"), code);
     if (withDarkfield &&
-        (!readFloatValues(file(options.retrievedFolder, "darkfield.raw"), darkfield, error) ||
-         !readFloatValues(file(options.truthFolder, "true-darkfield.raw"), trueDarkfield, error))) {
+        (!readFloatFile(file(options.retrievedFolder, "darkfield.raw"), darkfield, error) ||
+         !readFloatFile(file(options.truthFolder, "true-darkfield.raw"), trueDarkfield, error))) {
         return failure(kTool, error);
     }
     if (withDarkfield &&

@@ -2,11 +2,10 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 
 #include "common/ArgParse.hpp"
 #include "common/BinaryFile.hpp"
-#include "common/MetaImageSource.hpp"
+#include "formats/MetaImageReader.hpp"
 
 namespace conesim::tools {
 
@@ -91,24 +90,8 @@ bool readOuterImages(const SweepFolder& folder, std::int64_t index,
     const std::uint64_t values = std::uint64_t{folder.geometry.detectorWidth} *
                                  folder.geometry.detectorHeight *
                                  static_cast<std::uint64_t>(folder.inner);
-    std::ifstream file;
-    std::uint64_t size = 0;
-    if (!openInput(stackPath, file, size, error)) {
-        return false;
-    }
-    std::vector<std::uint8_t> bytes(values * 4U);
-    file.seekg(static_cast<std::streamoff>(bytes.size() * static_cast<std::uint64_t>(index)));
-    file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!file || static_cast<std::uint64_t>(file.gcount()) != bytes.size()) {
-        error = "cannot read " + stackPath;
-        return false;
-    }
-    counts.resize(values);
-    for (std::size_t i = 0; i < counts.size(); ++i) {
-        counts[i] = std::uint32_t{bytes[4 * i]} | std::uint32_t{bytes[4 * i + 1]} << 8U |
-                    std::uint32_t{bytes[4 * i + 2]} << 16U | std::uint32_t{bytes[4 * i + 3]} << 24U;
-    }
-    return true;
+    return readUint32Block(stackPath, values * static_cast<std::uint64_t>(index), values, counts,
+                           error);
 }
 
 bool finishedPositions(const SweepFolder& folder, const std::string& setting,

@@ -1,4 +1,4 @@
-#include "common/MetaImageSource.hpp"
+#include "formats/MetaImageReader.hpp"
 
 #include <algorithm>
 #include <cctype>
@@ -8,10 +8,10 @@
 #include <limits>
 #include <map>
 
-#include "common/ArgParse.hpp"
-#include "common/BinaryFile.hpp"
+#include "util/BinaryFile.hpp"
+#include "util/TextNumbers.hpp"
 
-namespace conesim::tools {
+namespace conesim {
 
 namespace {
 
@@ -225,9 +225,9 @@ bool readMetaImageHeader(const std::string& headerPath, MetaImageInfo& info, std
 }
 
 bool readMetaImageSlice(const MetaImageInfo& info, const std::string& headerPath,
-                        std::optional<std::int64_t> slice, SourceImage& image, std::string& error,
+                        std::optional<std::int64_t> slice, ValueImage& image, std::string& error,
                         std::optional<std::int64_t> outer) {
-    image = SourceImage{};
+    image = ValueImage{};
     const std::size_t axes = info.dimensions.size();
     // The slices beyond the image's two axes, one after the other: a 4-D stack's (W x H x
     // INNER x OUTER) inner index runs fastest, so slice K is run K of a sweep.
@@ -335,4 +335,4 @@ bool readMetaImageSlice(const MetaImageInfo& info, const std::string& headerPath
     return true;
 }
 
-}  // namespace conesim::tools
+}  // namespace conesim

@@ -1,6 +1,7 @@
-// Raw images described by a MetaImage header (".mhd"), as conesim-png reads them: 2-D images,
+// The one reader of MetaImage headers (".mhd") and the raw data they describe: 2-D images,
 // or one z slice of a 3-D volume or of a 4-D sweep stack, of unsigned 32-bit counts or 32- or
-// 64-bit floats, little-endian and uncompressed, in a separate data file.
+// 64-bit floats, little-endian and uncompressed, in a separate data file. Headers are read
+// with bounds and refused when hostile, whichever tool reads them.
 #pragma once
 
 #include <cstdint>
@@ -8,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "common/ImageSource.hpp"
 #include "formats/MetaImageHeader.hpp"
+#include "formats/ValueImage.hpp"
 
-namespace conesim::tools {
+namespace conesim {
 
 // Bounds on what is read of a header before it is refused.
 constexpr std::size_t kLongestHeaderLine = 4096;
@@ -36,9 +37,10 @@ bool readMetaImageHeader(const std::string& headerPath, MetaImageInfo& info, std
 // 3-D volume (slice may be omitted for a volume of one slice). Of a 4-D stack (W x H x INNER x
 // OUTER) slice K alone counts the slices one after the other (inner index fastest: run K of a
 // sweep); with outer J it is inner index K of outer value J. The data file's size must be
-// exactly what the header describes; only the slice's bytes are read.
+// exactly what the header describes; only the slice's bytes are read. The messages name the
+// choices as conesim-png's options --slice and --outer, through which users make them.
 bool readMetaImageSlice(const MetaImageInfo& info, const std::string& headerPath,
-                        std::optional<std::int64_t> slice, SourceImage& image, std::string& error,
+                        std::optional<std::int64_t> slice, ValueImage& image, std::string& error,
                         std::optional<std::int64_t> outer = std::nullopt);
 
-}  // namespace conesim::tools
+}  // namespace conesim

@@ -1,4 +1,4 @@
-#include "input/MaskImage.hpp"
+#include "formats/MaskImage.hpp"
 
 #include <algorithm>
 #include <cmath>

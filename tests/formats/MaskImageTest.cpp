@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "TestSupport.hpp"
-#include "input/MaskImage.hpp"
+#include "formats/MaskImage.hpp"
 
 namespace conesim {
 namespace {

@@ -1,5 +1,7 @@
 // Reader of the ASCII greyscale mask images: four header lines skipped, then decimal
 // values; a value above 0 makes its pixel opaque (1), anything else leaves it clear (0).
+// It never refuses a file: what cannot be read stays clear. Whole greyscale images are read
+// as numbers, with refusals, by PgmReader.hpp.
 #pragma once
 
 #include <csignal>
