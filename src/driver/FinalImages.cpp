@@ -3,7 +3,7 @@
 #include <string>
 
 #include "formats/MetaImageHeader.hpp"
-#include "output/ImageWriters.hpp"
+#include "formats/ImageWriters.hpp"
 
 namespace conesim {
 

@@ -1,6 +1,6 @@
 #include "engine/ProgressOutput.hpp"
 
-#include "output/ImageWriters.hpp"
+#include "formats/ImageWriters.hpp"
 
 namespace conesim {
 

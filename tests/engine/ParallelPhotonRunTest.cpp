@@ -11,7 +11,7 @@
 #include "TestSupport.hpp"
 #include "engine/ImageCounts.hpp"
 #include "engine/PhotonBatch.hpp"
-#include "output/ImageWriters.hpp"
+#include "formats/ImageWriters.hpp"
 
 namespace conesim {
 namespace {

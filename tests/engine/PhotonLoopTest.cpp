@@ -13,7 +13,7 @@
 #include "LoopCase.hpp"
 #include "ReferencePhotonLoop.hpp"
 #include "engine/PhotonLoop.hpp"
-#include "output/ImageWriters.hpp"
+#include "formats/ImageWriters.hpp"
 
 namespace conesim {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "ProgramRun.hpp"
 #include "TestSupport.hpp"
-#include "output/ImageWriters.hpp"
+#include "formats/ImageWriters.hpp"
 
 namespace conesim::testing {
 

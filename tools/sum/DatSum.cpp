@@ -7,7 +7,7 @@
 
 #include "common/BinaryFile.hpp"
 #include "formats/MetaImageHeader.hpp"
-#include "output/ImageWriters.hpp"
+#include "formats/ImageWriters.hpp"
 #include "util/OutputTarget.hpp"
 #include "util/PendingFile.hpp"
 

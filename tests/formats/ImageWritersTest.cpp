@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "TestSupport.hpp"
-#include "output/ImageWriters.hpp"
+#include "formats/ImageWriters.hpp"
 
 namespace conesim {
 namespace {

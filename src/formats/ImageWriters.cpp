@@ -1,4 +1,4 @@
-#include "output/ImageWriters.hpp"
+#include "formats/ImageWriters.hpp"
 
 #include <array>
 #include <charconv>
@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "formats/PgmWriter.hpp"
 #include "util/PendingFile.hpp"
 
 namespace conesim {
@@ -49,9 +50,7 @@ bool writePgmBody(std::ofstream& file, std::uint32_t width, const std::uint32_t*
 
     std::string chunk;
     chunk.reserve(kChunkBytes + 64);
-    chunk += "P2\n";
-    chunk += std::to_string(width) + " " + std::to_string(height) + "\n";
-    chunk += "255\n";
+    chunk += pgmHeaderText(width, height);
     if (valueCount == 0) {
         return writeChunk(file, chunk);
     }
