@@ -78,6 +78,21 @@ std::string metaImageHeaderText(const std::string& rawPath, const MetaImageLayou
            std::filesystem::path(rawPath).filename().string() + "\n";
 }
 
+bool stageMetaImageHeader(PendingFile& header, const std::string& rawPath,
+                          const MetaImageLayout& layout, std::string& error) {
+    std::ofstream file;
+    if (!header.open(file, error)) {
+        return false;
+    }
+    file << metaImageHeaderText(rawPath, layout);
+    file.close();
+    if (file.fail()) {
+        error = "cannot write " + header.path();
+        return false;
+    }
+    return true;
+}
+
 bool writeMetaImageHeader(const std::string& rawPath, const MetaImageLayout& layout,
                           std::string& error) {
     PendingFile pending(metaImageHeaderPath(rawPath));

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "util/PendingFile.hpp"
+
 namespace conesim {
 
 enum class MetaElementType { kUint32, kFloat32, kFloat64 };
@@ -33,6 +35,10 @@ std::string metaImageHeaderText(const std::string& rawPath, const MetaImageLayou
 
 // Writes rawPath + ".mhd" under a temporary name and renames it into place, so that no
 // half-written header ever stands under the final name. False with error set on failure.
+// Writes the header of rawPath into header (opened here, not yet committed); false with
+// "cannot write PATH" or the open's error otherwise.
+bool stageMetaImageHeader(PendingFile& header, const std::string& rawPath,
+                          const MetaImageLayout& layout, std::string& error);
 bool writeMetaImageHeader(const std::string& rawPath, const MetaImageLayout& layout,
                           std::string& error);
 

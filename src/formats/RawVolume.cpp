@@ -93,14 +93,7 @@ bool writeFloatVolume(const std::string& rawPath, const MetaImageLayout& layout,
         return false;
     }
     PendingFile header(headerPath);
-    std::ofstream headerFile;
-    if (!header.open(headerFile, error)) {
-        return false;
-    }
-    headerFile << metaImageHeaderText(rawPath, layout);
-    headerFile.close();
-    if (headerFile.fail()) {
-        error = "cannot write " + headerPath;
+    if (!stageMetaImageHeader(header, rawPath, layout, error)) {
         return false;
     }
     return commitTogether({&volume, &header}, error);

@@ -25,6 +25,7 @@
 namespace {
 
 using namespace conesim::tools;
+using conesim::OptionFailure;
 using conesim::OptionParser;
 
 constexpr const char* kTool = "conesim-params";
@@ -286,22 +287,13 @@ int runParams(int argc, char** argv) {
     std::string out;
     bool outGiven = false;
     bool help = false;
-    const auto declare = [&](OptionParser& parser) {
-        declareOptions(parser, words, out, outGiven, help);
-    };
-    if (std::string error; readToolOptions(argc, argv, declare, error) != kExitOk) {
-        return usageError(kTool, error);
+    OptionParser parser;
+    declareOptions(parser, words, out, outGiven, help);
+    if (const OptionFailure failure = parser.parse(argc, argv)) {
+        return usageError(kTool, optionFailureText(failure));
     }
     if (help) {
-        std::vector<std::string> unusedWords;
-        std::string unusedOut;
-        bool unused = false;
-        std::cout << toolHelp(
-            kUsageHead,
-            [&](OptionParser& parser) {
-                declareOptions(parser, unusedWords, unusedOut, unused, unused);
-            },
-            kUsageTail);
+        std::cout << kUsageHead << parser.optionList() << kUsageTail;
         return kExitOk;
     }
     if (words.empty()) {

@@ -13,6 +13,7 @@
 namespace {
 
 using namespace conesim::tools;
+using conesim::OptionFailure;
 using conesim::OptionParser;
 
 constexpr const char* kTool = "conesim-recon";
@@ -163,14 +164,13 @@ void declareOptions(OptionParser& parser, ReconLine& line) {
 
 int runRecon(int argc, char** argv) {
     ReconLine line;
-    const auto declare = [&](OptionParser& parser) { declareOptions(parser, line); };
-    if (std::string error; readToolOptions(argc, argv, declare, error) != kExitOk) {
-        return usageError(kTool, error);
+    OptionParser parser;
+    declareOptions(parser, line);
+    if (const OptionFailure failure = parser.parse(argc, argv)) {
+        return usageError(kTool, optionFailureText(failure));
     }
     if (line.help) {
-        ReconLine unused;
-        std::cout << toolHelp(
-            kUsageHead, [&](OptionParser& parser) { declareOptions(parser, unused); }, kUsageTail);
+        std::cout << kUsageHead << parser.optionList() << kUsageTail;
         return kExitOk;
     }
     auto& [mode, modeGiven, help, operands, recon, truth, compare, output, reconOnly, compareOnly,

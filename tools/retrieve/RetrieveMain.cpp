@@ -15,6 +15,7 @@
 namespace {
 
 using namespace conesim::tools;
+using conesim::OptionFailure;
 using conesim::OptionParser;
 
 constexpr const char* kTool = "conesim-retrieve";
@@ -210,14 +211,13 @@ void declareOptions(OptionParser& parser, RetrieveLine& line) {
 
 int runRetrieve(int argc, char** argv) {
     RetrieveLine line;
-    const auto declare = [&](OptionParser& parser) { declareOptions(parser, line); };
-    if (std::string error; readToolOptions(argc, argv, declare, error) != kExitOk) {
-        return usageError(kTool, error);
+    OptionParser parser;
+    declareOptions(parser, line);
+    if (const OptionFailure failure = parser.parse(argc, argv)) {
+        return usageError(kTool, optionFailureText(failure));
     }
     if (line.help) {
-        RetrieveLine unused;
-        std::cout << toolHelp(
-            kUsageHead, [&](OptionParser& parser) { declareOptions(parser, unused); }, kUsageTail);
+        std::cout << kUsageHead << parser.optionList() << kUsageTail;
         return kExitOk;
     }
     auto& [mode, modeGiven, help, operands, retrieval, truth, comparison, output, retrievalOnly,

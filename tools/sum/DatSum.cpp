@@ -6,8 +6,8 @@
 #include <sstream>
 
 #include "common/BinaryFile.hpp"
-#include "formats/MetaImageHeader.hpp"
 #include "formats/ImageWriters.hpp"
+#include "formats/MetaImageHeader.hpp"
 #include "util/OutputTarget.hpp"
 #include "util/PendingFile.hpp"
 
@@ -170,14 +170,7 @@ bool writeSummedImages(const std::string& base, std::uint32_t width,
     layout.dimensions = {width, count / width};
     layout.spacing = {pixelSize[0], pixelSize[1]};
     layout.type = MetaElementType::kUint32;
-    std::ofstream headerFile;
-    if (!header.open(headerFile, error)) {
-        return false;
-    }
-    headerFile << metaImageHeaderText(rawPath, layout);
-    headerFile.close();
-    if (headerFile.fail()) {
-        error = "cannot write " + headerPath;
+    if (!stageMetaImageHeader(header, rawPath, layout, error)) {
         return false;
     }
     return commitTogether({&raw, &pgm, &header}, error);
