@@ -3,7 +3,6 @@
 // every process with a non-zero status instead of a hang.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -182,28 +181,23 @@ pid_t rankIn(const fs::path& folder, int rank) {
 TEST(MpiRun, KilledProcessLeavesNoEmptyImageAndAnErrorInTheLog) {
     ScratchDir dir;
     prepare(dir, {{39, "2000000000"}, {40, "1000000000"}, {41, "1000000000"}});
-    std::string command = "cd '" + dir.path().string() + "' && exec timeout -k 5 120 " +
-                          CONESIM_MPIEXEC + " --oversubscribe --allow-run-as-root -n 3 '" +
-                          CONESIM_BINARY "' --seed 3 params.txt killed > console.txt 2>&1";
-    const pid_t launcher = fork();
-    ASSERT_GE(launcher, 0);
-    if (launcher == 0) {
-        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
+    testing::ProgramCall call(CONESIM_MPIEXEC,
+                              {"--oversubscribe", "--allow-run-as-root", "-n", "3", CONESIM_BINARY,
+                               "--seed", "3", "params.txt", "killed"},
+                              dir.path());
+    call.mergeErrorIntoOutput = true;
+    call.timeoutSeconds = 120;
+    testing::ProgramProcess launcher(call);
     pid_t victim = -1;
     for (int i = 0; i < 6000 && victim < 0; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        if (testing::readText(dir.file("console.txt")).find("Starting Monte-Carlo sim.") !=
-            std::string::npos) {
+        if (launcher.output().find("Starting Monte-Carlo sim.") != std::string::npos) {
             victim = rankIn(dir.path(), 1);
         }
     }
-    ASSERT_GT(victim, 0) << testing::readText(dir.file("console.txt"));
+    ASSERT_GT(victim, 0) << launcher.output();
     kill(victim, SIGKILL);
-    int status = 0;
-    waitpid(launcher, &status, 0);
-    const std::string console = testing::readText(dir.file("console.txt"));
+    const std::string console = launcher.wait().out;
     EXPECT_NE(console.find("ERROR: Another process of the run stopped answering after the stop "
                            "signal"),
               std::string::npos)

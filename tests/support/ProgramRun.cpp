@@ -99,6 +99,12 @@ std::vector<char*> pointersTo(std::vector<std::string>& words) {
         const rlimit space{bytes, bytes};
         ::setrlimit(RLIMIT_AS, &space);
     }
+    if (call.fileSizeBytes > 0) {
+        const auto bytes = static_cast<rlim_t>(call.fileSizeBytes);
+        const rlimit size{bytes, bytes};
+        ::setrlimit(RLIMIT_FSIZE, &size);
+        ::signal(SIGXFSZ, SIG_IGN);
+    }
     ::execve(program.c_str(), argv, envp);
     ::_exit(127);
 }

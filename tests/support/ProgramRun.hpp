@@ -29,6 +29,8 @@ struct ProgramCall {
     bool inputHeldOpen = false;            //!< instead: a pipe the test writes and closes
     std::vector<std::string> environment;  //!< NAME=VALUE added to the test's own
     std::int64_t addressSpaceKiB = 0;      //!< limit of the child's address space; 0: none
+    std::int64_t fileSizeBytes = 0;        //!< largest file it may write, as on a full disk
+                                           //!< (a write beyond fails); 0: no limit
     int timeoutSeconds = 600;              //!< for each wait; then the child is killed
     bool mergeErrorIntoOutput = false;     //!< standard error into out, as on a console
     int outputDescriptor = -1;             //!< 0 or above: output goes there, not into out

@@ -1,16 +1,15 @@
 // conesim-params set replacing a file keeps what the file was (its mode and owner), refuses
 // a file the user may not write, and keeps every edit when several processes edit one file
 // at once; get ends with conesim's verdict on a file it refuses.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <string>
 #include <vector>
 
 #include "ParameterFileText.hpp"
+#include "ProgramRun.hpp"
 #include "TestSupport.hpp"
 #include "ToolRunner.hpp"
 
@@ -65,26 +64,13 @@ TEST(ParamsFileSafetyTest, ConcurrentEditsOfOneFileAreAllKept) {
     ScratchDir dir;
     for (int trial = 0; trial < 3; ++trial) {
         testing::writeText(dir.file("p.txt"), testing::parameterFileText());
-        std::vector<pid_t> editors;
+        std::vector<std::unique_ptr<testing::ProgramProcess>> editors;
         for (const std::string& edit : edits) {
-            const pid_t editor = fork();
-            ASSERT_GE(editor, 0);
-            if (editor == 0) {
-                const int quiet = ::open("/dev/null", O_WRONLY);
-                if (quiet < 0 || ::chdir(dir.path().c_str()) != 0 || dup2(quiet, 1) < 0 ||
-                    dup2(quiet, 2) < 0) {
-                    _exit(99);
-                }
-                execl(CONESIM_PARAMS_TOOL, CONESIM_PARAMS_TOOL, "set", "p.txt", edit.c_str(), "-o",
-                      "p.txt", static_cast<char*>(nullptr));
-                _exit(98);
-            }
-            editors.push_back(editor);
+            editors.push_back(std::make_unique<testing::ProgramProcess>(testing::ProgramCall(
+                CONESIM_PARAMS_TOOL, {"set", "p.txt", edit, "-o", "p.txt"}, dir.path())));
         }
-        for (const pid_t editor : editors) {
-            int status = 0;
-            ASSERT_EQ(::waitpid(editor, &status, 0), editor);
-            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << trial;
+        for (const auto& editor : editors) {
+            EXPECT_EQ(editor->wait().shellStatus(), 0) << trial;
         }
         for (const std::string& edit : edits) {
             const std::size_t equals = edit.find('=');

@@ -2,17 +2,14 @@
 // runs on planes that do not change, a run log among its own files, and a stack, header
 // and table that disagree after a full disk.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <regex>
 #include <string>
 #include <vector>
 
+#include "ProgramRun.hpp"
 #include "SweepFixture.hpp"
 #include "TestSupport.hpp"
 #include "ToolRunner.hpp"
@@ -83,23 +80,12 @@ TEST_F(SweepToolTest, AFullDiskLeavesStackHeaderAndTableInAgreement) {
     testing::writeText(dir.file("fake.sh"),
                        "#!/bin/sh\nhead -c 6400 /dev/zero > '" + out + "/'\"$4\".1.dat\n");
     ::chmod(dir.file("fake.sh").c_str(), 0755);
-    const pid_t sweepProcess = fork();
-    ASSERT_GE(sweepProcess, 0);
-    if (sweepProcess == 0) {
-        const rlimit limit{16000, 16000};
-        if (::chdir(dir.path().c_str()) != 0 || ::setrlimit(RLIMIT_FSIZE, &limit) != 0 ||
-            ::signal(SIGXFSZ, SIG_IGN) == SIG_ERR) {
-            _exit(99);
-        }
-        execl(CONESIM_SWEEP_TOOL, CONESIM_SWEEP_TOOL, "run.txt", "--seed", "7", "--set",
-              "detectorLrOffset=0:0.5:4", "-o", "sweep", "--program", "fake.sh",
-              static_cast<char*>(nullptr));
-        _exit(98);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(sweepProcess, &status, 0), sweepProcess);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 1);
+    testing::ProgramCall call(CONESIM_SWEEP_TOOL,
+                              {"run.txt", "--seed", "7", "--set", "detectorLrOffset=0:0.5:4", "-o",
+                               "sweep", "--program", "fake.sh"},
+                              dir.path());
+    call.fileSizeBytes = 16000;
+    EXPECT_EQ(testing::runProgram(call).shellStatus(), 1);
     EXPECT_EQ(fs::file_size(out + "/stack.raw"), 2U * 6400U);
     EXPECT_EQ(readText(out + "/stack.raw.mhd"), stackHeader(2));
     tools::SweepTable table;

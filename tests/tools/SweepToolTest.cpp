@@ -1,10 +1,8 @@
 // conesim-sweep: the values it writes, its table of runs, and whole sweeps run with the
 // real program (and, where only the command lines matter, with a stand-in script) in
 // scratch folders.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -20,6 +18,7 @@
 #include <vector>
 
 #include "ParameterFileText.hpp"
+#include "ProgramRun.hpp"
 #include "SweepFixture.hpp"
 #include "TestSupport.hpp"
 #include "ToolRunner.hpp"
@@ -402,39 +401,29 @@ TEST_F(SweepToolTest, AStopSignalOrHangUpEndsTheRunInFlightWhichIsListedAsStoppe
     ::chmod(dir.file("fake.sh").c_str(), 0755);
     for (const int signal : {SIGINT, SIGHUP}) {
         fs::remove_all(out);
-        const pid_t sweepProcess = fork();
-        ASSERT_GE(sweepProcess, 0);
-        if (sweepProcess == 0) {
-            const int output =
-                ::open(dir.file("console.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (output < 0 || ::chdir(dir.path().c_str()) != 0 || dup2(output, 1) < 0 ||
-                dup2(output, 2) < 0) {
-                _exit(99);
-            }
-            execl(CONESIM_SWEEP_TOOL, CONESIM_SWEEP_TOOL, "run.txt", "--seed", "7", "--set",
-                  "detectorLrOffset=0:0.5:3", "-o", "sweep", "--program", "fake.sh",
-                  static_cast<char*>(nullptr));
-            _exit(98);
-        }
+        testing::ProgramCall call(CONESIM_SWEEP_TOOL,
+                                  {"run.txt", "--seed", "7", "--set", "detectorLrOffset=0:0.5:3",
+                                   "-o", "sweep", "--program", "fake.sh"},
+                                  dir.path());
+        call.mergeErrorIntoOutput = true;
+        testing::ProgramProcess sweep(call);
         // Wait (at most a minute, so that a broken sweep cannot hang the test) for run-001.
         for (int i = 0; i < 600 && !fs::exists(out + "/waiting"); ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
         ASSERT_TRUE(fs::exists(out + "/waiting"));
-        ::kill(sweepProcess, signal);
-        int status = 0;
-        ASSERT_EQ(::waitpid(sweepProcess, &status, 0), sweepProcess);
-        ASSERT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
+        sweep.signal(signal);
+        const std::string console = sweep.wait().out;
+        EXPECT_EQ(sweep.wait().shellStatus(), 128 + signal);
         // Exactly one interrupt reached the run: a second would end conesim at once.
         EXPECT_EQ(readText(out + "/signals"), "INT\n");
         const std::string stoppedStatus = std::to_string(128 + signal);
-        EXPECT_NE(readText(dir.file("console.txt"))
-                      .find("Stopped by a signal: run-001 is left out of the stack and listed in "
-                            "sweep.csv with status " +
-                            stoppedStatus + "; the sweep keeps its 1 finished runs.\n"),
-                  std::string::npos)
-            << readText(dir.file("console.txt"));
+        EXPECT_NE(
+            console.find("Stopped by a signal: run-001 is left out of the stack and listed in "
+                         "sweep.csv with status " +
+                         stoppedStatus + "; the sweep keeps its 1 finished runs.\n"),
+            std::string::npos)
+            << console;
         // The stopped run's files stay and are named in the table; the stack has run-000.
         EXPECT_TRUE(std::regex_match(readText(out + "/sweep.csv"),
                                      std::regex("detectorLrOffset,run,status,hits,seconds\n"
