@@ -1,9 +1,9 @@
 #include "formats/RawValues.hpp"
 
 #include <bit>
-#include <cstring>
 #include <fstream>
 #include <limits>
+#include <type_traits>
 
 #include "util/BinaryFile.hpp"
 
@@ -20,16 +20,31 @@ std::uint64_t littleEndian(const std::uint8_t* bytes, int count) {
     return value;
 }
 
-bool readElements(const std::string& path, std::size_t elementSize,
-                  std::vector<std::uint8_t>& bytes, std::string& error) {
+// The values of bytes, read as little-endian elements of T's size, bit for bit.
+template <typename T>
+void decodeLittleEndian(const std::vector<std::uint8_t>& bytes, std::vector<T>& values) {
+    using Bits = std::conditional_t<sizeof(T) == 8, std::uint64_t, std::uint32_t>;
+    values.resize(bytes.size() / sizeof(T));
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const auto bits = static_cast<Bits>(littleEndian(&bytes[i * sizeof(T)], sizeof(T)));
+        values[i] = std::bit_cast<T>(bits);
+    }
+}
+
+// A whole file of little-endian values of T; false when it cannot be read or its size is
+// no whole number of them.
+template <typename T>
+bool readValueFile(const std::string& path, std::vector<T>& values, std::string& error) {
+    std::vector<std::uint8_t> bytes;
     if (!readFileBytes(path, bytes, error)) {
         return false;
     }
-    if (bytes.size() % elementSize != 0) {
+    if (bytes.size() % sizeof(T) != 0) {
         error = path + ": size " + std::to_string(bytes.size()) +
-                " bytes is not a whole number of " + std::to_string(elementSize) + "-byte values";
+                " bytes is not a whole number of " + std::to_string(sizeof(T)) + "-byte values";
         return false;
     }
+    decodeLittleEndian(bytes, values);
     return true;
 }
 
@@ -37,28 +52,15 @@ bool readElements(const std::string& path, std::size_t elementSize,
 
 bool readUint32File(const std::string& path, std::vector<std::uint32_t>& values,
                     std::string& error) {
-    std::vector<std::uint8_t> bytes;
-    if (!readElements(path, 4, bytes, error)) {
-        return false;
-    }
-    values.resize(bytes.size() / 4);
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        values[i] = static_cast<std::uint32_t>(littleEndian(&bytes[i * 4], 4));
-    }
-    return true;
+    return readValueFile(path, values, error);
 }
 
 bool readDoubleFile(const std::string& path, std::vector<double>& values, std::string& error) {
-    std::vector<std::uint8_t> bytes;
-    if (!readElements(path, 8, bytes, error)) {
-        return false;
-    }
-    values.resize(bytes.size() / 8);
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        const std::uint64_t bits = littleEndian(&bytes[i * 8], 8);
-        std::memcpy(&values[i], &bits, sizeof(double));
-    }
-    return true;
+    return readValueFile(path, values, error);
+}
+
+bool readFloatFile(const std::string& path, std::vector<float>& values, std::string& error) {
+    return readValueFile(path, values, error);
 }
 
 bool readUint32Block(const std::string& path, std::uint64_t first, std::uint64_t count,
@@ -75,23 +77,7 @@ bool readUint32Block(const std::string& path, std::uint64_t first, std::uint64_t
         error = "cannot read " + path;
         return false;
     }
-    values.resize(count);
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        values[i] = static_cast<std::uint32_t>(littleEndian(&bytes[i * 4], 4));
-    }
-    return true;
-}
-
-bool readFloatFile(const std::string& path, std::vector<float>& values, std::string& error) {
-    std::vector<std::uint8_t> bytes;
-    if (!readElements(path, 4, bytes, error)) {
-        return false;
-    }
-    values.resize(bytes.size() / 4);
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        values[i] =
-            std::bit_cast<float>(static_cast<std::uint32_t>(littleEndian(&bytes[i * 4], 4)));
-    }
+    decodeLittleEndian(bytes, values);
     return true;
 }
 
