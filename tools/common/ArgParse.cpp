@@ -1,6 +1,7 @@
 #include "common/ArgParse.hpp"
 
 #include <cstdlib>
+#include <iostream>
 
 #include "common/ToolExit.hpp"
 
@@ -156,6 +157,25 @@ std::string toolHelp(std::string_view head, const OptionDeclaration& declare,
     OptionParser parser;
     declare(parser);
     return std::string(head) + parser.optionList() + std::string(tail);
+}
+
+int readCommandLine(OptionParser& parser, int argc, char** argv, std::string_view tool,
+                    const bool& help, std::string_view head, std::string_view tail) {
+    if (const OptionFailure failure = parser.parse(argc, argv)) {
+        return usageError(tool, optionFailureText(failure));
+    }
+    if (help) {
+        std::cout << head << parser.optionList() << tail;
+        return kExitOk;
+    }
+    return kReadOn;
+}
+
+OptionParser::ValueHandler storeWords(std::vector<std::string>& words) {
+    return [&words](const std::string& word, std::string&) {
+        words.push_back(word);
+        return true;
+    };
 }
 
 void declareUseSwitches(OptionParser& parser, ToolUse& use, bool& useGiven,

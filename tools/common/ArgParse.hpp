@@ -70,6 +70,15 @@ int readToolOptions(int argc, char** argv, const OptionDeclaration& declare, std
 std::string toolHelp(std::string_view head, const OptionDeclaration& declare,
                      std::string_view tail);
 
+// Reads argv through parser. On a refusal it reports it (usageError) and gives its status;
+// when help was asked for it prints head, the option list and tail and gives kExitOk;
+// otherwise kReadOn.
+constexpr int kReadOn = -1;
+int readCommandLine(OptionParser& parser, int argc, char** argv, std::string_view tool,
+                    const bool& help, std::string_view head, std::string_view tail);
+// A positional handler that keeps every word in order.
+OptionParser::ValueHandler storeWords(std::vector<std::string>& words);
+
 // The use of a tool that also writes a run's truth and compares with it.
 enum class ToolUse { kMain, kTruth, kCompare };
 // Its --truth and --compare switches, which exclude each other.

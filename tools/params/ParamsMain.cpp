@@ -25,7 +25,6 @@
 namespace {
 
 using namespace conesim::tools;
-using conesim::OptionFailure;
 using conesim::OptionParser;
 
 constexpr const char* kTool = "conesim-params";
@@ -276,10 +275,7 @@ void declareOptions(OptionParser& parser, std::vector<std::string>& words, std::
                      return true;
                  });
     parser.helpFlag("-h,--help", "this text", help);
-    parser.positional([&words](const std::string& word, std::string&) {
-        words.push_back(word);
-        return true;
-    });
+    parser.positional(storeWords(words));
 }
 
 int runParams(int argc, char** argv) {
@@ -289,12 +285,9 @@ int runParams(int argc, char** argv) {
     bool help = false;
     OptionParser parser;
     declareOptions(parser, words, out, outGiven, help);
-    if (const OptionFailure failure = parser.parse(argc, argv)) {
-        return usageError(kTool, optionFailureText(failure));
-    }
-    if (help) {
-        std::cout << kUsageHead << parser.optionList() << kUsageTail;
-        return kExitOk;
+    if (const int status = readCommandLine(parser, argc, argv, kTool, help, kUsageHead, kUsageTail);
+        status != kReadOn) {
+        return status;
     }
     if (words.empty()) {
         return usageError(kTool, "a command is missing (explain, get, set, new or design)");

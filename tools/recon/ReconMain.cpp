@@ -13,7 +13,6 @@
 namespace {
 
 using namespace conesim::tools;
-using conesim::OptionFailure;
 using conesim::OptionParser;
 
 constexpr const char* kTool = "conesim-recon";
@@ -156,22 +155,17 @@ void declareOptions(OptionParser& parser, ReconLine& line) {
         "non-zero true value",
         onlyFor(line.compareOnly, storeOptionalNumber("--max-error", "a number of at least 0", true,
                                                       line.compare.maximumError)));
-    parser.positional([&line](const std::string& word, std::string&) {
-        line.operands.push_back(word);
-        return true;
-    });
+    parser.positional(storeWords(line.operands));
 }
 
 int runRecon(int argc, char** argv) {
     ReconLine line;
     OptionParser parser;
     declareOptions(parser, line);
-    if (const OptionFailure failure = parser.parse(argc, argv)) {
-        return usageError(kTool, optionFailureText(failure));
-    }
-    if (line.help) {
-        std::cout << kUsageHead << parser.optionList() << kUsageTail;
-        return kExitOk;
+    if (const int status =
+            readCommandLine(parser, argc, argv, kTool, line.help, kUsageHead, kUsageTail);
+        status != kReadOn) {
+        return status;
     }
     auto& [mode, modeGiven, help, operands, recon, truth, compare, output, reconOnly, compareOnly,
            rotationGiven, rotation] = line;

@@ -15,7 +15,6 @@
 namespace {
 
 using namespace conesim::tools;
-using conesim::OptionFailure;
 using conesim::OptionParser;
 
 constexpr const char* kTool = "conesim-retrieve";
@@ -203,22 +202,17 @@ void declareOptions(OptionParser& parser, RetrieveLine& line) {
                  bound("--min-darkfield-slope", comparison.minimumDarkfieldSlope));
     parser.value("--max-darkfield-slope", "B", "",
                  bound("--max-darkfield-slope", comparison.maximumDarkfieldSlope));
-    parser.positional([&line](const std::string& word, std::string&) {
-        line.operands.push_back(word);
-        return true;
-    });
+    parser.positional(storeWords(line.operands));
 }
 
 int runRetrieve(int argc, char** argv) {
     RetrieveLine line;
     OptionParser parser;
     declareOptions(parser, line);
-    if (const OptionFailure failure = parser.parse(argc, argv)) {
-        return usageError(kTool, optionFailureText(failure));
-    }
-    if (line.help) {
-        std::cout << kUsageHead << parser.optionList() << kUsageTail;
-        return kExitOk;
+    if (const int status =
+            readCommandLine(parser, argc, argv, kTool, line.help, kUsageHead, kUsageTail);
+        status != kReadOn) {
+        return status;
     }
     auto& [mode, modeGiven, help, operands, retrieval, truth, comparison, output, retrievalOnly,
            truthOnly, comparisonOnly] = line;

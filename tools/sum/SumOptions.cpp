@@ -30,10 +30,7 @@ void declareOptions(OptionParser& parser, SumOptions& options) {
                      return true;
                  });
     parser.helpFlag("-h,--help", "this text", options.help);
-    parser.positional([&options](const std::string& word, std::string&) {
-        options.inputs.push_back(word);
-        return true;
-    });
+    parser.positional(storeWords(options.inputs));
 }
 
 }  // namespace
