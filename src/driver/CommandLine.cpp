@@ -2,22 +2,17 @@
 
 #include <sched.h>
 
-#include <charconv>
 #include <thread>
 
 #include "util/OptionParser.hpp"
+#include "util/TextNumbers.hpp"
 
 namespace conesim {
 namespace {
 
 // A whole decimal number that fills the whole text, within [0, max].
 bool readWhole(const std::string& text, std::uint64_t max, std::uint64_t& value) {
-    if (text.empty() || text.size() > 20) {
-        return false;
-    }
-    const char* last = text.data() + text.size();
-    const auto [end, error] = std::from_chars(text.data(), last, value);
-    return error == std::errc() && end == last && value <= max;
+    return text.size() <= 20 && parseUint64(text, value) && value <= max;
 }
 
 // The value shown in a message: enough to recognise it, never a whole huge argument.

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "formats/MetaImageHeader.hpp"
 #include "formats/ImageWriters.hpp"
+#include "formats/MetaImageHeader.hpp"
 
 namespace conesim {
 

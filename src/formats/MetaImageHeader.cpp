@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "util/BinaryFile.hpp"
 #include "util/PendingFile.hpp"
 
 namespace conesim {
@@ -80,17 +81,8 @@ std::string metaImageHeaderText(const std::string& rawPath, const MetaImageLayou
 
 bool stageMetaImageHeader(PendingFile& header, const std::string& rawPath,
                           const MetaImageLayout& layout, std::string& error) {
-    std::ofstream file;
-    if (!header.open(file, error)) {
-        return false;
-    }
-    file << metaImageHeaderText(rawPath, layout);
-    file.close();
-    if (file.fail()) {
-        error = "cannot write " + header.path();
-        return false;
-    }
-    return true;
+    const std::string text = metaImageHeaderText(rawPath, layout);
+    return stageFile(header, text.data(), text.size(), error);
 }
 
 bool writeMetaImageHeader(const std::string& rawPath, const MetaImageLayout& layout,

@@ -57,19 +57,17 @@ bool stageFloatVolume(const std::string& rawPath, const MetaImageLayout& layout,
                       std::vector<std::unique_ptr<PendingFile>>& files, std::string& error) {
     std::vector<std::uint8_t> bytes(values.size() * 4);
     float32Bytes(values.data(), values.size(), bytes.data());
-    const std::string header = metaImageHeaderText(rawPath, layout);
     PendingFile& raw = *files.emplace_back(std::make_unique<PendingFile>(rawPath));
     if (!stageFile(raw, bytes.data(), bytes.size(), error)) {
         return false;
     }
-    PendingFile& headerFile =
+    PendingFile& header =
         *files.emplace_back(std::make_unique<PendingFile>(metaImageHeaderPath(rawPath)));
-    return stageFile(headerFile, header.data(), header.size(), error);
+    return stageMetaImageHeader(header, rawPath, layout, error);
 }
 
 bool writeFloatVolume(const std::string& rawPath, const MetaImageLayout& layout,
                       const FloatSliceSource& fill, std::string& error) {
-    const std::string headerPath = metaImageHeaderPath(rawPath);
     PendingFile volume(rawPath);
     std::ofstream file;
     if (!volume.open(file, error)) {
@@ -92,7 +90,7 @@ bool writeFloatVolume(const std::string& rawPath, const MetaImageLayout& layout,
         error = "cannot write " + rawPath;
         return false;
     }
-    PendingFile header(headerPath);
+    PendingFile header(metaImageHeaderPath(rawPath));
     if (!stageMetaImageHeader(header, rawPath, layout, error)) {
         return false;
     }

@@ -57,8 +57,8 @@ class ListFormatter : public CLI::Formatter {
     // Names and value in the left column, at least two blanks before the description, or
     // the description on the lines below when they do not fit.
     std::string make_option(const CLI::Option* option, bool positional) const override {
-        const std::string names = "  " + make_option_name(option, positional) +
-                                  make_option_opts(option);
+        const std::string names =
+            "  " + make_option_name(option, positional) + make_option_opts(option);
         std::string description = make_option_desc(option);
         if (description.empty()) {
             return names + "\n";
@@ -92,7 +92,6 @@ class ListFormatter : public CLI::Formatter {
 
 struct OptionParser::Parts {
     CLI::App app;
-    std::string groupTitle;
     std::map<const CLI::Option*, ValueHandler> values;
     std::map<const CLI::Option*, FlagHandler> flags;
     std::vector<std::string> helpNames;
@@ -100,7 +99,6 @@ struct OptionParser::Parts {
 };
 
 OptionParser::OptionParser(const std::string& groupTitle) : parts_(std::make_unique<Parts>()) {
-    parts_->groupTitle = groupTitle;
     parts_->app.set_help_flag();
     parts_->app.allow_extras();
     parts_->app.formatter(std::make_shared<ListFormatter>());

@@ -5,33 +5,40 @@
 
 namespace conesim {
 
-bool parseInt64(std::string_view text, std::int64_t& out) {
-    if (!text.empty() && text.front() == '+') {
-        text.remove_prefix(1);
-    }
-    if (text.empty()) {
-        return false;
-    }
-    std::int64_t value = 0;
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (result.ec != std::errc() || result.ptr != text.data() + text.size()) {
+namespace {
+
+// The number that fills the whole of text, as std::from_chars reads T; false for an empty
+// text, a text with anything after the number, or a number beyond T. out is set only on
+// success.
+template <typename T>
+bool fromWholeText(std::string_view text, T& out) {
+    T value{};
+    const char* last = text.data() + text.size();
+    const auto result = std::from_chars(text.data(), last, value);
+    if (text.empty() || result.ec != std::errc() || result.ptr != last) {
         return false;
     }
     out = value;
     return true;
 }
 
+std::string_view withoutPlus(std::string_view text) {
+    return !text.empty() && text.front() == '+' ? text.substr(1) : text;
+}
+
+}  // namespace
+
+bool parseInt64(std::string_view text, std::int64_t& out) {
+    return fromWholeText(withoutPlus(text), out);
+}
+
+bool parseUint64(std::string_view text, std::uint64_t& out) {
+    return fromWholeText(text, out);
+}
+
 bool parseDouble(std::string_view text, double& out) {
-    if (!text.empty() && text.front() == '+') {
-        text.remove_prefix(1);
-    }
-    if (text.empty()) {
-        return false;
-    }
     double value = 0.0;
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (result.ec != std::errc() || result.ptr != text.data() + text.size() ||
-        !std::isfinite(value)) {
+    if (!fromWholeText(withoutPlus(text), value) || !std::isfinite(value)) {
         return false;
     }
     out = value;

@@ -10,6 +10,8 @@ namespace conesim {
 
 // True when the whole of text is a decimal integer that fits; out is then set.
 bool parseInt64(std::string_view text, std::int64_t& out);
+// The same for an unsigned number: digits only, no sign.
+bool parseUint64(std::string_view text, std::uint64_t& out);
 // True when the whole of text is a finite decimal number; out is then set.
 bool parseDouble(std::string_view text, double& out);
 

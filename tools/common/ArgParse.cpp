@@ -93,17 +93,6 @@ OptionParser::ValueHandler storeWhole(const std::string& option, const IntRange&
     };
 }
 
-OptionParser::ValueHandler storeNumber(const std::string& option, const NumberRange& range,
-                                       double& out) {
-    return [option, range, &out](const std::string& value, std::string& error) {
-        if (!parseInRange(value, range, out)) {
-            error = notNumber(option, value, range);
-            return false;
-        }
-        return true;
-    };
-}
-
 OptionParser::FlagHandler setTrue(bool& out) {
     return [&out](std::string&) {
         out = true;

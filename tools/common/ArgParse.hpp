@@ -19,6 +19,7 @@ using conesim::IntRange;
 using conesim::parseDouble;
 using conesim::parseInRange;
 using conesim::parseInt64;
+using conesim::parseUint64;
 using conesim::rangeText;
 using conesim::shortQuote;
 
@@ -46,13 +47,11 @@ bool parseInRange(std::string_view text, const NumberRange& range, double& out);
 std::string notWholeNumber(std::string_view what, std::string_view text, const IntRange& range);
 std::string notNumber(std::string_view what, std::string_view text, const NumberRange& range);
 
-// Option handlers for the usual kinds of value: any text; a whole number or a number within
-// range, refused with notWholeNumber or notNumber naming the option; a flag that sets true.
+// Option handlers for the usual kinds of value: any text; a whole number within range,
+// refused with notWholeNumber naming the option; a flag that sets true.
 OptionParser::ValueHandler storeText(std::string& out);
 OptionParser::ValueHandler storeWhole(const std::string& option, const IntRange& range,
                                       std::int64_t& out);
-OptionParser::ValueHandler storeNumber(const std::string& option, const NumberRange& range,
-                                       double& out);
 OptionParser::FlagHandler setTrue(bool& out);
 // A number into out, refused as "OPTION 'TEXT' is not WHAT" when it is none or, with
 // nonNegative, below 0.

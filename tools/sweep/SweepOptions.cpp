@@ -1,6 +1,5 @@
 #include "sweep/SweepOptions.hpp"
 
-#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -80,19 +79,6 @@ Exit status: 0 all runs done, 1 a file could not be read or written or was refus
 )";
 
 constexpr const char* kTool = "conesim-sweep";
-
-bool parseUnsigned64(const std::string& text, std::uint64_t& out) {
-    if (text.empty() || text.front() == '-' || text.front() == '+') {
-        return false;
-    }
-    std::uint64_t value = 0;
-    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (result.ec != std::errc() || result.ptr != text.data() + text.size()) {
-        return false;
-    }
-    out = value;
-    return true;
-}
 
 // How the program stores a swept setting's value, and so which values a sweep may give it.
 enum class SweptType {
@@ -309,7 +295,7 @@ void declareOptions(OptionParser& parser, SweepOptions& options) {
                  "it",
                  [&options](const std::string& value, std::string& error) {
                      std::uint64_t seed = 0;
-                     if (!parseUnsigned64(value, seed)) {
+                     if (!parseUint64(value, seed)) {
                          error = "--seed '" + value + "' is not 0 to 2^64-1";
                          return false;
                      }
