@@ -2,7 +2,6 @@
 
 #include <filesystem>
 
-#include "common/BinaryFile.hpp"
 #include "common/GreyScaling.hpp"
 #include "common/PngIo.hpp"
 #include "formats/MetaImageHeader.hpp"
@@ -11,21 +10,12 @@ namespace conesim::tools {
 
 bool VolumeFileSet::addSlicePng(const std::string& path, std::uint32_t width, std::uint32_t height,
                                 const std::vector<float>& values, std::string& error) {
-    auto pending = std::make_unique<PendingFile>(path);
-    if (!pending->create(error)) {
-        return false;
-    }
     const std::vector<double> numbers(values.begin(), values.end());
     GreyImage grey;
     grey.width = width;
     grey.height = height;
     grey.pixels = toGrey(numbers, rangeOf(numbers, GreyScale{}, 1.0), false);
-    PendingFile& staged = *files_.emplace_back(std::move(pending));
-    if (!writeGreyPng(staged.temporaryPath(), grey, error)) {
-        error = "cannot write " + path;
-        return false;
-    }
-    return true;
+    return addPng(path, grey, error);
 }
 
 bool VolumeFileSet::addVolume(const std::string& folder, const std::string& name,
@@ -36,24 +26,11 @@ bool VolumeFileSet::addVolume(const std::string& folder, const std::string& name
     layout.spacing = {volume.spacing[0], volume.spacing[1], volume.spacing[2]};
     layout.type = MetaElementType::kFloat32;
     const auto w = static_cast<std::uint32_t>(volume.dimX);
-    return stageFloatVolume(base + ".raw", layout, volume.values, files_, error) &&
+    return addFloatVolume(base + ".raw", layout, volume.values, error) &&
            addSlicePng(base + "-xz.png", w, static_cast<std::uint32_t>(volume.dimZ),
                        volume.planeXz(volume.dimY / 2), error) &&
            addSlicePng(base + "-xy.png", w, static_cast<std::uint32_t>(volume.dimY),
                        volume.planeXy(volume.dimZ / 2), error);
-}
-
-bool VolumeFileSet::addText(const std::string& path, const std::string& text, std::string& error) {
-    PendingFile& file = *files_.emplace_back(std::make_unique<PendingFile>(path));
-    return stageFile(file, text.data(), text.size(), error);
-}
-
-bool VolumeFileSet::publish(std::string& error) {
-    std::vector<PendingFile*> files;
-    for (const auto& file : files_) {
-        files.push_back(file.get());
-    }
-    return commitTogether(files, error);
 }
 
 }  // namespace conesim::tools

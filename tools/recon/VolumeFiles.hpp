@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "common/StagedFiles.hpp"
 #include "formats/RawVolume.hpp"
-#include "util/PendingFile.hpp"
 
 namespace conesim::tools {
 
@@ -19,18 +19,14 @@ namespace conesim::tools {
 using conesim::FloatVolume;
 using conesim::readFloatVolume;
 
-class VolumeFileSet {
+class VolumeFileSet : public StagedFiles {
   public:
     bool addVolume(const std::string& folder, const std::string& name, const FloatVolume& volume,
                    std::string& error);
-    bool addText(const std::string& path, const std::string& text, std::string& error);
-    // Checks every file, then renames them into place; withdraws those renamed on failure.
-    bool publish(std::string& error);
 
   private:
     bool addSlicePng(const std::string& path, std::uint32_t width, std::uint32_t height,
                      const std::vector<float>& values, std::string& error);
-    std::vector<std::unique_ptr<PendingFile>> files_;
 };
 
 }  // namespace conesim::tools

@@ -4,14 +4,10 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 
-#include "common/BinaryFile.hpp"
 #include "common/GreyScaling.hpp"
 #include "common/PngIo.hpp"
 #include "formats/MetaImageHeader.hpp"
-#include "formats/RawVolume.hpp"
-#include "util/PendingFile.hpp"
 
 namespace conesim::tools {
 
@@ -55,22 +51,6 @@ GreyImage greyOf(const FloatImage& image, GreyMapping mapping) {
 
 }  // namespace
 
-ImageFileSet::ImageFileSet() = default;
-ImageFileSet::~ImageFileSet() = default;
-
-bool ImageFileSet::addPng(const std::string& path, const GreyImage& grey, std::string& error) {
-    auto pending = std::make_unique<PendingFile>(path);
-    if (!pending->create(error)) {
-        return false;
-    }
-    PendingFile& staged = *files_.emplace_back(std::move(pending));
-    if (!writeGreyPng(staged.temporaryPath(), grey, error)) {
-        error = "cannot write " + path;
-        return false;
-    }
-    return true;
-}
-
 bool ImageFileSet::addRaw(const std::string& rawPath, const FloatImage& image,
                           const std::vector<std::int64_t>& dimensions, std::string& error) {
     MetaImageLayout layout;
@@ -78,7 +58,7 @@ bool ImageFileSet::addRaw(const std::string& rawPath, const FloatImage& image,
     layout.spacing = {image.spacingX, image.spacingY, 1.0};
     layout.spacing.resize(dimensions.size());
     layout.type = MetaElementType::kFloat32;
-    return stageFloatVolume(rawPath, layout, image.values, files_, error);
+    return StagedFiles::addFloatVolume(rawPath, layout, image.values, error);
 }
 
 bool ImageFileSet::addFloatImage(const std::string& folder, const std::string& name,
@@ -95,11 +75,6 @@ bool ImageFileSet::addFloatVolume(const std::string& folder, const std::string& 
     const std::filesystem::path base = std::filesystem::path(folder) / name;
     return addRaw(base.string() + ".raw", volume, {volume.width, volume.height, depth}, error) &&
            addPng(base.string() + ".png", greyOf(preview, mapping), error);
-}
-
-bool ImageFileSet::addText(const std::string& path, const std::string& text, std::string& error) {
-    PendingFile& file = *files_.emplace_back(std::make_unique<PendingFile>(path));
-    return stageFile(file, text.data(), text.size(), error);
 }
 
 bool ImageFileSet::addSideBySidePng(const std::string& path, const FloatImage& left,
@@ -128,14 +103,6 @@ bool ImageFileSet::addSideBySidePng(const std::string& path, const FloatImage& l
         }
     }
     return addPng(path, grey, error);
-}
-
-bool ImageFileSet::publish(std::string& error) {
-    std::vector<PendingFile*> files;
-    for (const auto& file : files_) {
-        files.push_back(file.get());
-    }
-    return commitTogether(files, error);
 }
 
 }  // namespace conesim::tools

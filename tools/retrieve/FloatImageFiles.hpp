@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "common/PngIo.hpp"
-#include "util/PendingFile.hpp"
+#include "common/StagedFiles.hpp"
 
 namespace conesim::tools {
 
@@ -28,13 +28,8 @@ struct FloatImage {
 
 // Output files written under temporary names and published together, so that a failure
 // part-way leaves every earlier file of those names as it was, never a mix of old and new.
-class ImageFileSet {
+class ImageFileSet : public StagedFiles {
   public:
-    ImageFileSet();
-    ~ImageFileSet();
-    ImageFileSet(const ImageFileSet&) = delete;
-    ImageFileSet& operator=(const ImageFileSet&) = delete;
-
     // Writes folder/name.raw, .raw.mhd and .png under temporary names. NaN pixels are black
     // in the PNG. False with error set on failure.
     bool addFloatImage(const std::string& folder, const std::string& name, const FloatImage& image,
@@ -45,21 +40,14 @@ class ImageFileSet {
     bool addFloatVolume(const std::string& folder, const std::string& name,
                         const FloatImage& volume, std::uint32_t depth, const FloatImage& preview,
                         GreyMapping mapping, std::string& error);
-    // Writes a text file.
-    bool addText(const std::string& path, const std::string& text, std::string& error);
     // Writes two images of one size side by side into one greyscale PNG (left, a 2-pixel
     // white gap, right), both on the grey scale that mapping gives the right-hand image.
     bool addSideBySidePng(const std::string& path, const FloatImage& left, const FloatImage& right,
                           GreyMapping mapping, std::string& error);
-    // Checks every file, then renames them all into place; false (error set) when a check
-    // or a rename fails, after withdrawing the files already renamed.
-    bool publish(std::string& error);
 
   private:
     bool addRaw(const std::string& rawPath, const FloatImage& image,
                 const std::vector<std::int64_t>& dimensions, std::string& error);
-    bool addPng(const std::string& path, const GreyImage& grey, std::string& error);
-    std::vector<std::unique_ptr<PendingFile>> files_;
 };
 
 }  // namespace conesim::tools
